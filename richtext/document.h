@@ -1,0 +1,130 @@
+#pragma once
+// The rich-text document: the editor's content and the engine's work area.
+//
+// Text is held as UTF-16 code units. A paragraph break is one unit, u'\r', in
+// every position and length below (as a rich-edit control counts it); plainText()
+// writes it as CR LF. Each character carries a character format; formats are
+// shared through a small pool, so a run of like characters costs one index each.
+//
+// RTF goes in and out as bytes (std::string): the writer produces 7-bit RTF
+// (Unicode as \uN?, characters of code page 936 fonts as \'xx byte escapes).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace yig::rt {
+
+struct Color {
+  std::uint8_t r = 0, g = 0, b = 0;
+  friend bool operator==(const Color&, const Color&) = default;
+};
+
+/// A font as the RTF font table names it.
+struct Font {
+  std::u16string name;           ///< "Microsoft Himalaya", u"宋体", "BZDBT"
+  int charset = 0;               ///< \fcharsetN: 0 ANSI (1252), 134 GB2312/GBK (code page 936), 2 symbol, ...
+  std::string family = "fnil";   ///< the family control word without its backslash: fnil, froman, fswiss, fmodern, ...
+  int pitch = -1;                ///< \fprqN, -1 when not given
+  friend bool operator==(const Font&, const Font&) = default;
+};
+
+/// Formatting of one character.
+struct CharFormat {
+  Font font;
+  int sizeHalfPoints = 24;            ///< \fsN
+  std::optional<Color> color;         ///< nothing = automatic colour (\cf0)
+  bool bold = false, italic = false, underline = false, strike = false;
+  friend bool operator==(const CharFormat&, const CharFormat&) = default;
+};
+
+/// Selection attributes: each field is empty when the selection mixes values.
+struct SelectionFormat {
+  std::optional<std::u16string> fontName;
+  std::optional<int> fontCharset;
+  std::optional<int> sizeHalfPoints;
+  std::optional<std::optional<Color>> color;  ///< outer empty = mixed; inner empty = automatic
+  std::optional<bool> bold, italic, underline, strike;
+};
+
+/// A request to change selection attributes: only the fields given are applied.
+struct FormatChange {
+  std::optional<Font> font;
+  std::optional<int> sizeHalfPoints;
+  std::optional<std::optional<Color>> color;
+  std::optional<bool> bold, italic, underline, strike;
+};
+
+/// Outcome of reading RTF.
+struct ReadResult {
+  bool ok = true;              ///< false: the input was not RTF at all (nothing was changed)
+  std::string error;           ///< why, when !ok; a note on what was repaired otherwise
+};
+
+class Document {
+ public:
+  Document();
+
+  // --- whole content -------------------------------------------------------
+  /// Replaces the whole content by the document the RTF describes. Malformed RTF
+  /// gives a best-effort document; input that is not RTF gives ok == false and
+  /// leaves the document unchanged.
+  ReadResult setRtf(std::string_view rtf);
+  /// The whole document as RTF, in the canonical form the engine expects.
+  std::string rtf() const;
+  /// Replaces the content by plain text in the default format (CR LF, LF or CR end a paragraph).
+  void setText(std::u16string_view text);
+  /// The plain text, paragraphs separated by CR LF.
+  std::u16string plainText() const;
+  /// Number of code units (paragraph breaks count one).
+  std::size_t length() const;
+  void clear();
+
+  // --- selection -----------------------------------------------------------
+  std::size_t selStart() const { return selStart_; }
+  std::size_t selLength() const { return selLength_; }
+  /// Clamps to the document.
+  void select(std::size_t start, std::size_t length);
+  /// The selected text, paragraph breaks as CR LF.
+  std::u16string selectedText() const;
+  /// The selection as a whole RTF document.
+  std::string selectionRtf() const;
+  /// Replaces the selection by the content of an RTF document; the caret ends
+  /// after the inserted text. A final paragraph mark right before the closing
+  /// brace does not add a paragraph break.
+  ReadResult replaceSelectionRtf(std::string_view rtf);
+  /// Replaces the selection by plain text in the format at the caret.
+  void replaceSelectionText(std::u16string_view text);
+
+  SelectionFormat selectionFormat() const;
+  void applyFormat(const FormatChange& change);
+
+  /// The format new text gets in an empty document.
+  const CharFormat& defaultFormat() const { return default_; }
+  void setDefaultFormat(const CharFormat& format) { default_ = format; }
+
+  // --- raw access for the GUI bridge and for tests ------------------------
+  std::u16string_view text() const { return text_; }
+  /// Format of the character at `pos` (the default format past the end).
+  const CharFormat& formatAt(std::size_t pos) const;
+  /// Distinct runs: [start, end) with one format each.
+  struct Run {
+    std::size_t start, end;
+    const CharFormat* format;
+  };
+  std::vector<Run> runs() const;
+  /// Appends text in the given format (used by readers and the GUI bridge).
+  void append(std::u16string_view text, const CharFormat& format);
+
+ private:
+  std::uint32_t internFormat(const CharFormat& f);
+
+  std::u16string text_;
+  std::vector<std::uint32_t> formatIndex_;  // one per code unit of text_
+  std::vector<CharFormat> formats_;
+  CharFormat default_;
+  std::size_t selStart_ = 0, selLength_ = 0;
+};
+
+}  // namespace yig::rt

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+BUILD_DIR=${BUILD_DIR:-build-test}
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DYIGSGYUR_SANITIZE=ON -DYIGSGYUR_WERROR=ON
+cmake --build "$BUILD_DIR" -j"$(nproc)"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)"
