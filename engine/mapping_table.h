@@ -23,6 +23,11 @@ class MappingTable {
   const std::u16string& lookup(std::u16string_view key) const;
   std::size_t size() const { return map_.size(); }
   void clear() { map_.clear(); }
+  /// Calls `f(key, value)` for every entry, in no particular order.
+  template <class F>
+  void forEach(F&& f) const {
+    for (const auto& [k, v] : map_) f(std::u16string_view(k), std::u16string_view(v));
+  }
 
  private:
   struct Hash {
