@@ -1,0 +1,174 @@
+#!/usr/bin/env python3
+"""Writes engine/codec/cp936_data.cpp, the lookup tables of code page 936.
+
+    python3 tools/gen_cp936.py [CP936.tsv] [OUTPUT.cpp]
+
+Input: one row per code, TAB separated, one header line: `code` (two hex digits
+for a single byte, four for a double-byte code, lead byte first) and `unicode`
+(`U+XXXX`). Defaults: /work/shared/reference/tables/CP936.tsv and the file in the
+source tree beside the codec.
+
+Layout written:
+  kDecode[lead - 0x81][trail - 0x40]   126 rows of 191 UTF-16 units (trails
+                                       0x40..0xFE); 0 = no character
+  kEncodePage[hi]                      block number for characters hi:00..hi:FF
+                                       (0 = the empty block)
+  kEncodeBlock[block][lo]              the code: 0x0080 for the euro sign,
+                                       lead << 8 | trail for pairs; 0 = no code
+ASCII never enters the tables: the codec handles bytes below 0x80 itself.
+
+The generator stops with file:line on malformed rows, duplicate codes,
+codes outside the double-byte grid, a character with two codes, or a
+double-byte code that decodes to ASCII.
+"""
+import os
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEFAULT_IN = "/work/shared/reference/tables/CP936.tsv"
+DEFAULT_OUT = os.path.normpath(os.path.join(HERE, "..", "engine", "codec", "cp936_data.cpp"))
+
+LEAD_FIRST, LEAD_LAST = 0x81, 0xFE
+TRAIL_FIRST, TRAIL_LAST = 0x40, 0xFE
+TRAILS = TRAIL_LAST - TRAIL_FIRST + 1  # 191
+LEADS = LEAD_LAST - LEAD_FIRST + 1  # 126
+
+
+def fail(where, msg):
+    sys.exit(f"{where}: {msg}")
+
+
+def read_table(path):
+    singles = {}
+    pairs = {}
+    with open(path, encoding="utf-8") as f:
+        for lineno, line in enumerate(f, 1):
+            line = line.rstrip("\n")
+            where = f"{path}:{lineno}"
+            if lineno == 1:
+                if not line.startswith("code\tunicode"):
+                    fail(where, "expected the header 'code<TAB>unicode'")
+                continue
+            if not line:
+                continue
+            cols = line.split("\t")
+            if len(cols) < 2:
+                fail(where, "expected two columns")
+            code_s, uni_s = cols[0], cols[1]
+            if not uni_s.startswith("U+") or " " in uni_s:
+                fail(where, f"expected one U+XXXX value, got {uni_s!r}")
+            try:
+                code = int(code_s, 16)
+                uni = int(uni_s[2:], 16)
+            except ValueError:
+                fail(where, "bad hex number")
+            if uni > 0xFFFF or 0xD800 <= uni <= 0xDFFF:
+                fail(where, f"U+{uni:04X} is not a single UTF-16 unit")
+            if len(code_s) == 2:
+                if code in singles:
+                    fail(where, f"single byte {code_s} listed twice")
+                if code < 0x80 and uni != code:
+                    fail(where, f"ASCII byte {code_s} must decode to itself")
+                if code >= 0x81:
+                    fail(where, f"byte {code_s} is a lead byte, not a single code")
+                singles[code] = uni
+            elif len(code_s) == 4:
+                lead, trail = code >> 8, code & 0xFF
+                if not (LEAD_FIRST <= lead <= LEAD_LAST and TRAIL_FIRST <= trail <= TRAIL_LAST and trail != 0x7F):
+                    fail(where, f"{code_s} is outside the double-byte grid")
+                if code in pairs:
+                    fail(where, f"code {code_s} listed twice")
+                if uni < 0x80 or uni == 0:
+                    fail(where, f"{code_s} decodes to ASCII U+{uni:04X}")
+                pairs[code] = uni
+            else:
+                fail(where, f"code {code_s!r} has neither 2 nor 4 hex digits")
+    return singles, pairs
+
+
+def build(singles, pairs, path):
+    decode = [[0] * TRAILS for _ in range(LEADS)]
+    for code, uni in pairs.items():
+        decode[(code >> 8) - LEAD_FIRST][(code & 0xFF) - TRAIL_FIRST] = uni
+
+    reverse = {}
+    for code, uni in list(singles.items()) + list(pairs.items()):
+        if uni < 0x80:
+            continue
+        if uni in reverse:
+            fail(path, f"U+{uni:04X} has two codes ({reverse[uni]:X}, {code:X})")
+        reverse[uni] = code
+
+    pages = [0] * 256
+    blocks = [[0] * 256]  # block 0: nothing mapped
+    for hi in range(256):
+        block = [reverse.get(hi << 8 | lo, 0) for lo in range(256)]
+        if any(block):
+            pages[hi] = len(blocks)
+            blocks.append(block)
+    if len(blocks) > 256:
+        fail(path, "too many encode blocks for an 8-bit page index")
+    return decode, pages, blocks
+
+
+def hex_rows(values, width, per_line):
+    fmt = f"0x{{:0{width}X}}"
+    out = []
+    for i in range(0, len(values), per_line):
+        out.append("    " + ", ".join(fmt.format(v) for v in values[i:i + per_line]) + ",")
+    return "\n".join(out)
+
+
+def write(out_path, decode, pages, blocks, counts):
+    parts = [
+        "// Generated by tools/gen_cp936.py from CP936.tsv. Do not edit.",
+        f"// {counts[0]} single-byte codes, {counts[1]} double-byte codes, "
+        f"{len(blocks) - 1} encode blocks.",
+        '#include "engine/codec/cp936_data.h"',
+        "",
+        "namespace yig::cp936::detail {",
+        "",
+        f"const char16_t kDecode[{LEADS}][{TRAILS}] = {{",
+    ]
+    for i, row in enumerate(decode):
+        parts.append(f"  {{  // lead {LEAD_FIRST + i:02X}")
+        parts.append(hex_rows(row, 4, 12))
+        parts.append("  },")
+    parts.append("};")
+    parts.append("")
+    parts.append("const std::uint8_t kEncodePage[256] = {")
+    parts.append(hex_rows(pages, 2, 16))
+    parts.append("};")
+    parts.append("")
+    parts.append(f"const std::uint16_t kEncodeBlock[{len(blocks)}][256] = {{")
+    for i, block in enumerate(blocks):
+        hi = pages.index(i) if i else None
+        parts.append(f"  {{  // U+{hi:02X}xx" if i else "  {  // nothing mapped")
+        parts.append(hex_rows(block, 4, 12))
+        parts.append("  },")
+    parts.append("};")
+    parts.append("")
+    parts.append(f"const std::size_t kEncodeBlockCount = {len(blocks)};")
+    parts.append("")
+    parts.append("}  // namespace yig::cp936::detail")
+    parts.append("")
+    with open(out_path, "w", encoding="ascii", newline="\n") as f:
+        f.write("\n".join(parts))
+
+
+def main():
+    in_path = sys.argv[1] if len(sys.argv) > 1 else DEFAULT_IN
+    out_path = sys.argv[2] if len(sys.argv) > 2 else DEFAULT_OUT
+    singles, pairs = read_table(in_path)
+    if singles.get(0x80) != 0x20AC:
+        fail(in_path, "byte 80 must be the euro sign U+20AC")
+    if any(b not in singles for b in range(0x80)):
+        fail(in_path, "ASCII is incomplete")
+    decode, pages, blocks = build(singles, pairs, in_path)
+    write(out_path, decode, pages, blocks, (len(singles), len(pairs)))
+    print(f"wrote {out_path}: {len(singles)} single, {len(pairs)} double-byte codes, "
+          f"{len(blocks) - 1} encode blocks")
+
+
+if __name__ == "__main__":
+    main()
