@@ -54,6 +54,10 @@ class ConversionEngine {
   const TableSource& tables_;
   ConversionStats stats_;
   std::u16string refusal_;
+  /// Set while convertFile runs a conversion whose source is Unicode Tibetan
+  /// (not a chained second stage): a document without a Unicode Tibetan font is
+  /// then reported instead of being passed through unchanged.
+  bool unicodeSourceRequest_ = false;
 };
 
 }  // namespace yig

@@ -1,0 +1,168 @@
+// The conversion request: routing a source/target pair to its operation, the
+// hand-over through the work area, the elapsed time and the end notice.
+#include "engine/conversion_engine.h"
+
+#include "engine/engine_internals.h"
+#include "richtext/document.h"
+
+namespace yig {
+
+namespace {
+
+constexpr std::u16string_view kRedNotice = u"转换完成，发现有不能转换的字符，请检查红色标记字符！”";
+
+// Appends a whole number of milliseconds as seconds ("0.25", "3.5", "12").
+void appendSeconds(std::u16string& out, long long ms) {
+  long long whole = ms / 1000;
+  int frac = static_cast<int>(ms % 1000);
+  for (char c : std::to_string(whole)) out += static_cast<char16_t>(c);
+  if (frac == 0) return;
+  char digits[4] = {static_cast<char>('0' + frac / 100), static_cast<char>('0' + frac / 10 % 10),
+                    static_cast<char>('0' + frac % 10), 0};
+  int len = 3;
+  while (len > 0 && digits[len - 1] == '0') --len;
+  out += u'.';
+  for (int i = 0; i < len; ++i) out += static_cast<char16_t>(digits[i]);
+}
+
+}  // namespace
+
+std::u16string elapsedCaption(std::chrono::nanoseconds elapsed) {
+  long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+  if (ms < 0) ms = 0;
+  std::u16string caption;
+  long long minutes = ms / 60000;
+  if (minutes > 0) {
+    for (char c : std::to_string(minutes)) caption += static_cast<char16_t>(c);
+    caption += u':';
+    appendSeconds(caption, ms % 60000);
+  } else {
+    appendSeconds(caption, ms);
+    caption += u's';
+  }
+  return caption;
+}
+
+void upperCaseCode(std::u16string& code) {
+  for (char16_t& c : code) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+}
+
+std::string narrowCode(std::u16string_view code) {
+  std::string out;
+  out.reserve(code.size());
+  for (char16_t c : code) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+std::u16string refusalMessage(rtfpieces::Refusal why) {
+  switch (why) {
+    case rtfpieces::Refusal::NoClosingBrace:
+    case rtfpieces::Refusal::NoBodyMarker:
+      return u"文本不是完整的RTF文档，未作转换！";
+    case rtfpieces::Refusal::NoFontTable:
+      return u"RTF文档中无字体表，未作转换！";
+    case rtfpieces::Refusal::None:
+      break;
+  }
+  return {};
+}
+
+void EngineInternals::stopWithMessage(ConversionEngine& e, std::u16string_view chineseMessage) {
+  e.runNotAborted = kFalse;
+  e.refusal_.assign(chineseMessage);
+  e.host_.showMessage(e.host_.translateForDisplay(e.refusal_));
+  e.proceed = kFalse;
+}
+
+void EngineInternals::refuse(ConversionEngine& e, rtfpieces::Refusal why) {
+  stopWithMessage(e, refusalMessage(why));
+}
+
+void EngineInternals::writeWorkArea(ConversionEngine& e, std::string_view rtf, bool honourSelection) {
+  rt::Document& area = e.host_.workArea();
+  if (honourSelection && !area.selectedText().empty()) {
+    area.replaceSelectionRtf(rtf);
+  } else {
+    area.setRtf(rtf);
+  }
+}
+
+ConversionEngine::ConversionEngine(EngineHost& host, const TableSource& tables) : host_(host), tables_(tables) {}
+
+void ConversionEngine::convertFile(std::u16string& srccode, std::u16string& dstcode) {
+  sfywzh = kFalse;
+  runNotAborted = kTrue;
+  proceed = kTrue;
+  upperCaseCode(srccode);
+  upperCaseCode(dstcode);
+  stats_ = {};
+  refusal_.clear();
+  if (srccode == dstcode) return;
+
+  rt::Document& area = host_.workArea();
+  std::string text = area.selectedText().empty() ? area.rtf() : area.selectionRtf();
+  auto started = std::chrono::steady_clock::now();
+
+  if (srccode == u"SAM" && dstcode == u"HIMA") {
+    WJZH_SAM_HIMA(text);
+  } else if (srccode == u"HIMA" && dstcode == u"SAM") {
+    unicodeSourceRequest_ = true;
+    WJZH_HIMA_SAM(text);
+  } else if (srccode == u"SAM") {
+    WJZH_SAM_QT(text, dstcode);
+  } else if (dstcode == u"SAM") {
+    WJZH_QT_SAM(text, srccode);
+  } else if (dstcode == u"HIMA") {
+    WJZH_QT_HIMA(text, srccode);
+  } else if (srccode == u"HIMA") {
+    unicodeSourceRequest_ = true;
+    WJZH_HIMA_QT(text, dstcode);
+  } else {
+    WJZH_QT_QT(text, srccode, dstcode);
+  }
+  unicodeSourceRequest_ = false;
+  std::string().swap(text);
+  host_.setElapsedTime(elapsedCaption(std::chrono::steady_clock::now() - started));
+
+  // A request that stopped (nothing of the source encoding, input refused)
+  // leaves the editor as it was.
+  if (proceed != kFalse) {
+    std::string result = area.rtf();
+    area.clear();
+    std::size_t lastPar = result.rfind("\\par }");
+    if (lastPar != std::string::npos) {
+      result.resize(lastPar);
+      result += '}';
+    }
+    rt::Document& editor = host_.editor();
+    if (host_.savedSelectionLength() != 0) {
+      editor.select(host_.savedSelectionStart(), host_.savedSelectionLength());
+      editor.replaceSelectionRtf(result);
+    } else {
+      editor.setRtf(result);
+    }
+  } else {
+    area.clear();
+  }
+
+  if (proceed != kFalse && runNotAborted == kTrue && sfywzh == kTrue) {
+    host_.showMessage(host_.translateForDisplay(std::u16string(kRedNotice)));
+  }
+  sfywzh = kFalse;
+  runNotAborted = kFalse;
+}
+
+void ConversionEngine::WJZH_QT_QT(std::string& zz, std::u16string srccode, std::u16string dstcode) {
+  WJZH_QT_HIMA(zz, std::move(srccode));
+  if (proceed == kFalse) return;
+  // The second stage reads the work area's own rendering of the first stage's
+  // result. Red marks of both stages add up; the units counted are those
+  // written in the target encoding.
+  zz = host_.workArea().rtf();
+  stats_.unitsConverted = 0;
+  WJZH_HIMA_QT(zz, std::move(dstcode));
+}
+
+}  // namespace yig

@@ -1,0 +1,61 @@
+#pragma once
+// Fast look-ups over a MappingTable for the two national-standard directions.
+//
+// UnitMatcher answers "what is the value of this Unicode sequence, and is it the
+// beginning of a longer key?" in one probe, so the longest-match scan stops as
+// soon as no longer key can match. Sequences of Tibetan-block characters
+// (U+0F00..U+0FFF, at most seven) are packed into one 64-bit number, nine bits
+// per character, and kept in an open-addressing table; other keys are looked up
+// in the MappingTable itself. CharMatcher is a direct table for one-character keys.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/mapping_table.h"
+
+namespace yig {
+
+class UnitMatcher {
+ public:
+  static constexpr std::size_t kMaxUnit = 7;
+
+  explicit UnitMatcher(const MappingTable& map);
+
+  struct Hit {
+    const std::u16string* value;  ///< nullptr when the key has no (non-empty) value
+    bool extends;                 ///< some longer key starts with this one
+  };
+  /// Looks up the sequence chars[0..n), n from 1 to kMaxUnit.
+  Hit find(const char16_t* chars, std::size_t n) const;
+
+ private:
+  static constexpr std::uint8_t kHasValue = 1, kExtends = 2;
+  struct Slot {
+    std::uint64_t key = 0;  // 0 = empty
+    std::uint32_t value = 0;
+    std::uint8_t flags = 0;
+  };
+  static bool pack(const char16_t* chars, std::size_t n, std::uint64_t& packed);
+  Slot& slotFor(std::uint64_t key);
+  const Slot* findSlot(std::uint64_t key) const;
+
+  const MappingTable& map_;
+  std::vector<Slot> slots_;
+  std::uint64_t mask_ = 0;
+  std::vector<const std::u16string*> values_;
+  bool otherKeys_ = false;  // keys outside the Tibetan block (looked up in map_)
+};
+
+/// Values of the one-character keys of a MappingTable, by character.
+class CharMatcher {
+ public:
+  explicit CharMatcher(const MappingTable& map);
+  /// The value for `c`, or nullptr.
+  const std::u16string* find(char16_t c) const { return values_[c]; }
+
+ private:
+  std::vector<const std::u16string*> values_;
+};
+
+}  // namespace yig
