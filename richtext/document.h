@@ -8,13 +8,30 @@
 //
 // RTF goes in and out as bytes (std::string): the writer produces 7-bit RTF
 // (Unicode as \uN?, characters of code page 936 fonts as \'xx byte escapes).
+//
+// A line break inside a paragraph (\line) is the unit u'\v'; plainText() and
+// selectedText() write it as CR LF too. A tab is u'\t'.
+//
+// Associated fonts (\af, \loch, \hich, \dbch) are read but not kept: a run's
+// font is the one its \fN names. The writer does not write \af either, because
+// the conversion engine cuts the body at every "\f" and would take "\af12" for
+// a switch to font 12; programs that pick fonts for complex scripts by the
+// associated font (Tibetan in some word processors) may then show such runs in
+// their own default font.
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace yig::rt {
+
+namespace detail {
+class RtfReader;
+class RtfWriter;
+}  // namespace detail
 
 struct Color {
   std::uint8_t r = 0, g = 0, b = 0;
@@ -37,6 +54,11 @@ struct CharFormat {
   std::optional<Color> color;         ///< nothing = automatic colour (\cf0)
   bool bold = false, italic = false, underline = false, strike = false;
   friend bool operator==(const CharFormat&, const CharFormat&) = default;
+};
+
+/// Hash of a character format, for the format pool.
+struct CharFormatHash {
+  std::size_t operator()(const CharFormat& f) const noexcept;
 };
 
 /// Selection attributes: each field is empty when the selection mixes values.
@@ -108,7 +130,8 @@ class Document {
   std::u16string_view text() const { return text_; }
   /// Format of the character at `pos` (the default format past the end).
   const CharFormat& formatAt(std::size_t pos) const;
-  /// Distinct runs: [start, end) with one format each.
+  /// Distinct runs: [start, end) with one format each. The format pointers stay
+  /// valid until the document is cleared or its content replaced as a whole.
   struct Run {
     std::size_t start, end;
     const CharFormat* format;
@@ -118,13 +141,25 @@ class Document {
   void append(std::u16string_view text, const CharFormat& format);
 
  private:
+  friend class detail::RtfReader;
+  friend class detail::RtfWriter;
+
   std::uint32_t internFormat(const CharFormat& f);
+  /// The format text typed at the caret gets.
+  CharFormat caretFormat() const;
+  void replaceRange(std::size_t start, std::size_t length, std::u16string_view text,
+                    const std::vector<std::uint32_t>& formats);
+  void resetPool();
 
   std::u16string text_;
   std::vector<std::uint32_t> formatIndex_;  // one per code unit of text_
-  std::vector<CharFormat> formats_;
+  std::deque<CharFormat> formats_;  // deque: pointers handed out by runs() survive growth
+  std::unordered_map<CharFormat, std::uint32_t, CharFormatHash> formatLookup_;
   CharFormat default_;
   std::size_t selStart_ = 0, selLength_ = 0;
+  // Format chosen with applyFormat() on an empty selection: applies to text
+  // typed at the caret until the selection or the content changes.
+  std::optional<CharFormat> pendingCaretFormat_;
 };
 
 }  // namespace yig::rt

@@ -1,0 +1,271 @@
+// RTF writer: the canonical form a Windows rich-edit control writes, which the
+// conversion engine takes apart as a string.
+//
+//   {\rtf1\ansi\ansicpg936\deff0\deflang1033\deflangfe2052{\fonttbl{\f0\fnil\fcharset0 Name;}...}CRLF
+//   {\colortbl ;\red255\green0\blue0;}CRLF          (only when a colour is used)
+//   \viewkind4\uc1\pard\f0\fs48 text\par CRLF ... text\par }CRLF
+//
+// Rules the engine depends on: fonts are numbered from 0 in order of first use
+// and switched with "\f" + digits; every font entry has one blank before its
+// name; the colour table is the last group before \viewkind4; the body holds
+// no other control word starting with "f" than \fN and \fsN; Unicode is
+// "\uN?" with N as a signed 16-bit number; characters of code page 936 fonts
+// that code page 936 can encode are written as their GBK byte escapes.
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/codec/cp936.h"
+#include "richtext/rtf_io.h"
+
+namespace yig::rt::detail {
+namespace {
+
+constexpr int kGbkCharset = 134;
+constexpr char kHex[] = "0123456789abcdef";
+
+// GBK code of every UTF-16 unit: 0 = none, below 0x100 = one byte, else lead << 8 | trail.
+const std::vector<std::uint16_t>& gbkCodes() {
+  static const std::vector<std::uint16_t> table = [] {
+    std::vector<std::uint16_t> t(0x10000, 0);
+    for (std::uint32_t c = 0x80; c < 0x10000; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      const auto bytes = cp936::encodeChar(static_cast<char16_t>(c));
+      if (!bytes) continue;
+      if (bytes->size() == 1) {
+        t[c] = static_cast<std::uint8_t>((*bytes)[0]);
+      } else if (bytes->size() == 2) {
+        t[c] = static_cast<std::uint16_t>(static_cast<std::uint8_t>((*bytes)[0]) << 8 |
+                                          static_cast<std::uint8_t>((*bytes)[1]));
+      }
+    }
+    return t;
+  }();
+  return table;
+}
+
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+void appendByteEscape(std::string& out, unsigned byte) {
+  const char escape[4] = {'\\', '\'', kHex[(byte >> 4) & 0xF], kHex[byte & 0xF]};
+  out.append(escape, 4);
+}
+
+void appendUnicodeEscape(std::string& out, char16_t c) {
+  char buffer[12] = {'\\', 'u'};
+  const int value = c < 0x8000 ? int{c} : int{c} - 0x10000;
+  char* end = std::to_chars(buffer + 2, buffer + sizeof buffer - 1, value).ptr;
+  *end++ = '?';
+  out.append(buffer, static_cast<std::size_t>(end - buffer));
+}
+
+void appendNumber(std::string& out, long value) {
+  char buffer[24];
+  char* end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  out.append(buffer, static_cast<std::size_t>(end - buffer));
+}
+
+// Writes a character, in a font of the given charset, as 7-bit RTF text.
+void appendFontNameChar(std::string& out, char16_t c, int charset) {
+  if (c == '\\' || c == '{' || c == '}') {
+    out.push_back('\\');
+    out.push_back(static_cast<char>(c));
+  } else if (c == ';') {
+    appendByteEscape(out, ';');  // a bare ';' would end the name
+  } else if (c >= 0x20 && c < 0x7F) {
+    out.push_back(static_cast<char>(c));
+  } else if (charset == kGbkCharset && c >= 0x80 && gbkCodes()[c] != 0) {
+    const std::uint16_t code = gbkCodes()[c];
+    if (code > 0xFF) appendByteEscape(out, code >> 8);
+    appendByteEscape(out, code & 0xFF);
+  } else {
+    appendUnicodeEscape(out, c);
+  }
+}
+
+// The family control word as read, when it is one (letters only); else \fnil.
+std::string_view familyWord(const std::string& family) {
+  if (family.empty() || family.size() > 32) return "fnil";
+  for (char c : family) {
+    if (!isAsciiLetter(c)) return "fnil";
+  }
+  return family;
+}
+
+}  // namespace
+
+std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t end) {
+  const std::u16string& text = doc.text_;
+  const std::vector<std::uint32_t>& index = doc.formatIndex_;
+  const auto& pool = doc.formats_;
+
+  // The format the body starts with: that of the first character that is not a
+  // paragraph mark (paragraph marks carry no visible format), else the first.
+  const CharFormat* initial = nullptr;
+  for (std::size_t i = start; i < end && !initial; ++i) {
+    if (text[i] != u'\r') initial = &pool[index[i]];
+  }
+  if (!initial) initial = start < end ? &pool[index[start]] : &doc.formatAt(start);
+
+  // Number fonts and colours in order of first use.
+  std::vector<const Font*> fonts;
+  std::vector<Color> colors;
+  constexpr int kUnset = -2;
+  std::vector<int> fontOf(pool.size(), kUnset), colorOf(pool.size(), kUnset);
+  auto fontNumber = [&fonts](const Font& font) {
+    for (std::size_t n = 0; n < fonts.size(); ++n) {
+      if (*fonts[n] == font) return static_cast<int>(n);
+    }
+    fonts.push_back(&font);
+    return static_cast<int>(fonts.size() - 1);
+  };
+  auto colorNumber = [&colors](const std::optional<Color>& color) {
+    if (!color) return 0;
+    for (std::size_t n = 0; n < colors.size(); ++n) {
+      if (colors[n] == *color) return static_cast<int>(n + 1);
+    }
+    colors.push_back(*color);
+    return static_cast<int>(colors.size());
+  };
+  const int initialFont = fontNumber(initial->font);
+  const int initialColor = colorNumber(initial->color);
+  {
+    std::uint32_t previous = UINT32_MAX;
+    for (std::size_t i = start; i < end; ++i) {
+      const std::uint32_t f = index[i];
+      if (f == previous || text[i] == u'\r') continue;
+      previous = f;
+      if (fontOf[f] == kUnset) {
+        fontOf[f] = fontNumber(pool[f].font);
+        colorOf[f] = colorNumber(pool[f].color);
+      }
+    }
+  }
+
+  std::string out;
+  out.reserve(256 + (end - start) * 8);
+  out += "{\\rtf1\\ansi\\ansicpg936\\deff0\\deflang1033\\deflangfe2052{\\fonttbl";
+  for (std::size_t n = 0; n < fonts.size(); ++n) {
+    const Font& font = *fonts[n];
+    out += "{\\f";
+    appendNumber(out, static_cast<long>(n));
+    out += '\\';
+    out += familyWord(font.family);
+    if (font.pitch >= 0) {
+      out += "\\fprq";
+      appendNumber(out, font.pitch);
+    }
+    out += "\\fcharset";
+    appendNumber(out, font.charset);
+    out += ' ';
+    for (char16_t c : font.name) appendFontNameChar(out, c, font.charset);
+    out += ";}";
+  }
+  out += "}\r\n";
+  if (!colors.empty()) {
+    out += "{\\colortbl ;";
+    for (const Color& c : colors) {
+      out += "\\red";
+      appendNumber(out, c.r);
+      out += "\\green";
+      appendNumber(out, c.g);
+      out += "\\blue";
+      appendNumber(out, c.b);
+      out += ';';
+    }
+    out += "}\r\n";
+  }
+  out += "\\viewkind4\\uc1\\pard";
+
+  // What the reader has in effect at this point of the body.
+  int curFont = -1, curSize = -1, curColor = 0;
+  bool curBold = false, curItalic = false, curUnderline = false, curStrike = false;
+  // A control word was just written: the next character may need a blank to end it.
+  bool wordOpen = false;
+  bool fontWordOpen = false;
+
+  auto word = [&](std::string_view w) {
+    out += w;
+    wordOpen = true;
+    fontWordOpen = false;
+  };
+  auto wordNumber = [&](std::string_view w, long n) {
+    out += w;
+    appendNumber(out, n);
+    wordOpen = true;
+    fontWordOpen = w == "\\f";
+  };
+  // Before a literal character: a blank ends an open control word when the
+  // character would otherwise continue it. After a font switch the blank is
+  // written before any text, since the engine takes "\fN" as a font switch only
+  // when a blank or a backslash follows it.
+  auto beforeText = [&](char c) {
+    if (wordOpen && (fontWordOpen || isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == ' ')) {
+      out += ' ';
+    }
+    wordOpen = fontWordOpen = false;
+  };
+  auto switchTo = [&](const CharFormat& f, int font, int color) {
+    if (font != curFont) {
+      wordNumber("\\f", font);
+      curFont = font;
+    }
+    if (f.sizeHalfPoints != curSize) {
+      wordNumber("\\fs", f.sizeHalfPoints);
+      curSize = f.sizeHalfPoints;
+    }
+    if (color != curColor) {
+      wordNumber("\\cf", color);
+      curColor = color;
+    }
+    if (f.bold != curBold) word((curBold = f.bold) ? "\\b" : "\\b0");
+    if (f.italic != curItalic) word((curItalic = f.italic) ? "\\i" : "\\i0");
+    if (f.underline != curUnderline) word((curUnderline = f.underline) ? "\\ul" : "\\ulnone");
+    if (f.strike != curStrike) word((curStrike = f.strike) ? "\\strike" : "\\strike0");
+  };
+
+  switchTo(*initial, initialFont, initialColor);
+  const std::vector<std::uint16_t>& gbk = gbkCodes();
+  std::uint32_t previous = UINT32_MAX;
+  bool gbkFont = initial->font.charset == kGbkCharset;
+  for (std::size_t i = start; i < end; ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r') {
+      out += "\\par\r\n";
+      wordOpen = fontWordOpen = false;
+      continue;
+    }
+    const std::uint32_t f = index[i];
+    if (f != previous) {
+      previous = f;
+      switchTo(pool[f], fontOf[f], colorOf[f]);
+      gbkFont = pool[f].font.charset == kGbkCharset;
+    }
+    if (c >= 0x20 && c < 0x7F) {
+      if (c == '\\' || c == '{' || c == '}') {
+        out += '\\';
+        wordOpen = fontWordOpen = false;
+      } else {
+        beforeText(static_cast<char>(c));
+      }
+      out += static_cast<char>(c);
+    } else if (c == u'\t') {
+      word("\\tab");
+    } else if (c == u'\v') {
+      word("\\line");
+    } else if (gbkFont && c >= 0x80 && gbk[c] != 0) {
+      const std::uint16_t code = gbk[c];
+      if (code > 0xFF) appendByteEscape(out, code >> 8);
+      appendByteEscape(out, code & 0xFF);
+      wordOpen = fontWordOpen = false;
+    } else {
+      appendUnicodeEscape(out, c);
+      wordOpen = fontWordOpen = false;
+    }
+  }
+  out += "\\par }\r\n";
+  return out;
+}
+
+}  // namespace yig::rt::detail
