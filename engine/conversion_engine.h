@@ -58,6 +58,9 @@ class ConversionEngine {
   /// (not a chained second stage): a document without a Unicode Tibetan font is
   /// then reported instead of being passed through unchanged.
   bool unicodeSourceRequest_ = false;
+  /// When set, every RTF an operation writes into the work area is also copied
+  /// here exactly as written (for checks of the operations' own output).
+  std::string* outputCopy_ = nullptr;
 };
 
 }  // namespace yig

@@ -27,6 +27,10 @@ struct EngineInternals {
   /// Puts `rtf` into the work area: in place of its selection when it has
   /// selected text and `honourSelection` is set, else as its whole RTF.
   static void writeWorkArea(ConversionEngine& e, std::string_view rtf, bool honourSelection);
+
+  /// Copies every RTF the operations write into the work area to `*copy`
+  /// (nullptr stops copying).
+  static void copyOutputTo(ConversionEngine& e, std::string* copy) { e.outputCopy_ = copy; }
 };
 
 /// The message shown when a document is refused.

@@ -255,7 +255,7 @@ void ConversionEngine::WJZH_QT_HIMA(std::string& zz, std::u16string srccode) {
   std::vector<std::string> sourceTags;
   std::string previousNumber;
   rtfpieces::forEachFontEntry(doc.header, [&](std::string_view entry) {
-    entry.remove_prefix(1);  // entry without "\f" starts with the font number
+    entry.remove_prefix(2);  // without its "\f" the entry starts with the font number
     if (!rtfpieces::containsAnyListItem(entry, patterns)) return;
     bool unicodeFont = entry.find("_Unicode") != std::string_view::npos;
     if (srccode == u"FZ" && unicodeFont) return;

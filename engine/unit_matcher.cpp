@@ -48,6 +48,7 @@ UnitMatcher::UnitMatcher(const MappingTable& map) : map_(map) {
   slots_.resize(capacity);
   mask_ = capacity - 1;
   map.forEach([&](std::u16string_view key, std::u16string_view) {
+    if (key.size() > kMaxUnit) return;  // never gathered, never matched
     std::uint64_t packed;
     if (!pack(key.data(), key.size(), packed)) {
       if (!key.empty()) otherKeys_ = true;
