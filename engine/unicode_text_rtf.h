@@ -22,7 +22,13 @@ std::string BuildUnicodeTextRtf(std::u16string_view text, bool red);
 /// Replaces the editor's selection (or inserts at the caret) by the RTF built
 /// from `text`, then empties `text`. An empty text inserts nothing.
 inline void InsertUnicodeText(rt::Document& editor, std::u16string& text, bool red) {
-  if (!text.empty()) editor.replaceSelectionRtf(BuildUnicodeTextRtf(text, red));
+  if (!text.empty()) {
+    // The built RTF wraps the "{\rtf1" group in one more pair of braces; the
+    // model reads a document that starts with "{\rtf", so the outer pair is
+    // left out (it holds nothing else).
+    const std::string rtf = BuildUnicodeTextRtf(text, red);
+    editor.replaceSelectionRtf(std::string_view(rtf).substr(1, rtf.size() - 2));
+  }
   text.clear();
 }
 

@@ -74,4 +74,53 @@ TEST(UnicodeTextRtf, OutputIsSevenBitAndBalanced) {
   EXPECT_EQ(depth, 0);
 }
 
+TEST(InsertUnicodeText, IntoEmptyDocument) {
+  yig::rt::Document doc;
+  std::u16string text = u"\u0F40\u0F41 a\r\n\u4E2D";
+  yig::InsertUnicodeText(doc, text, false);
+  EXPECT_TRUE(text.empty());
+  EXPECT_EQ(doc.plainText(), u"\u0F40\u0F41 a\r\n\u4E2D");
+  EXPECT_EQ(doc.formatAt(0).font.name, u"Microsoft Himalaya");
+  EXPECT_EQ(doc.formatAt(1).sizeHalfPoints, 48);
+  EXPECT_EQ(doc.formatAt(2).font.name, u"Tahoma");
+  EXPECT_EQ(doc.formatAt(2).sizeHalfPoints, 24);
+  EXPECT_EQ(doc.formatAt(5).font.name, u"宋体");
+  EXPECT_EQ(doc.formatAt(5).font.charset, 134);
+  EXPECT_FALSE(doc.formatAt(0).color);
+}
+
+TEST(InsertUnicodeText, ReplacesTheSelection) {
+  yig::rt::Document doc;
+  doc.setText(u"xxYYzz");
+  doc.select(2, 2);
+  std::u16string text = u"ab";
+  yig::InsertUnicodeText(doc, text, true);
+  EXPECT_EQ(doc.plainText(), u"xxabzz");
+  EXPECT_EQ(doc.selStart(), 4u);
+  EXPECT_EQ(doc.selLength(), 0u);
+  ASSERT_TRUE(doc.formatAt(2).color);
+  EXPECT_EQ(*doc.formatAt(2).color, (yig::rt::Color{255, 0, 0}));
+  EXPECT_FALSE(doc.formatAt(4).color);  // the text after the selection keeps its format
+}
+
+TEST(InsertUnicodeText, LinesBecomeParagraphsAtTheCaret) {
+  yig::rt::Document doc;
+  doc.setText(u"XY");
+  doc.select(1, 0);
+  std::u16string text = u"a\r\nb";
+  yig::InsertUnicodeText(doc, text, false);
+  EXPECT_EQ(doc.plainText(), u"Xa\r\nbY");
+}
+
+TEST(InsertUnicodeText, EmptyTextInsertsNothing) {
+  yig::rt::Document doc;
+  doc.setText(u"keep");
+  doc.select(1, 2);
+  std::u16string text;
+  yig::InsertUnicodeText(doc, text, false);
+  EXPECT_EQ(doc.plainText(), u"keep");
+  EXPECT_EQ(doc.selStart(), 1u);
+  EXPECT_EQ(doc.selLength(), 2u);
+}
+
 }  // namespace

@@ -1,0 +1,55 @@
+#pragma once
+// File and text helpers shared by the command-line subcommands: whole-file
+// reading, atomic writing, and UTF-8 / UTF-16 decoding with byte-order-mark
+// detection. Every failure comes back as a one-line message naming the file.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace yig::cli {
+
+/// Bytes of a file, or why they could not be read.
+struct FileBytes {
+  std::string bytes;
+  std::string error;  ///< empty on success
+  bool ok() const { return error.empty(); }
+};
+
+/// Reads the whole file at `path`.
+FileBytes readFile(const std::string& path);
+
+/// Writes `bytes` to `path` through a temporary file in the same folder that
+/// is renamed over the target, so an existing file is either replaced whole or
+/// left as it was. Returns the error message, empty on success.
+std::string writeFileAtomic(const std::string& path, std::string_view bytes);
+
+enum class TextEncoding {
+  Utf8,        ///< no byte-order mark
+  Utf8Bom,     ///< EF BB BF
+  Utf16LE,     ///< FF FE
+  Utf16BE,     ///< FE FF
+};
+
+/// Text decoded from a file.
+struct DecodedText {
+  std::u16string text;  ///< without the byte-order mark
+  TextEncoding encoding = TextEncoding::Utf8;
+  std::string error;    ///< empty on success: where the bytes stop being valid text
+  bool ok() const { return error.empty(); }
+};
+
+/// Decodes bytes as UTF-16 when they start with a UTF-16 byte-order mark, else
+/// as UTF-8 (a UTF-8 byte-order mark is dropped). Invalid UTF-8 or a dangling
+/// odd byte in UTF-16 is an error naming the byte offset.
+DecodedText decodeText(std::string_view bytes);
+
+/// Strict UTF-8 to UTF-16: overlong forms, surrogates and codes past U+10FFFF
+/// are invalid. Each invalid sequence becomes U+FFFD; `firstInvalid`, when
+/// given, receives the offset of the first (or npos when there is none).
+std::u16string decodeUtf8(std::string_view bytes, std::size_t* firstInvalid = nullptr);
+/// UTF-16 without a byte-order mark; an odd last byte is dropped.
+std::u16string decodeUtf16(std::string_view bytes, bool bigEndian);
+/// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string encodeUtf8(std::u16string_view text);
+
+}  // namespace yig::cli

@@ -1,0 +1,139 @@
+#include "cli/cli_io.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace yig::cli;
+
+class TempDir {
+ public:
+  TempDir() {
+    path_ = fs::temp_directory_path() /
+            ("yig-cli-io-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  std::size_t count() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(path_), {})); }
+
+ private:
+  fs::path path_;
+};
+
+TEST(CliIo, DecodeUtf8) {
+  const std::size_t none = std::string::npos;
+  struct Case {
+    const char* name;
+    std::string in;
+    std::u16string out;
+    std::size_t firstInvalid;
+  };
+  const Case cases[] = {
+      {"ascii", "abc", u"abc", none},
+      {"two, three and four bytes", "\xC3\xA9\xE0\xBD\x80\xF0\x9F\x98\x80", u"\u00E9\u0F40\U0001F600", none},
+      {"last code point", "\xF4\x8F\xBF\xBF", u"\U0010FFFF", none},
+      {"overlong two bytes", "a\xC0\x80", u"a\uFFFD\uFFFD", 1},
+      {"overlong three bytes", "\xE0\x80\x80z", u"\uFFFDz", 0},
+      {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD", 0},
+      {"past U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD", 0},
+      {"stray continuation", "x\x80y", u"x\uFFFDy", 1},
+      {"byte FF", "\xFF", u"\uFFFD", 0},
+      {"truncated at end", "ab\xE0\xBD", u"ab\uFFFD", 2},
+      {"truncated before ASCII", "\xE0\xBD" "A", u"\uFFFDA", 0},
+      {"GBK bytes are not UTF-8", "\xCB\xCE\xCC\xE5", u"\uFFFD\uFFFD\uFFFD\uFFFD", 0},
+  };
+  for (const auto& tc : cases) {
+    std::size_t bad = 12345;
+    EXPECT_EQ(decodeUtf8(tc.in, &bad), tc.out) << tc.name;
+    EXPECT_EQ(bad, tc.firstInvalid) << tc.name;
+  }
+}
+
+TEST(CliIo, EncodeUtf8) {
+  const std::u16string text = u"a\u00E9\u0F40\u4E2D\U0001F600";
+  EXPECT_EQ(encodeUtf8(text), "a\xC3\xA9\xE0\xBD\x80\xE4\xB8\xAD\xF0\x9F\x98\x80");
+  EXPECT_EQ(decodeUtf8(encodeUtf8(text)), text);
+  EXPECT_EQ(encodeUtf8(std::u16string(1, 0xD800) + u"x"), "\xEF\xBF\xBDx");  // lone high surrogate
+  EXPECT_EQ(encodeUtf8(std::u16string(1, 0xDC00)), "\xEF\xBF\xBD");         // lone low surrogate
+  EXPECT_EQ(encodeUtf8(u""), "");
+}
+
+TEST(CliIo, DecodeTextByByteOrderMark) {
+  struct Case {
+    const char* name;
+    std::string in;
+    TextEncoding encoding;
+    std::u16string text;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"UTF-8", "\xE0\xBD\x80", TextEncoding::Utf8, u"\u0F40", true},
+      {"UTF-8 with mark", "\xEF\xBB\xBF\xE0\xBD\x80", TextEncoding::Utf8Bom, u"\u0F40", true},
+      {"UTF-16LE", std::string("\xFF\xFE\x40\x0F", 4), TextEncoding::Utf16LE, u"\u0F40", true},
+      {"UTF-16BE", std::string("\xFE\xFF\x0F\x40", 4), TextEncoding::Utf16BE, u"\u0F40", true},
+      {"UTF-16LE odd length", std::string("\xFF\xFE\x40\x0F\x41", 5), TextEncoding::Utf16LE, u"\u0F40", false},
+      {"only a mark", "\xFF\xFE", TextEncoding::Utf16LE, u"", true},
+      {"empty", "", TextEncoding::Utf8, u"", true},
+      {"invalid UTF-8", "ok\xB0\xA1", TextEncoding::Utf8, u"ok\uFFFD\uFFFD", false},
+  };
+  for (const auto& tc : cases) {
+    const DecodedText d = decodeText(tc.in);
+    EXPECT_EQ(d.encoding, tc.encoding) << tc.name;
+    EXPECT_EQ(d.text, tc.text) << tc.name;
+    EXPECT_EQ(d.ok(), tc.ok) << tc.name << ": " << d.error;
+  }
+  EXPECT_NE(decodeText("ok\xB0\xA1").error.find("offset 2"), std::string::npos);
+}
+
+TEST(CliIo, ReadFile) {
+  TempDir dir;
+  const std::string bytes("a\0b\xFF\r\n", 6);
+  std::ofstream(dir.file("x.bin"), std::ios::binary) << bytes;
+  const FileBytes ok = readFile(dir.file("x.bin"));
+  EXPECT_TRUE(ok.ok()) << ok.error;
+  EXPECT_EQ(ok.bytes, bytes);
+
+  const FileBytes missing = readFile(dir.file("missing.txt"));
+  EXPECT_FALSE(missing.ok());
+  EXPECT_NE(missing.error.find("missing.txt"), std::string::npos) << missing.error;
+
+  const FileBytes folder = readFile(dir.file(""));
+  EXPECT_FALSE(folder.ok());
+}
+
+TEST(CliIo, WriteFileAtomicCreatesAndReplaces) {
+  TempDir dir;
+  const std::string path = dir.file("out.rtf");
+  ASSERT_EQ(writeFileAtomic(path, "first"), "");
+  EXPECT_EQ(readFile(path).bytes, "first");
+  ::chmod(path.c_str(), 0640);
+  ASSERT_EQ(writeFileAtomic(path, std::string(100000, 'x')), "");
+  EXPECT_EQ(readFile(path).bytes, std::string(100000, 'x'));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);  // the replaced file's mode is kept
+  EXPECT_EQ(dir.count(), 1u);            // no temporary file left behind
+}
+
+TEST(CliIo, WriteFileAtomicFailuresLeaveNothingBehind) {
+  TempDir dir;
+  EXPECT_NE(writeFileAtomic(dir.file("no/such/folder/out.rtf"), "x"), "");
+  fs::create_directory(dir.file("folder"));
+  const std::string err = writeFileAtomic(dir.file("folder"), "x");
+  EXPECT_NE(err, "");
+  EXPECT_NE(err.find("folder"), std::string::npos) << err;
+  EXPECT_TRUE(fs::is_directory(dir.file("folder")));
+  EXPECT_EQ(dir.count(), 1u);
+}
+
+}  // namespace
