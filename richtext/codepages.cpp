@@ -87,6 +87,11 @@ int ByteDecoder::feed(std::uint8_t byte, int codePage, char16_t out[2]) {
         out[0] = *c;
         return 1;
       }
+    } else if (page == 932 && lead >= 0x81 && lead <= 0xFC && byte >= 0x40 && byte <= 0xFC) {
+      if (const char16_t c = detail::kCp932Pairs[lead - 0x81][byte - 0x40]; c != 0) {
+        out[0] = c;
+        return 1;
+      }
     }
     // An unknown pair. A trail byte below 0x80 is kept as the character it
     // is, so a stray lead byte does not swallow the text after it.

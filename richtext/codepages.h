@@ -19,6 +19,8 @@ extern const char16_t kCp1255High[128];
 extern const char16_t kCp1256High[128];
 extern const char16_t kCp1257High[128];
 extern const char16_t kCp1258High[128];
+// Code page 932 pairs: [lead - 0x81][trail - 0x40], 0 = undefined.
+extern const char16_t kCp932Pairs[124][189];
 }  // namespace detail
 
 /// Code pages with special handling (the others are table-driven single-byte pages).
@@ -33,7 +35,8 @@ int codePageForCharset(int charset);
 /// pages become 1252; double-byte pages stay as they are.
 int supportedCodePage(int codePage);
 
-/// True for the double-byte pages (932, 936, 949, 950, 1361).
+/// True for the double-byte pages (932, 936, 949, 950, 1361). Pairs of 936 and
+/// 932 are decoded; pairs of the others become U+FFFD.
 bool isDoubleByteCodePage(int codePage);
 
 /// Turns bytes into UTF-16 units one at a time, holding a lead byte of a

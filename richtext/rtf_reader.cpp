@@ -127,7 +127,7 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
           "xmlnstbl", "filetbl", "objdata", "objclass", "objname", "themedata", "colorschememapping",
           "latentstyles", "datastore", "generator", "mmathPr", "pgdsctbl", "txe", "xe", "tc", "tcn", "bkmkstart",
           "bkmkend", "pn", "template", "userprops", "docvar", "nonshppict", "shpinst", "do", "atnid", "atnauthor",
-          "atrfstart", "atrfend", "fontemb", "fontfile", "panose", "falt", "listpicture", "wgrffmtfilter",
+          "atrfstart", "atrfend", "fontemb", "fontfile", "panose", "falt", "listpicture",
           "pgptbl", "protusertbl", "defchp", "defpap"}) {
       add(w, Kw::SkipDestination);
     }

@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Writes richtext/codepages_data.cpp: the upper halves (bytes 0x80..0xFF) of the
-Windows single-byte code pages that RTF byte escapes may use.
+Windows single-byte code pages that RTF byte escapes may use, and the
+double-byte table of code page 932 (Japanese), which some word processors use
+for the names of Chinese fonts they do not know. (Code page 936 has its own
+codec in engine/codec.)
 
     python3 tools/gen_richtext_codepages.py [OUTPUT.cpp]
 
@@ -30,6 +33,21 @@ def upper_half(page):
     return units
 
 
+def cp932_pairs():
+    """kCp932Pairs[lead - 0x81][trail - 0x40], 0 where the pair is undefined."""
+    rows = []
+    for lead in range(0x81, 0xFD):
+        row = []
+        for trail in range(0x40, 0xFD):
+            try:
+                s = bytes([lead, trail]).decode("cp932")
+            except UnicodeDecodeError:
+                s = ""
+            row.append(ord(s) if len(s) == 1 and ord(s) <= 0xFFFF else 0)
+        rows.append(row)
+    return rows
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else DEFAULT_OUT
     lines = [
@@ -46,6 +64,12 @@ def main():
             lines.append("    " + " ".join("0x%04X," % u for u in units[row:row + 8]))
         lines.append("};")
         lines.append("")
+    rows = cp932_pairs()
+    lines.append("const char16_t kCp932Pairs[%d][%d] = {" % (len(rows), len(rows[0])))
+    for row in rows:
+        lines.append("    {" + ",".join("%d" % u for u in row) + "},")
+    lines.append("};")
+    lines.append("")
     lines.append("}  // namespace yig::rt::detail")
     with open(out, "w", encoding="ascii", newline="\n") as f:
         f.write("\n".join(lines) + "\n")

@@ -1,0 +1,204 @@
+// Documents written by other programs (tests/data/rtf): the right characters
+// in the right fonts and colours, and a fixed point when written and read again.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "richtext/document.h"
+
+namespace yig::rt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kDataDir = fs::path(YIG_TEST_DATA_DIR) / "rtf";
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+Document load(const char* name) {
+  Document d;
+  const std::string rtf = readFile(kDataDir / name);
+  EXPECT_FALSE(rtf.empty()) << name;
+  const ReadResult r = d.setRtf(rtf);
+  EXPECT_TRUE(r.ok) << name << ": " << r.error;
+  return d;
+}
+
+// Position of the last occurrence of `what`.
+std::size_t find(const Document& d, std::u16string_view what) {
+  const std::size_t at = d.text().rfind(what);
+  EXPECT_NE(at, std::u16string_view::npos);
+  return at == std::u16string_view::npos ? 0 : at;
+}
+
+// Every character of `what` (found in the text) has the font and colour given.
+void expectRun(const Document& d, std::u16string_view what, std::u16string_view font,
+               std::optional<Color> color = std::nullopt) {
+  const std::size_t at = find(d, what);
+  for (std::size_t i = at; i < at + what.size(); ++i) {
+    const CharFormat& f = d.formatAt(i);
+    EXPECT_EQ(f.font.name, font) << "at " << i;
+    EXPECT_EQ(f.color, color) << "at " << i;
+  }
+}
+
+TEST(RtfFiles, RichEditDocument) {
+  const Document d = load("richedit-mixed.rtf");
+  EXPECT_EQ(d.text(),
+            u"\u0F56\u0F40\u0FB2\u0F0B\u0F64\u0F72\u0F66\u0F0B Tahoma text\r"
+            u"中文测试\r"
+            u"啊阿bold italic under struck\r"
+            u"\u0F40\u0F41{a\\b}\tc");
+  expectRun(d, u"\u0F56\u0F40\u0FB2", u"Microsoft Himalaya");
+  expectRun(d, u"中文", u"宋体");
+  expectRun(d, u"测试", u"宋体", Color{255, 0, 0});
+  expectRun(d, u"啊阿", u"BZDBT");
+  expectRun(d, u"\u0F40", u"Microsoft Himalaya", Color{0, 112, 192});  // the last paragraph's first character
+  EXPECT_EQ(d.formatAt(find(d, u"中文")).font.charset, 134);
+  EXPECT_EQ(d.formatAt(find(d, u"中文")).font.family, "fmodern");
+  EXPECT_EQ(d.formatAt(find(d, u"中文")).font.pitch, 6);
+  EXPECT_EQ(d.formatAt(find(d, u"\u0F56")).sizeHalfPoints, 48);
+  EXPECT_TRUE(d.formatAt(find(d, u"bold")).bold);
+  EXPECT_TRUE(d.formatAt(find(d, u"italic")).italic);
+  EXPECT_TRUE(d.formatAt(find(d, u"under")).underline);
+  EXPECT_TRUE(d.formatAt(find(d, u"struck")).strike);
+  EXPECT_FALSE(d.formatAt(find(d, u"struck") - 1).strike);
+}
+
+TEST(RtfFiles, WordDocument) {
+  const Document d = load("word-style.rtf");
+  EXPECT_EQ(d.text(), u"\u0F56\u0F40\u0FB2\u0F0B中文 Latin red bold\rlink文字\u0F66\u0F90");
+  expectRun(d, u"\u0F56\u0F40\u0FB2\u0F0B", u"Microsoft Himalaya");
+  expectRun(d, u"中文", u"宋体");
+  expectRun(d, u"文字", u"宋体");
+  expectRun(d, u" Latin ", u"Times New Roman");
+  expectRun(d, u"red bold", u"Times New Roman", Color{255, 0, 0});
+  expectRun(d, u"link", u"Times New Roman", Color{0, 0, 255});
+  EXPECT_TRUE(d.formatAt(find(d, u"red bold")).bold);
+  EXPECT_TRUE(d.formatAt(find(d, u"link")).underline);
+  EXPECT_EQ(d.formatAt(find(d, u"\u0F66")).sizeHalfPoints, 48);
+  EXPECT_EQ(d.formatAt(find(d, u"Latin")).sizeHalfPoints, 21);
+}
+
+TEST(RtfFiles, LibreOfficeDocument) {
+  const Document d = load("libreoffice-mixed.rtf");
+  EXPECT_EQ(d.text(),
+            u"\u0F56\u0F40\u0FB2\u0F0B\u0F64\u0F72\u0F66\u0F0B\u0F56\u0F51\u0F7A\u0F0B\u0F63\u0F7A\u0F42\u0F66\u0F0D\r"
+            u"中文测试，汉字。Latin bold {braces} \\ back\r"
+            u"italic underlined\t\u0F40\u0F0B\u0F41\u0F0B\u0F42\u0F0B\r"
+            u"\r"
+            u"\u0F66\u0F90\u0F51\u0F0B\u0F61\u0F72\u0F42藏文");
+  expectRun(d, u"\u0F56\u0F40\u0FB2", u"Microsoft Himalaya");
+  // This program names the font in code page 932 (fcharset128).
+  expectRun(d, u"中文测试", u"宋体", Color{255, 0, 0});
+  expectRun(d, u"藏文", u"宋体", Color{255, 0, 0});
+  expectRun(d, u"Latin bold", u"Times New Roman", Color{0, 0, 255});
+  expectRun(d, u"\u0F40\u0F0B\u0F41", u"Microsoft Himalaya", Color{0, 128, 0});
+  EXPECT_TRUE(d.formatAt(find(d, u"Latin bold")).bold);
+  EXPECT_TRUE(d.formatAt(find(d, u"italic")).italic);
+  EXPECT_TRUE(d.formatAt(find(d, u"italic")).underline);
+  EXPECT_TRUE(d.formatAt(find(d, u"\u0F40\u0F0B\u0F41")).strike);
+  EXPECT_EQ(d.formatAt(0).sizeHalfPoints, 48);
+}
+
+TEST(RtfFiles, LibreOfficeWebDocument) {
+  // Imported from a web page, the Tibetan and Chinese runs carry only associated
+  // fonts (\af, \dbch\af); the run font stays the one \plain gives (\deff).
+  const Document d = load("libreoffice-web.rtf");
+  EXPECT_EQ(d.text(),
+            u"\u0F40\u0F74\u0F53\u0F0B\u0F58\u0F41\u0FB1\u0F7A\u0F53\u0F0B\u0F40\u0FB3\u0F7C\u0F44\u0F0B"
+            u"\u0F46\u0F7A\u0F53\u0F0B\u0F62\u0F56\u0F0B\u0F60\u0F56\u0FB1\u0F58\u0F66\u0F0D\r"
+            u"宋体中文：测试 思源宋体 Arial bold\r"
+            u"\u0F68\u0F7C\u0F7E\u0F0B\u0F58\u0F0B\u0F4E\u0F72\u0F0B\u0F54\u0F51\u0FA8\u0F7A\u0F0B\u0F67\u0F71"
+            u"\u0F74\u0F83\u0F0D plain");
+  expectRun(d, u"\u0F40\u0F74\u0F53", u"Liberation Serif");
+  expectRun(d, u"宋体中文：测试", u"Liberation Serif", Color{0xC0, 0, 0});
+  expectRun(d, u"\u0F68\u0F7C\u0F7E", u"Liberation Serif", Color{0, 0x70, 0xC0});
+  expectRun(d, u"Arial bold", u"Arial");
+  EXPECT_TRUE(d.formatAt(find(d, u"Arial bold")).bold);
+}
+
+// Every committed document: written, read and written again gives the same bytes,
+// and the second reading has the text and formats of the first.
+TEST(RtfFiles, RoundTripIsAFixedPoint) {
+  int seen = 0;
+  for (const auto& entry : fs::directory_iterator(kDataDir)) {
+    if (entry.path().extension() != ".rtf") continue;
+    ++seen;
+    SCOPED_TRACE(entry.path().filename().string());
+    Document first;
+    ASSERT_TRUE(first.setRtf(readFile(entry.path())).ok);
+    const std::string written = first.rtf();
+    Document second;
+    ASSERT_TRUE(second.setRtf(written).ok);
+    EXPECT_EQ(second.text(), first.text());
+    for (std::size_t i = 0; i < first.length(); ++i) {
+      if (first.text()[i] == u'\r') continue;  // a paragraph mark's own format is not kept
+      ASSERT_EQ(second.formatAt(i), first.formatAt(i)) << "at " << i;
+    }
+    EXPECT_EQ(second.rtf(), written);
+  }
+  EXPECT_GE(seen, 4);
+}
+
+// LibreOffice opens what we write with the same text.
+TEST(RtfFiles, LibreOfficeReadsOurOutput) {
+  if (std::system("command -v soffice >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "LibreOffice (soffice) is not installed; the check that it reads our RTF is skipped";
+  }
+  const fs::path dir = fs::temp_directory_path() / ("yig-richtext-lo-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const Document source = load("richedit-mixed.rtf");
+  writeFile(dir / "ours.rtf", source.rtf());
+  const std::string command = "cd '" + dir.string() +
+                              "' && timeout -k 10 120 soffice -env:UserInstallation=file://" + dir.string() +
+                              "/profile --headless --convert-to 'txt:Text (encoded):UTF8' ours.rtf >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  const std::string txt = readFile(dir / "ours.txt");
+  fs::remove_all(dir);
+  ASSERT_EQ(status, 0) << command;
+  ASSERT_FALSE(txt.empty());
+
+  // Compare as UTF-8, line ends normalised, byte-order mark and trailing breaks dropped.
+  std::string got = txt.rfind("\xEF\xBB\xBF", 0) == 0 ? txt.substr(3) : txt;
+  std::string norm;
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    if (got[i] == '\r') continue;
+    norm.push_back(got[i]);
+  }
+  while (!norm.empty() && norm.back() == '\n') norm.pop_back();
+  std::string expected;
+  for (char16_t c : source.plainText()) {
+    if (c == u'\r') continue;
+    if (c < 0x80) {
+      expected.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      expected.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      expected.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      expected.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      expected.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      expected.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  EXPECT_EQ(norm, expected);
+}
+
+}  // namespace
+}  // namespace yig::rt
