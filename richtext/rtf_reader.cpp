@@ -281,6 +281,9 @@ void Parser::note(std::string_view what) {
 }
 
 void Parser::run() {
+  // Escaped text takes at least four bytes per character in the common case.
+  text.reserve(in_.size() / 4);
+  formatIndex.reserve(in_.size() / 4);
   const char* p = in_.data();
   const char* const end = p + in_.size();
   while (p < end && !rootClosed_) {
