@@ -36,47 +36,50 @@ std::optional<char16_t> decodeSingle(std::uint8_t byte) {
 }
 
 std::u16string decode(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
+  // Never more characters than bytes: write into a buffer of that size, then trim.
+  std::u16string out(bytes.size(), u'\0');
+  char16_t* p = out.data();
+  const auto* s = reinterpret_cast<const std::uint8_t*>(bytes.data());
   const std::size_t n = bytes.size();
   std::size_t i = 0;
   while (i < n) {
-    const auto b = static_cast<std::uint8_t>(bytes[i]);
+    const std::uint8_t b = s[i];
     if (b < 0x80) {
-      out.push_back(b);
+      *p++ = b;
       ++i;
       continue;
     }
     if (b == 0x80) {
-      out.push_back(0x20AC);
+      *p++ = 0x20AC;
       ++i;
       continue;
     }
     if (!isLeadByte(b) || i + 1 == n) {  // 0xFF, or a lead byte with nothing after it
-      out.push_back(kReplacement);
+      *p++ = kReplacement;
       ++i;
       continue;
     }
-    const auto t = static_cast<std::uint8_t>(bytes[i + 1]);
+    const std::uint8_t t = s[i + 1];
     if (!isTrailByte(t)) {
       // The lead byte alone is bad; the next byte starts afresh, so a CR, a
       // brace or another lead byte after a stray lead byte is not swallowed.
-      out.push_back(kReplacement);
+      *p++ = kReplacement;
       ++i;
       continue;
     }
     if (char16_t c = lookupPair(b, t); c != 0) {
-      out.push_back(c);
+      *p++ = c;
       i += 2;
     } else if (t < 0x80) {
       // Unmapped pair whose second byte is ASCII: keep that byte.
-      out.push_back(kReplacement);
+      *p++ = kReplacement;
       ++i;
     } else {
-      out.push_back(kReplacement);
+      *p++ = kReplacement;
       i += 2;
     }
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 
@@ -89,27 +92,29 @@ std::optional<std::string> encodeChar(char16_t c) {
 }
 
 std::string encode(std::u16string_view text, char replacement) {
-  std::string out;
-  out.reserve(text.size() * 2);
+  // At most two bytes per unit: write into a buffer of that size, then trim.
+  std::string out(text.size() * 2, '\0');
+  char* p = out.data();
   const std::size_t n = text.size();
   for (std::size_t i = 0; i < n; ++i) {
     const char16_t c = text[i];
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
+      *p++ = static_cast<char>(c);
       continue;
     }
     const std::uint16_t code = lookupCode(c);
     if (code == 0) {
       // A surrogate pair is one character and gets one replacement.
       if (isHighSurrogate(c) && i + 1 < n && isLowSurrogate(text[i + 1])) ++i;
-      out.push_back(replacement);
+      *p++ = replacement;
     } else if (code < 0x100) {
-      out.push_back(static_cast<char>(code));
+      *p++ = static_cast<char>(code);
     } else {
-      out.push_back(static_cast<char>(code >> 8));
-      out.push_back(static_cast<char>(code & 0xFF));
+      *p++ = static_cast<char>(code >> 8);
+      *p++ = static_cast<char>(code & 0xFF);
     }
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 
