@@ -150,6 +150,44 @@ bool prepare(ConversionEngine& e, std::string& text, rtfpieces::SplitDocument& d
   return true;
 }
 
+// Copies the RTF item at `k` (a backslash there) and moves `k` past it. A
+// control word keeps its delimiting blank, a "\uN" escape its fallback
+// character. Items that stand for text (escaped characters, byte escapes,
+// Unicode escapes, control symbols) call `beforeText` first.
+template <class F>
+void copyMarkupOrText(std::string_view s, std::size_t& k, std::string& out, F&& beforeText) {
+  const std::size_t n = s.size();
+  if (k + 1 >= n) {
+    out += s[k++];
+    return;
+  }
+  const char d = s[k + 1];
+  std::size_t j;
+  if (d == '\'') {
+    beforeText();
+    j = std::min(n, k + 4);
+  } else if ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z')) {
+    j = k + 1;
+    while (j < n && ((s[j] >= 'a' && s[j] <= 'z') || (s[j] >= 'A' && s[j] <= 'Z'))) ++j;
+    const bool unicodeWord = j == k + 2 && (d == 'u' || d == 'U');
+    const std::size_t digits = j;
+    if (j + 1 < n && s[j] == '-' && isDigit(s[j + 1])) ++j;
+    while (j < n && isDigit(s[j])) ++j;
+    if (unicodeWord && j > digits) {
+      beforeText();
+      if (j < n && s[j] == ' ') ++j;
+      if (j < n && s[j] != '\\' && s[j] != '{' && s[j] != '}') ++j;
+    } else if (j < n && s[j] == ' ') {
+      ++j;
+    }
+  } else {
+    beforeText();
+    j = k + 2;
+  }
+  out.append(s.substr(k, j - k));
+  k = j;
+}
+
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 }  // namespace
@@ -205,17 +243,41 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
   out += header;
   std::size_t units = 0, marks = 0;
 
+  // Inside a converted run every unit switches to its Sambhota font. Text that
+  // is not converted (Latin letters, digits, punctuation, other escapes) must
+  // not stay in that font, where it would be drawn as Tibetan glyphs: before it
+  // the run's own Unicode font is switched back on. Blanks stay in the
+  // Sambhota font, which draws them as blanks.
+  bool sambhotaActive = false;
+  std::string runFont;
+  auto restoreFont = [&] {
+    if (sambhotaActive) {
+      out += runFont;
+      out += ' ';
+      sambhotaActive = false;
+    }
+  };
   auto convert = [&](std::string_view s) {
     std::size_t k = 0;
     const std::size_t n = s.size();
     while (k < n) {
+      const char c = s[k];
+      if (c != '\\') {
+        if (c == '{' || c == '}' || c == '\r' || c == '\n' || c == ' ') {
+          out += c;
+          ++k;
+          continue;
+        }
+        restoreFont();
+        std::size_t j = k + 1;
+        while (j < n && s[j] != '\\' && s[j] != '{' && s[j] != '}' && s[j] != '\r' && s[j] != '\n' && s[j] != ' ') ++j;
+        out.append(s.substr(k, j - k));
+        k = j;
+        continue;
+      }
       auto first = rtfpieces::fourDigitEscape(s, k);
       if (!first || first->length != 7) {
-        // Copy everything up to the next backslash that could start an escape.
-        std::size_t next = s.find('\\', k + 1);
-        if (next == std::string_view::npos) next = n;
-        out.append(s.substr(k, next - k));
-        k = next;
+        copyMarkupOrText(s, k, out, restoreFont);
         continue;
       }
       std::uint32_t node = 0;
@@ -237,11 +299,13 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
         rtfpieces::appendRedStart(out, red);
         out.append(s.substr(k, 7));
         out += "\\cf0";
+        sambhotaActive = false;
         sfywzh = kTrue;
         ++marks;
         k += 7;
       } else {
         out += outputs[found];
+        sambhotaActive = true;
         ++units;
         k += 7 * foundLength;
       }
@@ -268,8 +332,10 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
       tag.assign(" ");
       tag.append(piece.substr(0, len));
       tag += ';';
+      sambhotaActive = false;
       if (!longNumber && tags.find(tag) != std::string::npos) {
         inTibetan = true;
+        runFont.assign(piece.substr(0, len));
         convert(piece);
       } else {
         inTibetan = false;

@@ -56,6 +56,11 @@ How a value is chosen at a position where the sources disagree
     Unicode spells with U+0F6A; utfc and tiblegenc both say so, UDP alone
     says U+0F62. The weights pick U+0F6A; the U+0F62 spelling is kept as a
     writing-only line when no other glyph draws it.
+  * RA above YA, WA or HA is drawn in full in every spelling, and Unicode
+    text spells it with the ordinary U+0F62 (the corpus round trip turned
+    U+0F62 U+0FB1 into U+0F6A U+0FB1 at Dedris-g 0x23). Values read
+    U+0F6A before U+0FB1, U+0FAD, U+0FB7 as U+0F62; the U+0F6A spelling
+    stays as a writing-only line.
   * Dedris-vowa 0x3C: utfc's file holds the broken token "150" there; UDP
     and tiblegenc give U+0F68 U+0F7C U+0F7E, which SAM.tsv already carries.
   * rows starting with a vowel sign or a subjoined letter are kept: the
@@ -167,12 +172,28 @@ def tie_key(cand):
     return len(TIE_ORDER)
 
 
+FULL_RA_BEFORE = "\u0FB1\u0FAD\u0FB7"
+
+
+def plain_ra(value):
+    """U+0F6A before YA, WA or HA spelled as the ordinary U+0F62."""
+    out = list(value)
+    for i in range(len(out) - 1):
+        if out[i] == "\u0F6A" and out[i + 1] in FULL_RA_BEFORE:
+            out[i] = "\u0F62"
+    return "".join(out)
+
+
 def choose(positions):
     chosen = {}
     alternatives = {}
     for (font, char), cands in positions.items():
         ranked = sorted(cands, key=lambda c: (-score(positions, font, char, c), tie_key(c)))
-        chosen[(font, char)] = ranked[0]
+        best = dict(ranked[0])
+        if plain_ra(best["value"]) != best["value"]:
+            best["fixed_from"] = best["value"]
+            best["value"] = plain_ra(best["value"])
+        chosen[(font, char)] = best
         alternatives[(font, char)] = ranked[1:]
     return chosen, alternatives
 
@@ -200,6 +221,9 @@ def spellings(value):
         out.add(composed)
     if "\u0F6A" in value:
         out.add(value.replace("\u0F6A", "\u0F62"))
+    for i in range(len(value) - 1):
+        if value[i] == "\u0F62" and value[i + 1] in FULL_RA_BEFORE:
+            out.add(value[:i] + "\u0F6A" + value[i + 1:])
     if value == "\u0F0B":
         out.add("\u0F0C")
     return out
