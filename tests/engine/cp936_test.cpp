@@ -160,6 +160,21 @@ TEST(Cp936, InvalidInputDecodesToReplacement) {
   for (const auto& tc : cases) EXPECT_EQ(decode(tc.in), tc.out) << tc.name;
 }
 
+// Every two-byte input: decoding gives one or two characters, and whatever
+// decodes without a replacement character encodes back to the same bytes.
+TEST(Cp936, EveryTwoByteInputDecodesAndReencodes) {
+  for (int a = 0; a < 256; ++a) {
+    for (int b = 0; b < 256; ++b) {
+      const std::string in = bytes({a, b});
+      const std::u16string out = decode(in);
+      ASSERT_TRUE(out.size() == 1 || out.size() == 2) << std::hex << a << ' ' << b;
+      if (out.find(u'\uFFFD') == std::u16string::npos) {
+        ASSERT_EQ(encode(out), in) << std::hex << a << ' ' << b;
+      }
+    }
+  }
+}
+
 TEST(Cp936, EncodeReplacesCharactersWithoutCode) {
   EXPECT_EQ(encode(u"a\u0F40b"), "a?b");               // Tibetan has no code here
   EXPECT_EQ(encode(u"\u0F40", '*'), "*");
