@@ -1,0 +1,59 @@
+#include "documents/encoding_guess.h"
+
+#include "documents/document_host.h"
+#include "engine/codec/cp936.h"
+
+namespace yig::docs {
+namespace {
+
+constexpr EncodingGuess kHka{u"HKA", u"方正藏文新白体_Unicode", 6, 0};
+constexpr EncodingGuess kHima{u"HIMA", u"Microsoft Himalaya", 4, 0};
+constexpr EncodingGuess kHg{u"HG", u"A-Tibetan", 3, 134};
+constexpr EncodingGuess kFz{u"FZ", u"方正藏文新白体", 2, 134};
+constexpr EncodingGuess kTy{u"TY", u"CHINATIBET", 1, 134};
+constexpr EncodingGuess kBzd{u"BZD", u"BZDBT", 0, 134};
+
+// A double-byte code page 936 character whose trail byte is below 0xA0.
+bool hasLowTrailByte(char16_t c) {
+  if (c < 0x80) return false;
+  const auto code = cp936::encodeChar(c);
+  return code && code->size() == 2 && static_cast<unsigned char>((*code)[1]) < 0xA0;
+}
+
+}  // namespace
+
+std::optional<EncodingGuess> guessEncoding(std::u16string_view text) {
+  const std::u16string_view prefix = text.substr(0, kGuessPrefixLength);
+  // The two whole-prefix tests give the same answer at every position.
+  const bool hasHg = prefix.find(u'\u5A25') != std::u16string_view::npos;   // 娥
+  const bool hasFz = prefix.find(u'\uFF03') != std::u16string_view::npos;   // ＃
+  for (const char16_t c : prefix) {
+    if (c >= 0xF300 && c <= 0xF8FE) return kHka;
+    if (c >= 0x0F00 && c <= 0x0FCE) return kHima;
+    if (hasHg) return kHg;
+    if (hasFz) return kFz;
+    if (hasLowTrailByte(c)) return kTy;
+    if (c == 0xFE3D || c == 0xFE40) return kBzd;
+  }
+  return std::nullopt;
+}
+
+std::optional<EncodingGuess> GuessTibetanEncoding(DocumentHost& host, std::u16string_view text) {
+  const std::optional<EncodingGuess> guess = guessEncoding(text);
+  if (!guess) return guess;
+  rt::Document& editor = host.editor();
+  const std::size_t start = editor.selStart(), length = editor.selLength();
+  editor.select(0, editor.length());
+  rt::FormatChange change;
+  rt::Font font;
+  font.name = std::u16string(guess->fontName);
+  font.charset = guess->fontCharset;
+  change.font = font;
+  editor.applyFormat(change);
+  editor.select(start, length);
+  host.setFontBox(font.name);
+  host.selectSourceEncoding(guess->sourceIndex, guess->code);
+  return guess;
+}
+
+}  // namespace yig::docs

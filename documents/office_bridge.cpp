@@ -1,0 +1,507 @@
+#include "documents/office_bridge.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "documents/file_io.h"
+
+extern char** environ;
+
+namespace yig::docs {
+namespace fs = std::filesystem;
+
+OfficeSettings& officeSettings() {
+  static OfficeSettings settings;
+  return settings;
+}
+
+namespace {
+
+bool isExecutable(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0;
+}
+
+std::optional<std::string> findOnPath(std::string_view name) {
+  const char* path = std::getenv("PATH");
+  std::string_view dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  while (!dirs.empty()) {
+    const std::size_t colon = dirs.find(':');
+    const std::string_view dir = dirs.substr(0, colon);
+    if (!dir.empty()) {
+      const fs::path candidate = fs::path(dir) / name;
+      if (isExecutable(candidate)) return candidate.string();
+    }
+    if (colon == std::string_view::npos) break;
+    dirs.remove_prefix(colon + 1);
+  }
+  return std::nullopt;
+}
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// A private folder for one job, removed with everything in it at the end.
+class JobFolder {
+ public:
+  JobFolder() {
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    std::random_device seed;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      fs::path candidate = base / ("yigsgyur-office-" + std::to_string(::getpid()) + "-" + std::to_string(seed() % 100000000));
+      if (fs::create_directory(candidate, ec)) {
+        path_ = candidate;
+        fs::create_directory(path_ / "in", ec);
+        fs::create_directory(path_ / "out", ec);
+        fs::create_directory(path_ / "profile", ec);
+        break;
+      }
+    }
+  }
+  ~JobFolder() {
+    if (!path_.empty()) {
+      std::error_code ec;
+      fs::remove_all(path_, ec);
+    }
+  }
+  JobFolder(const JobFolder&) = delete;
+  JobFolder& operator=(const JobFolder&) = delete;
+  bool ok() const { return !path_.empty(); }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// file:// URL of an absolute path, with the characters a URL cannot hold escaped.
+std::string fileUrl(const fs::path& p) {
+  std::string url = "file://";
+  for (const unsigned char c : p.string()) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+      url += static_cast<char>(c);
+    } else {
+      static const char hex[] = "0123456789ABCDEF";
+      url += '%';
+      url += hex[c >> 4];
+      url += hex[c & 0xF];
+    }
+  }
+  return url;
+}
+
+// The lines of LibreOffice's output worth showing (its Java warning is not).
+std::string meaningfulOutput(const std::string& log) {
+  std::string out;
+  std::size_t start = 0;
+  while (start < log.size()) {
+    std::size_t end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    std::string_view line(log.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty() && line.find("javaldx") == std::string_view::npos) {
+      if (!out.empty()) out += "; ";
+      out += line;
+    }
+    start = end + 1;
+  }
+  if (out.size() > 400) out = out.substr(0, 400) + "...";
+  return out;
+}
+
+struct RunOutcome {
+  int status = -1;     // exit status, -1 when it could not run or was killed
+  bool timedOut = false;
+  std::string error;   // could not start
+};
+
+// Runs argv in its own process group with stdout and stderr into `logFile`.
+// As a backstop to `timeout`, the whole group is killed when it outlives the
+// deadline by a margin.
+RunOutcome runProcess(const std::vector<std::string>& argv, const fs::path& logFile, int timeoutSeconds) {
+  RunOutcome outcome;
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  pid_t pid = 0;
+  const int rc = ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (rc != 0) {
+    outcome.error = "cannot start '" + argv[0] + "'";
+    return outcome;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds + 20);
+  int status = 0;
+  for (;;) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return outcome;
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(-pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      outcome.timedOut = true;
+      return outcome;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
+  // timeout(1) answers 124 when it had to stop the program, 137 when it killed it.
+  if (outcome.status == 124 || outcome.status == 137 || WIFSIGNALED(status)) outcome.timedOut = true;
+  // Whatever LibreOffice left behind in our group goes too.
+  ::kill(-pid, SIGKILL);
+  return outcome;
+}
+
+std::string missingMessage() {
+  return "LibreOffice (soffice) is not installed; it is needed for Word, web-page and XML documents. Install it with: " +
+         std::string(kOfficeInstallHint);
+}
+
+OfficeResult convertInFolder(const JobFolder& job, const fs::path& input, std::string_view convertTo,
+                             std::string_view outputExtension) {
+  OfficeResult result;
+  const std::optional<std::string> soffice = findOffice();
+  if (!soffice) {
+    result.missing = true;
+    result.error = missingMessage();
+    return result;
+  }
+  const OfficeSettings& settings = officeSettings();
+  const fs::path out = job.path() / "out";
+  const fs::path expected = out / (input.stem().string() + "." + std::string(outputExtension));
+  std::vector<std::string> argv;
+  if (const auto timeoutProgram = findOnPath("timeout")) {
+    argv = {*timeoutProgram, "-k", "10", std::to_string(settings.timeoutSeconds)};
+  }
+  argv.insert(argv.end(), {*soffice, "-env:UserInstallation=" + fileUrl(job.path() / "profile"), "--headless",
+                           "--norestore", "--nologo", "--convert-to", std::string(convertTo), "--outdir", out.string(),
+                           input.string()});
+  const fs::path log = job.path() / "soffice.log";
+  RunOutcome run;
+  // soffice.bin run directly restarts itself once on a new profile (status 81).
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    run = runProcess(argv, log, settings.timeoutSeconds);
+    if (run.status != 81) break;
+  }
+  if (!run.error.empty()) {
+    result.error = run.error;
+    return result;
+  }
+  FileRead produced = readWholeFile(expected.string());
+  if (produced.ok() && !produced.bytes.empty() && !run.timedOut) {
+    result.bytes = std::move(produced.bytes);
+    return result;
+  }
+  const std::string said = meaningfulOutput(readWholeFile(log.string()).bytes);
+  if (run.timedOut) {
+    result.error = "LibreOffice did not finish within " + std::to_string(settings.timeoutSeconds) + " s";
+  } else {
+    result.error = "LibreOffice could not convert the document";
+  }
+  if (!said.empty()) result.error += " (" + said + ")";
+  return result;
+}
+
+}  // namespace
+
+std::optional<std::string> findOffice() {
+  const OfficeSettings& settings = officeSettings();
+  if (!settings.program.empty()) {
+    if (isExecutable(settings.program)) return settings.program;
+    return std::nullopt;
+  }
+  if (auto onPath = findOnPath("soffice")) return onPath;
+  for (const char* known : {"/usr/lib/libreoffice/program/soffice", "/opt/libreoffice/program/soffice"}) {
+    if (isExecutable(known)) return std::string(known);
+  }
+  return std::nullopt;
+}
+
+OfficeResult convertWithOffice(const std::string& input, std::string_view convertTo, std::string_view outputExtension) {
+  JobFolder job;
+  OfficeResult result;
+  if (!job.ok()) {
+    result.error = "cannot make a temporary folder for LibreOffice";
+    return result;
+  }
+  // A private copy under a plain name: the ending in lower case helps format
+  // detection, and two jobs never write the same output name.
+  const fs::path copy = job.path() / "in" / ("document" + lower(fs::path(input).extension().string()));
+  std::string error = copyFileAtomically(input, copy.string());
+  if (!error.empty()) {
+    result.error = error;
+    return result;
+  }
+  return convertInFolder(job, copy, convertTo, outputExtension);
+}
+
+OfficeResult convertBytesWithOffice(std::string_view bytes, std::string_view inputExtension, std::string_view convertTo,
+                                    std::string_view outputExtension) {
+  JobFolder job;
+  OfficeResult result;
+  if (!job.ok()) {
+    result.error = "cannot make a temporary folder for LibreOffice";
+    return result;
+  }
+  const fs::path input = job.path() / "in" / ("document." + std::string(inputExtension));
+  std::string error = writeFileAtomically(input.string(), bytes);
+  if (!error.empty()) {
+    result.error = error;
+    return result;
+  }
+  return convertInFolder(job, input, convertTo, outputExtension);
+}
+
+// --- web archives ----------------------------------------------------------
+
+std::string decodeQuotedPrintable(std::string_view text) {
+  auto hexValue = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '=') {
+      out += text[i];
+      continue;
+    }
+    if (i + 1 < text.size() && text[i + 1] == '\n') {  // soft line break
+      ++i;
+    } else if (i + 2 < text.size() && text[i + 1] == '\r' && text[i + 2] == '\n') {
+      i += 2;
+    } else if (i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += '=';  // not an escape: keep it as it stands
+    }
+  }
+  return out;
+}
+
+std::string decodeBase64(std::string_view text) {
+  auto value = [](char c) -> int {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+  };
+  std::string out;
+  out.reserve(text.size() / 4 * 3);
+  unsigned buffer = 0;
+  int bits = 0;
+  for (const char c : text) {
+    if (c == '=') break;
+    const int v = value(c);
+    if (v < 0) continue;  // line breaks and blanks
+    buffer = (buffer << 6) | static_cast<unsigned>(v);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out += static_cast<char>((buffer >> bits) & 0xFF);
+    }
+  }
+  return out;
+}
+
+namespace {
+
+struct MimePart {
+  std::vector<std::pair<std::string, std::string>> headers;  // lower-case names
+  std::string_view body;
+
+  std::string header(std::string_view name) const {
+    for (const auto& [n, v] : headers) {
+      if (n == name) return v;
+    }
+    return {};
+  }
+};
+
+// Splits headers from the body at the first empty line; folded lines are joined.
+MimePart parsePart(std::string_view text) {
+  MimePart part;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::size_t next = std::min(end + 1, text.size());
+    if (line.empty()) {
+      part.body = text.substr(next);
+      return part;
+    }
+    if ((line[0] == ' ' || line[0] == '\t') && !part.headers.empty()) {
+      part.headers.back().second += " ";
+      part.headers.back().second += line.substr(line.find_first_not_of(" \t"));
+    } else if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
+      std::string value(line.substr(colon + 1));
+      value.erase(0, value.find_first_not_of(" \t"));
+      part.headers.emplace_back(lower(line.substr(0, colon)), value);
+    } else {
+      // Not a header line: there are no headers, the whole text is the body.
+      part.headers.clear();
+      part.body = text;
+      return part;
+    }
+    pos = next;
+  }
+  return part;
+}
+
+// A parameter of a header value such as `multipart/related; boundary="x"`.
+std::string parameter(std::string_view value, std::string_view name) {
+  const std::string lowered = lower(value);
+  std::size_t pos = 0;
+  while ((pos = lowered.find(name, pos)) != std::string::npos) {
+    const bool startsWord = pos == 0 || lowered[pos - 1] == ';' || lowered[pos - 1] == ' ' || lowered[pos - 1] == '\t';
+    std::size_t eq = pos + name.size();
+    while (eq < value.size() && value[eq] == ' ') ++eq;
+    if (startsWord && eq < value.size() && value[eq] == '=') {
+      std::size_t start = eq + 1;
+      while (start < value.size() && value[start] == ' ') ++start;
+      if (start < value.size() && value[start] == '"') {
+        const std::size_t close = value.find('"', start + 1);
+        return std::string(value.substr(start + 1, close == std::string_view::npos ? std::string_view::npos : close - start - 1));
+      }
+      const std::size_t end = value.find_first_of("; \t", start);
+      return std::string(value.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    }
+    pos += name.size();
+  }
+  return {};
+}
+
+std::optional<std::string> findHtml(std::string_view text, int depth) {
+  if (depth > 8) return std::nullopt;
+  const MimePart part = parsePart(text);
+  const std::string type = part.header("content-type");
+  const std::string loweredType = lower(type);
+  if (loweredType.rfind("multipart/", 0) == 0) {
+    const std::string boundary = parameter(type, "boundary");
+    if (boundary.empty()) return std::nullopt;
+    const std::string delimiter = "--" + boundary;
+    std::size_t pos = part.body.find(delimiter);
+    while (pos != std::string_view::npos) {
+      std::size_t start = part.body.find('\n', pos);
+      if (start == std::string_view::npos) break;
+      if (part.body.substr(pos + delimiter.size(), 2) == "--") break;  // closing delimiter
+      ++start;
+      std::size_t next = part.body.find(delimiter, start);
+      std::string_view inner = part.body.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start);
+      if (auto html = findHtml(inner, depth + 1)) return html;
+      pos = next;
+    }
+    return std::nullopt;
+  }
+  if (loweredType.rfind("text/html", 0) != 0) return std::nullopt;
+  const std::string encoding = lower(part.header("content-transfer-encoding"));
+  std::string html;
+  if (encoding.find("quoted-printable") != std::string::npos) {
+    html = decodeQuotedPrintable(part.body);
+  } else if (encoding.find("base64") != std::string::npos) {
+    html = decodeBase64(part.body);
+  } else {
+    html = std::string(part.body);
+  }
+  const std::string charset = parameter(type, "charset");
+  if (!charset.empty() && lower(html).find("charset") == std::string::npos) {
+    html = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + charset + "\">\n" + html;
+  }
+  return html;
+}
+
+}  // namespace
+
+std::optional<std::string> extractHtmlFromMht(std::string_view mht) {
+  return findHtml(mht, 0);
+}
+
+// --- associated fonts ----------------------------------------------------------
+
+std::string addAssociatedFonts(std::string_view rtf) {
+  std::size_t body = rtf.find("\\viewkind");
+  if (body == std::string_view::npos) {
+    // No view kind: the body starts after the font table.
+    body = 0;
+    const std::size_t table = rtf.find("{\\fonttbl");
+    if (table != std::string_view::npos) {
+      int depth = 0;
+      for (std::size_t i = table; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') {
+          ++i;
+        } else if (rtf[i] == '{') {
+          ++depth;
+        } else if (rtf[i] == '}' && --depth == 0) {
+          body = i + 1;
+          break;
+        }
+      }
+    }
+  }
+  std::string out;
+  out.reserve(rtf.size() + rtf.size() / 8);
+  out.append(rtf.substr(0, body));
+  std::size_t i = body;
+  while (i < rtf.size()) {
+    const char c = rtf[i];
+    if (c != '\\' || i + 1 >= rtf.size()) {
+      out += c;
+      ++i;
+      continue;
+    }
+    if (!std::isalpha(static_cast<unsigned char>(rtf[i + 1]))) {  // \\, \{, \}, \'xx ...: copy the pair
+      out.append(rtf.substr(i, 2));
+      i += 2;
+      continue;
+    }
+    std::size_t end = i + 1;
+    while (end < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[end]))) ++end;
+    const std::string_view word = rtf.substr(i + 1, end - i - 1);
+    std::size_t digits = end;
+    if (digits < rtf.size() && rtf[digits] == '-') ++digits;
+    while (digits < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[digits]))) ++digits;
+    const std::string_view number = rtf.substr(end, digits - end);
+    out.append(rtf.substr(i, digits - i));
+    i = digits;
+    if ((word == "f" || word == "fs") && !number.empty()) {
+      out += word == "f" ? "\\rtlch\\af" : "\\rtlch\\afs";
+      out.append(number);
+      out += "\\ltrch";
+    }
+  }
+  return out;
+}
+
+}  // namespace yig::docs

@@ -1,0 +1,61 @@
+#pragma once
+// The word-processor route: LibreOffice run headless converts Word, web-page
+// and XML documents to RTF for opening, and RTF to those formats for saving.
+// Every job runs in a private temporary folder with its own LibreOffice user
+// profile (concurrent jobs sharing a profile lose work), under `timeout -k`
+// (a LibreOffice stuck at start-up ignores SIGTERM), and is judged by the
+// output file it leaves, because LibreOffice exits with status 0 on failure.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace yig::docs {
+
+/// The install hint shown when LibreOffice is missing.
+inline constexpr std::string_view kOfficeInstallHint = "sudo apt-get install libreoffice-writer-nogui";
+
+struct OfficeSettings {
+  std::string program;       ///< soffice to run; empty = look for "soffice" on PATH and in the usual places
+  int timeoutSeconds = 120;  ///< SIGTERM after this long, SIGKILL 10 s later
+};
+
+/// Settings used by every job (tests point `program` at a missing file).
+OfficeSettings& officeSettings();
+
+/// The soffice program that would run, or nothing when none is installed.
+std::optional<std::string> findOffice();
+
+struct OfficeResult {
+  std::string bytes;  ///< the converted file
+  std::string error;  ///< empty on success: what failed, in one or two lines
+  bool missing = false;  ///< LibreOffice is not installed
+  bool ok() const { return error.empty(); }
+};
+
+/// Converts `input` (its ending tells LibreOffice the format) with
+/// `--convert-to <convertTo>`, e.g. "rtf:Rich Text Format" or "doc:MS Word 97";
+/// `outputExtension` is the ending LibreOffice gives the result ("rtf", "doc").
+OfficeResult convertWithOffice(const std::string& input, std::string_view convertTo, std::string_view outputExtension);
+
+/// The same for a document held in memory: written to a private file named
+/// "document.<inputExtension>" first.
+OfficeResult convertBytesWithOffice(std::string_view bytes, std::string_view inputExtension, std::string_view convertTo,
+                                    std::string_view outputExtension);
+
+/// A web archive (.mht, .mhtml) reduced to its HTML page: the first text/html
+/// part, its quoted-printable or base64 transfer encoding undone. When the part
+/// names a charset that the page does not declare, a declaration is added.
+/// Nothing when the archive holds no HTML part.
+std::optional<std::string> extractHtmlFromMht(std::string_view mht);
+
+/// A private copy of canonical RTF for LibreOffice: after every "\fN" and
+/// "\fsN" in the body the associated (complex-script) font and size are set
+/// too, "\rtlch\afN\ltrch" and "\rtlch\afsN\ltrch", since LibreOffice picks
+/// the font of Tibetan runs by the associated font.
+std::string addAssociatedFonts(std::string_view rtf);
+
+/// Decoders of the two MIME transfer encodings.
+std::string decodeQuotedPrintable(std::string_view text);
+std::string decodeBase64(std::string_view text);
+
+}  // namespace yig::docs

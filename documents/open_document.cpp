@@ -1,0 +1,194 @@
+#include "documents/open_document.h"
+
+#include <utility>
+
+#include "documents/document_host.h"
+#include "documents/file_io.h"
+#include "documents/office_bridge.h"
+#include "documents/proof_file.h"
+#include "documents/recording_host.h"
+#include "engine/message_map.h"
+#include "engine/unicode_text_rtf.h"
+
+namespace yig::docs {
+namespace {
+
+std::string upperEnding(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot == std::string_view::npos) return {};
+  std::string ending(name.substr(dot));
+  for (char& c : ending) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return ending;
+}
+
+// Shows a fixed message (translated in the Tibetan interface) with the
+// particular reason under it, and returns a failed outcome carrying the reason.
+OpenOutcome fail(DocumentHost& host, std::u16string_view message, const std::string& reason) {
+  std::u16string text = TranslateForDisplay(message, host.tibetanInterface());
+  if (!reason.empty()) text += u"\n" + decodeUtf8Lenient(reason);
+  host.showMessage(text);
+  OpenOutcome outcome;
+  outcome.result = OpenOutcome::Result::Failed;
+  outcome.error = reason;
+  return outcome;
+}
+
+void showStatus(DocumentHost& host, std::u16string_view status) {
+  host.setStatusCaption(TranslateForDisplay(status, host.tibetanInterface()));
+}
+
+// Puts a document read elsewhere into the editor, caret at the start, the font
+// and size boxes showing the format there.
+OpenOutcome takeDocument(DocumentHost& host, rt::Document&& document, std::u16string_view status) {
+  rt::Document& editor = host.editor();
+  editor = std::move(document);
+  editor.select(0, 0);
+  const rt::SelectionFormat format = editor.selectionFormat();
+  if (format.fontName) host.setFontBox(*format.fontName);
+  if (format.sizeHalfPoints) host.setSizeBox(*format.sizeHalfPoints);
+  showStatus(host, status);
+  host.clearModifiedFlag();
+  OpenOutcome outcome;
+  outcome.result = OpenOutcome::Result::Opened;
+  outcome.status = std::u16string(status);
+  return outcome;
+}
+
+constexpr std::u16string_view kCannotRead = u"无法读取该文件，编辑区保持不变！";
+constexpr std::u16string_view kEmptyFile = u"该文件为空，没有可打开的内容！";
+constexpr std::u16string_view kNotText = u"该文件不是文本文件，无法打开！";
+constexpr std::u16string_view kNotRtf = u"该文件不是有效的RTF文档，无法打开！";
+constexpr std::u16string_view kOfficeMissing =
+    u"未安装LibreOffice，无法打开Word、网页和XML文档。请用以下命令安装：sudo apt-get install libreoffice-writer-nogui";
+constexpr std::u16string_view kOfficeFailed = u"LibreOffice未能打开该文件，编辑区保持不变！";
+constexpr std::u16string_view kNoHtmlInArchive = u"该网页存档中没有网页内容，无法打开！";
+
+OpenOutcome openThroughOffice(DocumentHost& host, const std::string& path) {
+  OfficeResult converted;
+  if (isWebArchive(path)) {
+    FileRead archive = readWholeFile(path);
+    if (!archive.ok()) return fail(host, kCannotRead, archive.error);
+    if (archive.bytes.empty()) return fail(host, kEmptyFile, "'" + path + "' is empty");
+    const std::optional<std::string> html = extractHtmlFromMht(archive.bytes);
+    if (!html) return fail(host, kNoHtmlInArchive, "'" + path + "' holds no text/html part");
+    converted = convertBytesWithOffice(*html, "html", "rtf:Rich Text Format", "rtf");
+  } else {
+    converted = convertWithOffice(path, "rtf:Rich Text Format", "rtf");
+  }
+  if (!converted.ok()) return fail(host, converted.missing ? kOfficeMissing : kOfficeFailed, converted.error);
+  rt::Document document;
+  const rt::ReadResult read = document.setRtf(converted.bytes);
+  if (!read.ok) return fail(host, kOfficeFailed, "LibreOffice produced no readable RTF: " + read.error);
+  return takeDocument(host, std::move(document), kWordProcessorStatus);
+}
+
+OpenOutcome openRtf(DocumentHost& host, const std::string& path) {
+  FileRead file = readWholeFile(path);
+  if (!file.ok()) return fail(host, kCannotRead, file.error);
+  if (file.bytes.empty()) return fail(host, kEmptyFile, "'" + path + "' is empty");
+  rt::Document document;
+  const rt::ReadResult read = document.setRtf(file.bytes);
+  if (!read.ok) return fail(host, kNotRtf, "'" + path + "' is not an RTF document: " + read.error);
+  return takeDocument(host, std::move(document), kRtfStatus);
+}
+
+}  // namespace
+
+OpenRoute routeFor(std::string_view path) {
+  const std::string ending = upperEnding(path);
+  if (ending == ".DOC" || ending == ".DOCX" || ending == ".XML" || ending == ".HTM" || ending == ".HTML" ||
+      ending == ".MHT" || ending == ".MHTML") {
+    return OpenRoute::WordProcessor;
+  }
+  if (ending == ".RTF") return OpenRoute::Rtf;
+  return OpenRoute::PlainText;
+}
+
+bool isWebArchive(std::string_view path) {
+  const std::string ending = upperEnding(path);
+  return ending == ".MHT" || ending == ".MHTML";
+}
+
+OpenOutcome LoadTextFile(DocumentHost& host, const std::string& path) {
+  FileRead file = readWholeFile(path);
+  if (!file.ok()) return fail(host, kCannotRead, file.error);
+
+  if (findProofSignature(file.bytes)) {
+    std::string().swap(file.bytes);
+    host.setProofMode("");
+    host.processEvents();
+    OpenOutcome outcome;
+    outcome.status = std::u16string(kProofPromptCaption);
+    const ProofChoice choice = host.askProofMode();
+    if (choice == ProofChoice::Cancel) {
+      host.setProofMode("");
+      outcome.result = OpenOutcome::Result::ProofCancelled;
+      return outcome;
+    }
+    host.setProofMode(std::string(choice == ProofChoice::KeepCommands ? kProofKeepCommands : kProofDropCommands));
+    if (!ConvertProofFile(host)) {
+      outcome.result = OpenOutcome::Result::Failed;
+      outcome.error = "'" + path + "' could not be read again for the proof-file import";
+      return outcome;
+    }
+    outcome.result = OpenOutcome::Result::ProofImported;
+    outcome.status = std::u16string(isHuaguangFont(host.fontBox()) ? kHuaguangResult : kFangzhengResult);
+    outcome.guess = guessEncoding(host.editor().text());
+    return outcome;
+  }
+
+  if (file.bytes.empty()) return fail(host, kEmptyFile, "'" + path + "' is empty");
+  DecodedText decoded = decodeTextFile(file.bytes);
+  if (looksBinary(file.bytes, decoded)) return fail(host, kNotText, "'" + path + "' holds NUL bytes: not a text file");
+  std::string().swap(file.bytes);
+  if (decoded.text.empty()) return fail(host, kEmptyFile, "'" + path + "' holds no text after its signature");
+
+  OpenOutcome outcome;
+  outcome.result = OpenOutcome::Result::Opened;
+  outcome.kind = decoded.kind;
+  outcome.status = std::u16string(statusTextOf(decoded.kind));
+  showStatus(host, outcome.status);
+  rt::Document& editor = host.editor();
+  if (decoded.kind == TextKind::Ansi) {
+    editor.setText(decoded.text);
+  } else {
+    editor.clear();
+    std::u16string text = decoded.text;
+    InsertUnicodeText(editor, text, false);
+  }
+  host.processEvents();
+  editor.select(0, 0);
+  outcome.guess = GuessTibetanEncoding(host, decoded.text);
+  host.clearModifiedFlag();
+  return outcome;
+}
+
+OpenOutcome OpenDocument(DocumentHost& host, const std::string& path) {
+  host.setOpenedFileName(path);
+  switch (routeFor(path)) {
+    case OpenRoute::WordProcessor: return openThroughOffice(host, path);
+    case OpenRoute::Rtf: return openRtf(host, path);
+    case OpenRoute::PlainText: break;
+  }
+  return LoadTextFile(host, path);
+}
+
+OpenedDocument openForConversion(const std::string& path, std::string_view proofMode, bool tibetan) {
+  const ProofChoice answer = proofMode == kProofKeepCommands   ? ProofChoice::KeepCommands
+                             : proofMode == kProofDropCommands ? ProofChoice::DropCommands
+                                                               : ProofChoice::Cancel;
+  RecordingHost host(tibetan, answer);
+  OpenedDocument opened;
+  opened.outcome = OpenDocument(host, path);
+  if (opened.outcome.result == OpenOutcome::Result::ProofCancelled) {
+    opened.outcome.error = "'" + path + "' is a typesetting proof file; choose a proof mode to import it";
+  }
+  opened.document = std::move(host.editor());
+  return opened;
+}
+
+}  // namespace yig::docs

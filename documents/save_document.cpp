@@ -1,0 +1,133 @@
+#include "documents/save_document.h"
+
+#include "documents/document_host.h"
+#include "documents/file_io.h"
+#include "documents/office_bridge.h"
+#include "documents/text_decoding.h"
+#include "engine/codec/cp936.h"
+#include "engine/message_map.h"
+
+namespace yig::docs {
+namespace {
+
+std::string_view fileNameOf(std::string_view path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+bool endsWithUpper(std::string_view path, std::string_view ending) {
+  const std::string name = upper(fileNameOf(path));
+  return name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+// Runs the canonical RTF, with the associated fonts LibreOffice needs, through
+// LibreOffice and writes the result to `path`.
+SaveOutcome saveThroughOffice(const rt::Document& document, const std::string& path, std::string_view convertTo,
+                              std::string_view extension) {
+  SaveOutcome outcome;
+  outcome.writtenPath = path;
+  OfficeResult converted = convertBytesWithOffice(addAssociatedFonts(document.rtf()), "rtf", convertTo, extension);
+  if (!converted.ok()) {
+    outcome.error = converted.error;
+    outcome.officeMissing = converted.missing;
+    return outcome;
+  }
+  outcome.error = writeFileAtomically(path, converted.bytes);
+  return outcome;
+}
+
+}  // namespace
+
+SaveFormat formatForPath(std::string_view path, bool ansi) {
+  if (endsWithUpper(path, ".DOC") || endsWithUpper(path, ".DOCX")) return SaveFormat::Word;
+  if (endsWithUpper(path, ".RTF")) return SaveFormat::Rtf;
+  if (endsWithUpper(path, ".HTM") || endsWithUpper(path, ".HTML") || endsWithUpper(path, ".MHT")) {
+    return SaveFormat::WebPage;
+  }
+  if (endsWithUpper(path, ".XML")) return SaveFormat::Xml;
+  return ansi ? SaveFormat::AnsiText : SaveFormat::UnicodeText;
+}
+
+bool isWritableName(std::string_view path) {
+  if (path.empty() || path.find('\0') != std::string_view::npos) return false;
+  if (fileNameOf(path).empty()) return false;
+  return decodeUtf8Strict(path).has_value();
+}
+
+std::string rtfSaveName(std::string_view path) {
+  const std::size_t nameStart = path.size() - fileNameOf(path).size();
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string_view::npos || dot < nameStart) return std::string(path) + ".rtf";
+  return std::string(path.substr(0, dot)) + ".rtf";
+}
+
+std::string unicodeTextBytes(const rt::Document& document) {
+  const std::u16string text = document.plainText();
+  std::string bytes;
+  bytes.reserve(2 + text.size() * 2);
+  bytes += "\xFF\xFE";
+  for (const char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+std::string ansiTextBytes(const rt::Document& document) { return cp936::encode(document.plainText()); }
+
+SaveOutcome saveDocumentAs(const rt::Document& document, const std::string& path, SaveFormat format) {
+  SaveOutcome outcome;
+  outcome.writtenPath = path;
+  if (!isWritableName(path)) {
+    outcome.error = "'" + path + "' is not a file name that can be written";
+    return outcome;
+  }
+  switch (format) {
+    case SaveFormat::Word:
+      if (endsWithUpper(path, ".DOC")) return saveThroughOffice(document, path, "doc:MS Word 97", "doc");
+      return saveThroughOffice(document, path, "docx:MS Word 2007 XML", "docx");
+    case SaveFormat::Rtf:
+      outcome.writtenPath = rtfSaveName(path);
+      outcome.error = writeFileAtomically(outcome.writtenPath, document.rtf());
+      return outcome;
+    case SaveFormat::WebPage: return saveThroughOffice(document, path, "html:HTML (StarWriter)", "html");
+    case SaveFormat::Xml: return saveThroughOffice(document, path, "xml:MS Word 2003 XML", "xml");
+    case SaveFormat::UnicodeText:
+      outcome.error = writeFileAtomically(path, unicodeTextBytes(document));
+      return outcome;
+    case SaveFormat::AnsiText: break;
+  }
+  outcome.error = writeFileAtomically(path, ansiTextBytes(document));
+  return outcome;
+}
+
+SaveOutcome SaveDocument(DocumentHost& host, const std::string& path, int filterIndex) {
+  const bool tibetan = host.tibetanInterface();
+  if (!isWritableName(path)) {
+    host.showMessage(TranslateForDisplay(kChosenNameUnwritable, tibetan));
+    SaveOutcome outcome;
+    outcome.writtenPath = path;
+    outcome.error = "'" + path + "' is not a file name that can be written";
+    return outcome;
+  }
+  const SaveFormat format = filterIndex >= 1 && filterIndex <= 5 ? static_cast<SaveFormat>(filterIndex) : SaveFormat::AnsiText;
+  host.processEvents();
+  SaveOutcome outcome = saveDocumentAs(host.editor(), path, format);
+  if (!outcome.ok()) {
+    std::u16string text = TranslateForDisplay(kSaveFailed, tibetan);
+    text += u"\n" + decodeUtf8Lenient(outcome.error);
+    if (outcome.officeMissing) text += u"\n" + decodeUtf8Lenient(std::string(kOfficeInstallHint));
+    host.showMessage(text);
+  }
+  return outcome;
+}
+
+}  // namespace yig::docs
