@@ -253,14 +253,14 @@ void ConversionEngine::WJZH_QT_HIMA(std::string& zz, std::u16string srccode) {
 
   // Source font tags: "\fN" of every font-table entry that names a source font.
   std::vector<std::string> sourceTags;
-  std::string previousNumber;
+  std::string_view previousNumber;
   rtfpieces::forEachFontEntry(doc.header, [&](std::string_view entry) {
     entry.remove_prefix(2);  // without its "\f" the entry starts with the font number
     if (!rtfpieces::containsAnyListItem(entry, patterns)) return;
     bool unicodeFont = entry.find("_Unicode") != std::string_view::npos;
     if (srccode == u"FZ" && unicodeFont) return;
     if (srccode == u"HKA" && !unicodeFont) return;
-    std::string number;
+    std::string_view number;
     if (entry.size() > 1 && entry[1] == '\\') {
       number = entry.substr(0, 1);
     } else if (entry.size() > 2 && entry[2] == '\\') {
@@ -270,7 +270,9 @@ void ConversionEngine::WJZH_QT_HIMA(std::string& zz, std::u16string srccode) {
     }
     if (number.empty()) return;
     previousNumber = number;
-    sourceTags.push_back("\\f" + number);
+    std::string tag = "\\f";
+    tag.append(number.data(), number.size());
+    sourceTags.push_back(std::move(tag));
   });
 
   auto map = LoadMappingTable(narrowCode(srccode), TableDirection::NationalToUnicode, tables_);

@@ -49,7 +49,7 @@ UnitMatcher::UnitMatcher(const MappingTable& map) : map_(map) {
   mask_ = capacity - 1;
   map.forEach([&](std::u16string_view key, std::u16string_view) {
     if (key.size() > kMaxUnit) return;  // never gathered, never matched
-    std::uint64_t packed;
+    std::uint64_t packed = 0;
     if (!pack(key.data(), key.size(), packed)) {
       if (!key.empty()) otherKeys_ = true;
       return;
@@ -62,7 +62,7 @@ UnitMatcher::UnitMatcher(const MappingTable& map) : map_(map) {
       values_.push_back(&value);
     }
     for (std::size_t len = 1; len < key.size(); ++len) {
-      std::uint64_t prefix;
+      std::uint64_t prefix = 0;
       pack(key.data(), len, prefix);
       slotFor(prefix).flags |= kExtends;
     }
@@ -70,7 +70,7 @@ UnitMatcher::UnitMatcher(const MappingTable& map) : map_(map) {
 }
 
 UnitMatcher::Hit UnitMatcher::find(const char16_t* chars, std::size_t n) const {
-  std::uint64_t packed;
+  std::uint64_t packed = 0;
   if (!pack(chars, n, packed)) {
     if (!otherKeys_) return {nullptr, false};
     const std::u16string& v = map_.lookup(std::u16string_view(chars, n));

@@ -33,9 +33,14 @@ Decisions, with reasons:
   not in the source rows; they stay out. An unknown national character is then
   written as itself by the national-to-Unicode conversion, unmarked.
 
-* Codes listed twice (BZD 13, TY 3 with different sequences): the row order of
-  the source already puts the to-Unicode choice first; the other sequence still
-  maps to the code in the Unicode-to-national direction.
+* Codes listed twice with different sequences: in BZD (13 codes) the two are
+  mostly unrelated units (BFC3 མིཾ and བྷྲཱུྃ, BCBD དྒ and དྲྀ), so one of them
+  would silently turn text into another stack. FZ on Windows draws the BZD
+  glyphs at the same codes, so BZD keeps only the listing that FZ gives for
+  that code; where FZ agrees with neither, both stay as the source has them.
+  TY (3 codes) has no such witness: the row order of the source puts the
+  to-Unicode choice first, and the other sequence still maps to the code in
+  the Unicode-to-national direction.
 
 * Sequences with several codes: the preferred code is the source's own choice
   (the row without `from_uni_shadowed`) when that row still carries the
@@ -74,6 +79,15 @@ Decisions, with reasons:
 
 * HG ED65 has nine characters. It is kept: reading HG gives the whole stack,
   and the Unicode-to-HG direction simply never matches a key longer than seven.
+
+* Canonically equivalent spellings: Unicode Tibetan has precomposed letters
+  and vowels (U+0F43 GHA = U+0F42 U+0FB7, U+0F73 = U+0F71 U+0F72, ...) that
+  texts use beside the two-character forms (real text writes U+0F57 BHA as
+  often as U+0F56 U+0FB7). For every line, each spelling that composes or
+  decomposes some of these pairs is added, after all source lines, with the
+  same code, unless another line already has that spelling. Reading the
+  national encoding still gives the source's spelling (the first line of the
+  code wins); writing it accepts both.
 
 * HKA encodes stacks in the private-use area and takes the basic Tibetan
   characters as they are. Every Tibetan character that no HKA line lists alone
@@ -230,6 +244,29 @@ def correct(tables, checks, log):
     return changed
 
 
+def drop_bzd_double_listings(tables, log):
+    fz = {}
+    for r in tables["FZ"]:
+        fz.setdefault(r.gbk, r.seq)
+    by_code = collections.defaultdict(list)
+    for r in tables["BZD"]:
+        by_code[r.code].append(r)
+    dropped = set()
+    for code, rs in by_code.items():
+        seqs = {r.seq for r in rs}
+        if len(seqs) < 2:
+            continue
+        witness = fz.get(rs[0].gbk)
+        if witness not in seqs:
+            log(f"BZD {code}: two sequences, FZ agrees with neither; both kept")
+            continue
+        dropped.update(id(r) for r in rs if r.seq != witness)
+    tables["BZD"] = [r for r in tables["BZD"] if id(r) not in dropped]
+    for i, r in enumerate(tables["BZD"]):
+        r.index = i
+    return len(dropped)
+
+
 def add_fz_extras(rows):
     """BZD's marks in the FZ font, read like B0AD..B0B2 and written in their place."""
     by_gbk = {r.gbk: r for r in rows}
@@ -240,6 +277,55 @@ def add_fz_extras(rows):
         key = bytes.fromhex(gbk).decode("gbk")
         r = Row(gbk, gbk, key, base.seq, {"extra", "preferred_from_uni"}, len(rows), "FZ extra")
         rows.append(r)
+
+
+def canonical_pairs():
+    pairs = {}
+    for cp in range(0x0F00, 0x1000):
+        d = unicodedata.decomposition(chr(cp))
+        if d and not d.startswith("<"):
+            parts = "".join(chr(int(x, 16)) for x in d.split())
+            pairs[parts] = chr(cp)
+    return pairs
+
+
+def spellings(seq, pairs):
+    """Every spelling of `seq` reached by composing or decomposing pairs."""
+    found = {seq}
+    todo = [seq]
+    while todo:
+        s = todo.pop()
+        nexts = []
+        for two, one in pairs.items():
+            start = s.find(two)
+            while start != -1:
+                nexts.append(s[:start] + one + s[start + 2:])
+                start = s.find(two, start + 1)
+            start = s.find(one)
+            while start != -1:
+                nexts.append(s[:start] + two + s[start + 1:])
+                start = s.find(one, start + 1)
+        for n in nexts:
+            if n not in found:
+                found.add(n)
+                todo.append(n)
+    return found
+
+
+def add_spelling_variants(rows):
+    pairs = canonical_pairs()
+    known = {r.seq for r in rows}
+    added = 0
+    for r in list(rows):
+        if r.key is None or "identity" in r.flags:
+            continue  # an HKA identity keeps its one spelling: the text stays as it was
+        for variant in sorted(spellings(r.seq, pairs)):
+            if variant in known:
+                continue
+            known.add(variant)
+            rows.append(Row(r.code, r.gbk, r.key, variant, {"variant"}, len(rows), r.origin + " (spelling)"))
+            added += 1
+    return added
 
 
 def add_hka_identities(rows):
@@ -267,7 +353,7 @@ def order_rows(code, rows):
     for s, rs in by_seq.items():
         marked = [r for r in rs if "preferred_from_uni" in r.flags]
         own = [r for r in rs if "from_uni_shadowed" not in r.flags and "corrected" not in r.flags
-               and "identity" not in r.flags]
+               and "identity" not in r.flags and "variant" not in r.flags]
         pref_seq[s] = (marked or own or sorted(rs, key=lambda r: r.code))[0]
     # Kahn's algorithm; ties broken by source position.
     succ = collections.defaultdict(set)
@@ -326,9 +412,12 @@ def main():
     tables = {c: load_table(ref, c) for c in CODES}
     checks = load_glyph_check(ref)
     notes = []
+    dropped = drop_bzd_double_listings(tables, notes.append)
+    notes.append(f"BZD: {dropped} listings dropped (second sequence of a code, FZ disagrees)")
     changed = correct(tables, checks, notes.append)
     add_fz_extras(tables["FZ"])
     add_hka_identities(tables["HKA"])
+    variants = {c: add_spelling_variants(tables[c]) for c in CODES}
     os.makedirs(os.path.join(ROOT, "resources", "embedded"), exist_ok=True)
     os.makedirs(os.path.join(ROOT, "resources", "tables"), exist_ok=True)
     for code in CODES:
@@ -341,7 +430,7 @@ def main():
         with open(os.path.join(ROOT, "resources", "tables", f"{code}.txt"), "w", encoding="utf-8",
                   newline="") as f:
             f.write(text)
-        print(f"{code}: {len(ordered)} lines, {changed[code]} corrected, "
+        print(f"{code}: {len(ordered)} lines, {changed[code]} corrected, {variants[code]} spellings added, "
               f"{len(left_out)} left out (not code page 936)")
     for n in notes:
         print(n)
