@@ -188,6 +188,14 @@ void copyMarkupOrText(std::string_view s, std::size_t& k, std::string& out, F&& 
   k = j;
 }
 
+// Ends a red mark with "\cf0". When the text goes on with a blank or a digit,
+// a delimiting blank follows, so that the blank stays text and the digit does
+// not become part of the colour number.
+void endRedMark(std::string& out, std::string_view s, std::size_t next) {
+  out += "\\cf0";
+  if (next < s.size() && (s[next] == ' ' || isDigit(s[next]))) out += ' ';
+}
+
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 }  // namespace
@@ -298,7 +306,7 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
         out += fallback;
         rtfpieces::appendRedStart(out, red);
         out.append(s.substr(k, 7));
-        out += "\\cf0";
+        endRedMark(out, s, k + 7);
         sambhotaActive = false;
         sfywzh = kTrue;
         ++marks;
@@ -445,7 +453,7 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
             rtfpieces::appendRedStart(out, red);
             out += c;
             out += d;
-            out += "\\cf0";
+            endRedMark(out, s, k + 2);
             sfywzh = kTrue;
             ++marks;
           }
@@ -493,7 +501,7 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
         rtfpieces::appendRedStart(out, red);
         if (isDigit(c)) out += ' ';
         out += c;
-        out += "\\cf0";
+        endRedMark(out, s, k + 1);
         sfywzh = kTrue;
         ++marks;
       }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -117,7 +118,20 @@ RoundTrip roundTrip(const std::vector<std::u16string>& lines) {
     auto want = syllables(line);
     auto have = syllables(got);
     ++r.lines;
-    if (got != line) ++r.linesChanged;
+    if (got != line) {
+      ++r.linesChanged;
+      if (std::getenv("YIG_SHOW_CHANGES")) {
+        std::size_t i = 0;
+        while (i < got.size() && i < line.size() && got[i] == line[i]) ++i;
+        std::printf("  line differs at %zu: U+%04X vs U+%04X\n", i, i < line.size() ? unsigned(line[i]) : 0u,
+                    i < got.size() ? unsigned(got[i]) : 0u);
+        std::size_t from = i > 8 ? i - 8 : 0;
+        for (std::size_t q = from; q < i + 8 && q < line.size(); ++q) std::printf(" %04X", unsigned(line[q]));
+        std::printf("\n");
+        for (std::size_t q = from; q < i + 8 && q < got.size(); ++q) std::printf(" %04X", unsigned(got[q]));
+        std::printf("\n");
+      }
+    }
     r.syllables += want.size();
     if (want.size() != have.size()) {
       r.failures[{std::u16string(line.substr(0, 20)), u"(syllable count differs)"}] += want.size();

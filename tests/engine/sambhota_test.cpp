@@ -116,6 +116,8 @@ TEST(HimaToSambhota, WhichRunsAreConverted) {
        "\\f1 " + ka + "\\fs32 " + ka + "\\f0 " + ka, u"[Times New Roman]\u0F40\u0F40[Ededris-a]!"},
       {"text that is not converted goes back to the run's font", std::string(kHimalaya),
        "\\f0 " + ka + " (a1) " + ka + "\\u12298?", u"[Ededris-a]! [Microsoft Himalaya](a1) [Ededris-a]![Microsoft Himalaya]\u300A"},
+      {"a blank or a digit after a red mark stays text", std::string(kHimalaya),
+       "\\f0 " + ka + "\\u8221? 5\\u8221?5", u"[Ededris-a]![Microsoft Himalaya]<red>\u201D</red> 5<red>\u201D</red>5"},
       {"a Monlam font with a two-digit number counts", "{\\f12\\fnil\\fcharset0 Monlam Uni OuChan2;}",
        "\\f12 " + ka, u"[Ededris-a]!"},
       {"a font with a three-digit number does not",
