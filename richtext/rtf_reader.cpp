@@ -219,6 +219,7 @@ class Parser {
 
   // --- output
   void emit(char16_t c) {
+    onlyIgnorableAfterMark_ = false;
     if (state_.hidden) return;
     if (dirty_) resolveFormat();
     text.push_back(c);
@@ -226,6 +227,11 @@ class Parser {
   }
   void emitBody(char16_t c) {
     if (state_.dest == Dest::Body) emit(c);
+  }
+  void paragraphMark() {
+    emitBody(u'\r');
+    lastMarkEnd_ = text.size();
+    onlyIgnorableAfterMark_ = true;
   }
   void resolveFormat();
   std::uint32_t intern(const CharFormat& f);
@@ -271,6 +277,10 @@ class Parser {
   std::unordered_map<std::uint64_t, std::uint32_t> formatCache_;
   std::unordered_map<CharFormat, std::uint32_t, CharFormatHash> formatLookup_;
   std::vector<std::string_view> noted_;
+  // Where the last paragraph mark ended the text, and whether only closing
+  // braces, line breaks and ignorable groups came after it so far.
+  std::size_t lastMarkEnd_ = 0;
+  bool onlyIgnorableAfterMark_ = false;
 };
 
 void Parser::note(std::string_view what) {
@@ -321,8 +331,10 @@ void Parser::run() {
   if (!rootClosed_) {
     note(stack_.empty() ? "the document is empty" : "the document ends before all its groups are closed");
   }
-  // The last paragraph mark ends the last paragraph; it does not open an empty one.
-  if (!text.empty() && text.back() == u'\r') {
+  // The last paragraph mark ends the last paragraph; it does not open an empty
+  // one. It is the last mark when nothing but closing braces, line breaks and
+  // ignorable groups follows it.
+  if (!text.empty() && text.back() == u'\r' && text.size() == lastMarkEnd_ && onlyIgnorableAfterMark_) {
     text.pop_back();
     formatIndex.pop_back();
   }
@@ -454,6 +466,7 @@ const char* Parser::controlSequence(const char* p) {
     --unicodeSkipLeft_;
     return p;
   }
+  if (c != '*') onlyIgnorableAfterMark_ = false;
   switch (c) {
     case '\\':
     case '{':
@@ -469,7 +482,7 @@ const char* Parser::controlSequence(const char* p) {
     case '\r':
     case '\n':
       endOfText();
-      emitBody(u'\r');
+      paragraphMark();
       break;
     case '\t':
       endOfText();
@@ -488,12 +501,13 @@ const char* Parser::controlSequence(const char* p) {
 void Parser::controlWord(std::string_view word, bool hasParam, int param, const char*& p) {
   const Keyword kw = lookupKeyword(word);
   if (kw.kind != Kw::Unicode) endOfText();
+  if (kw.kind != Kw::SkipDestination) onlyIgnorableAfterMark_ = false;
   const bool on = !hasParam || param != 0;
   switch (kw.kind) {
     case Kw::Unknown:
       break;
     case Kw::Par:
-      emitBody(u'\r');
+      paragraphMark();
       break;
     case Kw::Line:
       emitBody(u'\v');
@@ -506,10 +520,10 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param, const 
       if (state_.dest != Dest::Body || state_.hidden) break;
       // The row's last cell mark ends the row: it becomes the paragraph break.
       if (!text.empty() && text.back() == u'\t') {
-        text.back() = u'\r';
-      } else {
-        emit(u'\r');
+        text.pop_back();
+        formatIndex.pop_back();
       }
+      paragraphMark();
       break;
     case Kw::Unicode: {
       if (!hasParam) break;
@@ -753,14 +767,25 @@ void Parser::resolveFormat() {
   formatCache_.emplace(key, currentFormat_);
 }
 
-}  // namespace
-
-ReadResult RtfReader::read(std::string_view rtf, Document& doc) {
+// True when the text opens with "{\rtf", possibly inside further groups ("{{\rtf1",
+// as the Unicode-text routine writes it), after blanks and line breaks.
+std::size_t rtfStart(std::string_view rtf, bool& isRtf) {
   std::size_t start = 0;
   while (start < rtf.size() && (rtf[start] == ' ' || rtf[start] == '\t' || rtf[start] == '\r' || rtf[start] == '\n')) {
     ++start;
   }
-  if (rtf.substr(start, 5) != "{\\rtf") {
+  std::size_t at = start;
+  while (at < rtf.size() && rtf[at] == '{') ++at;
+  isRtf = at > start && at + 4 <= rtf.size() && rtf.substr(at - 1, 5) == "{\\rtf";
+  return start;
+}
+
+}  // namespace
+
+ReadResult RtfReader::read(std::string_view rtf, Document& doc) {
+  bool isRtf = false;
+  const std::size_t start = rtfStart(rtf, isRtf);
+  if (!isRtf) {
     return ReadResult{false, "not RTF: the text does not begin with \"{\\rtf\""};
   }
   Parser parser(rtf.substr(start), doc.default_);

@@ -4,6 +4,7 @@
 //   {\rtf1\ansi\ansicpg936\deff0\deflang1033\deflangfe2052{\fonttbl{\f0\fnil\fcharset0 Name;}...}CRLF
 //   {\colortbl ;\red255\green0\blue0;}CRLF          (only when a colour is used)
 //   \viewkind4\uc1\pard\f0\fs48 text\par CRLF ... text\par }CRLF
+//   (a document ending with an empty paragraph: ...\par CRLF\pard\par }CRLF)
 //
 // Rules the engine depends on: fonts are numbered from 0 in order of first use
 // and switched with "\f" + digits; every font entry has one blank before its
@@ -232,7 +233,9 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
   for (std::size_t i = start; i < end; ++i) {
     const char16_t c = text[i];
     if (c == u'\r') {
-      out += "\\par\r\n";
+      // After the mark of the last, empty paragraph a \pard keeps that mark
+      // from being taken for the final one when the RTF is cut before its "\par }".
+      out += i + 1 == end ? "\\par\r\n\\pard" : "\\par\r\n";
       wordOpen = fontWordOpen = false;
       continue;
     }
