@@ -1,0 +1,130 @@
+// The conversion panel's selection rules and the convert command.
+#include <QApplication>
+#include <QClipboard>
+
+#include "engine/conversion_engine.h"
+#include "ui/clickable_label.h"
+#include "ui/convert_panel.h"
+#include "ui/encoding_choices.h"
+#include "ui/main_form.h"
+#include "ui/rich_text_box.h"
+#include "ui/skin.h"
+
+namespace yig::ui {
+
+void MainForm::SelectEncoding(int index) {
+  Combo3->setVisible(index == 15);
+  for (int i = 0; i <= 16; ++i) {
+    if (!isChoiceIndex(i)) continue;
+    const bool chosen = Picture2->option(i)->isChecked();
+    Picture2->label(i)->setColors(chosen ? skin::kChosen : QColor(Qt::white),
+                                  chosen ? skin::kChosenText : palette().color(QPalette::ButtonText));
+  }
+  if (index >= 0 && index <= 6) SourceFontList = QString::fromUtf16(choiceRow(index).sourceFonts);
+}
+
+void MainForm::chooseEncoding(int index) {
+  if (!isChoiceIndex(index)) return;
+  Picture2->setChosen(index);
+  SelectEncoding(index);
+}
+
+void MainForm::DetectSourceFromCaretFont() {
+  if (RichTextBox1->textLength() == 0) return;
+  const std::optional<QString> name = RichTextBox1->selectionFontName();
+  if (!name) return;
+  if (const std::optional<int> source = sourceFromFontName(*name)) chooseEncoding(*source);
+}
+
+void MainForm::Change(const QString& pasted) {
+  const int n = static_cast<int>(std::min<qsizetype>(pasted.size(), 500));
+  auto finish = [&] { RichTextBox1->select(RichTextBox1->selStart(), 0); };
+  // Sambhota text is recognised by its fonts, one caret position at a time.
+  for (int k = 1; k <= n && k - 1 <= RichTextBox1->textLength(); ++k) {
+    const QString name = RichTextBox1->fontNameAtCaret(k - 1);
+    if (name.contains(QStringLiteral("dedris"), Qt::CaseInsensitive)) {
+      RichTextBox1->select(k - 1, 0);
+      Combo1->setEditText(name);
+      chooseEncoding(5);
+      finish();
+      return;
+    }
+  }
+  RichTextBox1->select(0, RichTextBox1->textLength());
+  if (const std::optional<PasteGuess> guess = guessFromPastedText(pasted, n)) {
+    // Putting the font into the font box applies it to the whole document.
+    Combo1->setEditText(guess->font);
+    RichTextBox1->setDefaultFontName(guess->font);
+    chooseEncoding(guess->sourceIndex);
+  }
+  finish();
+}
+
+void MainForm::openConvertPanel() {
+  for (int i = 0; i <= 16; ++i)
+    if (isChoiceIndex(i)) Picture2->label(i)->setColors(Qt::white, palette().color(QPalette::ButtonText));
+  Picture2->clearTargets();
+  Combo3->hide();
+  Picture2->show();
+  Picture2->raise();
+  DetectSourceFromCaretFont();
+}
+
+void MainForm::hideConvertPanel() { Picture2->hide(); }
+
+void MainForm::ConvertCommand() {
+  ProgressBar1->hide();
+  const bool selected = !RichTextBox1->selectedText().isEmpty();
+  SavedSelectionStart = selected ? static_cast<std::size_t>(RichTextBox1->selStart()) : 0;
+  SavedSelectionLength = selected ? static_cast<std::size_t>(RichTextBox1->selLength()) : 0;
+  const int source = Picture2->chosenSource();
+  if (source < 0) {
+    ShowMessage(QStringLiteral("请选择原文本编码类型！"));
+    return;
+  }
+  const int target = Picture2->chosenTarget();
+  if (target < 0) {
+    ShowMessage(QStringLiteral("请选择目标文本编码类型！"));
+    return;
+  }
+  StatusCaption->show();
+  if (target == source + 10) {
+    ShowMessage(QStringLiteral("原文件与目标文件编码相同！"));
+    return;
+  }
+  hideConvertPanel();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+  RichTextBox2.setRtf(selected ? RichTextBox1->selectionRtf() : RichTextBox1->rtf());
+  RichTextBox2.select(0, 0);
+  RichTextBox1->viewport()->setCursor(Qt::WaitCursor);
+  StatusCaption->setText(Picture2->label(source)->text() + QStringLiteral(" -->") + Picture2->label(target)->text());
+
+  std::u16string srccode(choiceRow(source).code), dstcode(choiceRow(target).code);
+  bool changed = false;
+  converting_ = true;
+  RichTextBox1->setReadOnly(true);
+  {
+    ConversionEngine engine(*this);
+    sinceEvents_.invalidate();
+    engine.convertFile(srccode, dstcode);
+    changed = engine.proceed != kFalse;
+  }
+  // The engine has put its result into the model; show it.
+  if (changed) RichTextBox1->modelChanged();
+  RichTextBox1->setReadOnly(false);
+  converting_ = false;
+
+  RichTextBox1->viewport()->unsetCursor();
+  QApplication::clipboard()->clear();
+  RichTextBox2.clear();
+  hideConvertPanel();
+  Timer1->stop();
+  ProgressBar1->setValue(progress_);
+  Label18->show();
+  Label19->show();
+  trimWorkingSet();
+  emit conversionFinished();
+}
+
+}  // namespace yig::ui

@@ -1,0 +1,61 @@
+// Switching the main window between the Tibetan and the Chinese interface.
+#include "engine/message_map.h"
+#include "ui/about_window.h"
+#include "ui/clickable_label.h"
+#include "ui/convert_panel.h"
+#include "ui/fonts.h"
+#include "ui/main_form.h"
+
+namespace yig::ui {
+
+void MainForm::setInterfaceLanguage(bool tibetan) {
+  Option2[0]->setChecked(tibetan);
+  Option2[1]->setChecked(!tibetan);
+  // Choosing the language already shown changes nothing.
+  if (appliedLanguage_ == (tibetan ? 1 : 0)) return;
+  appliedLanguage_ = tibetan ? 1 : 0;
+  language_.setTibetan(tibetan);
+  ApplyInterfaceLanguage();
+  emit languageChanged(tibetan);
+}
+
+void MainForm::moveCaptionVertically(QLabel* label, int dy) {
+  label->move(label->x(), label->y() + dy);
+  shiftAnchorRecord(anchors_, label, dy);
+}
+
+void MainForm::ApplyInterfaceLanguage() {
+  const bool tibetan = language_.tibetan();
+  const MappingTable switchMap = BuildSwitchMap(tibetan);
+
+  if (tibetan) {
+    AboutWindow* about = aboutWindow();
+    if (about->tibetanDisclaimer()->text().isEmpty()) {
+      about->tibetanDisclaimer()->setText(toQString(switchMap.lookup(kDisclaimerChinese)));
+      about->layoutContent();
+    }
+  }
+
+  // Captions that sit 50 twips higher in the Tibetan interface, whose script
+  // reaches further below the line.
+  const QList<QLabel*> moving{StatusCaption, Picture2->convertButton(), Label11, Label18};
+  const int shift = twipsToPixels(50, this);
+  const QFont tibetanFont = interfaceFont(kTibetanUiFont, kTibetanUiPoints);
+  const QFont chineseFont = interfaceFont(kChineseUiFont, kChineseUiPoints);
+  const QList<QLabel*> labels = findChildren<QLabel*>();
+  for (QLabel* label : labels) {
+    const QString caption = label->text();
+    if (tibetan) {
+      if (caption != Option2Caption[1]->text()) label->setFont(tibetanFont);
+      if (moving.contains(label)) moveCaptionVertically(label, -shift);
+    } else {
+      if (caption != Option2Caption[0]->text() && caption != Option2Caption[1]->text()) label->setFont(chineseFont);
+      if (moving.contains(label)) moveCaptionVertically(label, shift);
+    }
+    const std::u16string& value = switchMap.lookup(toU16(caption));
+    if (!value.empty()) label->setText(toQString(value));
+  }
+  Picture2->layoutContent();
+}
+
+}  // namespace yig::ui

@@ -1,0 +1,82 @@
+#pragma once
+// The editor: a QTextEdit that shows and edits a rich-text model (rt::Document).
+//
+// The widget's own QTextDocument is what the user edits. model() brings the
+// model up to date with the widget (only when the widget changed since the last
+// call) and returns it; after changing the model directly, call modelChanged()
+// to show it. Selection positions are the same in both: a paragraph break
+// counts one unit.
+#include <QTextCharFormat>
+#include <QTextEdit>
+#include <optional>
+#include <string>
+
+#include "richtext/document.h"
+
+namespace yig::ui {
+
+/// Converts one character format between the model and Qt. Font charset, family
+/// and pitch travel in user properties so that a round trip keeps them.
+QTextCharFormat toQtFormat(const rt::CharFormat& format);
+rt::CharFormat fromQtFormat(const QTextCharFormat& format);
+
+/// Fills `target` with the content of `source` (formats, paragraphs).
+void modelToQt(const rt::Document& source, QTextDocument& target);
+/// Fills `target` with the content of `source`; the selection is left at 0.
+void qtToModel(const QTextDocument& source, rt::Document& target);
+
+class RichTextBox : public QTextEdit {
+  Q_OBJECT
+ public:
+  explicit RichTextBox(QWidget* parent = nullptr);
+
+  /// The model, up to date with the widget, its selection the widget's selection.
+  rt::Document& model();
+  /// Shows the model after it was changed directly; its selection becomes the widget's.
+  void modelChanged();
+
+  // Rich-edit style operations used throughout the window.
+  std::string rtf();
+  void setRtf(const std::string& rtf);
+  std::string selectionRtf();
+  void replaceSelectionRtf(const std::string& rtf);
+  QString plainText() const;  ///< paragraphs separated by CR LF
+  int textLength() const;     ///< units, a paragraph break counts one
+  QString selectedText() const;
+  int selStart() const;
+  int selLength() const;
+  void select(int start, int length);
+
+  /// The selection's font name and size; empty when the selection mixes them.
+  std::optional<QString> selectionFontName() const;
+  std::optional<double> selectionFontPoints() const;
+  /// The font name a caret at `position` reports (the character before it).
+  QString fontNameAtCaret(int position) const;
+  void setSelectionFontName(const QString& name);
+  void setSelectionFontPoints(double points);
+  void setSelectionEffects(bool bold, bool italic, bool underline, bool strike);
+  void setSelectionColor(const QColor& color);
+
+  /// The control's default font (the font of new text in an empty document).
+  QString defaultFontName() const { return defaultFontName_; }
+  void setDefaultFontName(const QString& name);
+
+ signals:
+  /// A mouse button was released in the editor (the position already follows it).
+  void mouseReleased(Qt::MouseButton button);
+  void mousePressed(Qt::MouseButton button);
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  void applyToSelection(const QTextCharFormat& change);
+
+  rt::Document model_;
+  bool widgetDirty_ = true;
+  bool loading_ = false;
+  QString defaultFontName_;
+};
+
+}  // namespace yig::ui
