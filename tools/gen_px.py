@@ -576,6 +576,9 @@ def sanskrit_syllables(stacks):
     return out
 
 
+MAX_UNIT = 9  # characters in one unit
+
+
 def build_px(reference):
     syll = set(generated_syllables())
     whole, stacks = table_stacks(reference)
@@ -591,7 +594,7 @@ def build_px(reference):
     # The non-breaking tsheg is written after ང before a shad (དང༌།).
     syll |= {s + "\u0F0C" for s in list(syll) if s.endswith("ང")}
     taken = set(LEADING_MARKS) | set(CLOSING_MARKS)
-    syll = {s for s in syll if s not in taken}
+    syll = {s for s in syll if s not in taken and len(s) <= MAX_UNIT}
     ordered = sorted(syll, key=syllable_key)
     rows = list(LEADING_MARKS) + ordered
     seen = set(rows)
