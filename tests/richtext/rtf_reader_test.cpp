@@ -275,6 +275,18 @@ TEST(RtfReader, DamagedInputStillRoundTrips) {
     ASSERT_EQ(second.text(), first.text()) << rtf;
     ASSERT_EQ(second.rtf(), written) << rtf;
   }
+  // Binary junk behind the signature.
+  for (int round = 0; round < 300; ++round) {
+    std::string rtf = "{\\rtf1";
+    for (int i = 0; i < 3000; ++i) rtf.push_back(static_cast<char>(next(256)));
+    Document first;
+    ASSERT_TRUE(first.setRtf(rtf).ok);
+    const std::string written = first.rtf();
+    Document second;
+    ASSERT_TRUE(second.setRtf(written).ok);
+    ASSERT_EQ(second.text(), first.text());
+    ASSERT_EQ(second.rtf(), written);
+  }
 }
 
 }  // namespace
