@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "cli/batch.h"
 #include "cli/cli_host.h"
 #include "cli/commands.h"
 #include "engine/conversion_engine.h"
@@ -26,7 +27,9 @@ constexpr std::string_view kUsage =
     "IN is an RTF document or a UTF-8/UTF-16 text file (turned into RTF first).\n"
     "OUT is written as RTF; when it ends in .txt and the target is HIMA, as UTF-8 text.\n"
     "--tables DIR reads DIR/<CODE>.tbl in place of a built-in table.\n"
-    "Exit status: 0 converted, 1 converted with characters marked red, 2 error.\n";
+    "Exit status: 0 converted, 1 converted with characters marked red, 2 error.\n"
+    "Many files or folders at once: yigsgyur convert --from CODE|auto --to CODE [-r] [-j N] IN... -o OUTDIR\n"
+    "(yigsgyur convert -r --help lists its options).\n";
 
 struct Options {
   std::u16string from, to;
@@ -167,6 +170,7 @@ bool writeAtomically(const std::string& path, std::string_view data, std::string
 }  // namespace
 
 int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
+  if (isBatchConvert(args)) return runBatchConvert(args, out, err);
   Options o;
   bool help = false;
   std::string problem = parse(args, o, help);
