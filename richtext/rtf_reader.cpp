@@ -328,7 +328,10 @@ void Parser::run() {
   }
   endOfText();
   if (entryOpen_) commitFontEntry();
-  if (!rootClosed_) {
+  if (rootClosed_) {
+    while (p < end && (*p == ' ' || *p == '\r' || *p == '\n' || *p == '\t' || *p == '\0')) ++p;
+    if (p < end) note("text after the document's closing brace was ignored");
+  } else {
     note(stack_.empty() ? "the document is empty" : "the document ends before all its groups are closed");
   }
   // The last paragraph mark ends the last paragraph; it does not open an empty

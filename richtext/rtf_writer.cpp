@@ -14,7 +14,9 @@
 // that code page 936 can encode are written as their GBK byte escapes.
 #include <charconv>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/codec/cp936.h"
@@ -110,24 +112,32 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
   if (!initial) initial = start < end ? &pool[index[start]] : &doc.formatAt(start);
 
   // Number fonts and colours in order of first use.
+  struct FontHash {
+    std::size_t operator()(const Font* f) const noexcept {
+      return std::hash<std::u16string>{}(f->name) ^ (static_cast<std::size_t>(f->charset) << 1) ^
+             std::hash<std::string>{}(f->family) ^ (static_cast<std::size_t>(f->pitch + 1) << 9);
+    }
+  };
+  struct FontEqual {
+    bool operator()(const Font* a, const Font* b) const noexcept { return *a == *b; }
+  };
   std::vector<const Font*> fonts;
+  std::unordered_map<const Font*, int, FontHash, FontEqual> fontNumbers;
   std::vector<Color> colors;
+  std::unordered_map<std::uint32_t, int> colorNumbers;
   constexpr int kUnset = -2;
   std::vector<int> fontOf(pool.size(), kUnset), colorOf(pool.size(), kUnset);
-  auto fontNumber = [&fonts](const Font& font) {
-    for (std::size_t n = 0; n < fonts.size(); ++n) {
-      if (*fonts[n] == font) return static_cast<int>(n);
-    }
-    fonts.push_back(&font);
-    return static_cast<int>(fonts.size() - 1);
+  auto fontNumber = [&](const Font& font) {
+    const auto [it, added] = fontNumbers.try_emplace(&font, static_cast<int>(fonts.size()));
+    if (added) fonts.push_back(&font);
+    return it->second;
   };
-  auto colorNumber = [&colors](const std::optional<Color>& color) {
+  auto colorNumber = [&](const std::optional<Color>& color) {
     if (!color) return 0;
-    for (std::size_t n = 0; n < colors.size(); ++n) {
-      if (colors[n] == *color) return static_cast<int>(n + 1);
-    }
-    colors.push_back(*color);
-    return static_cast<int>(colors.size());
+    const std::uint32_t key = std::uint32_t{color->r} << 16 | std::uint32_t{color->g} << 8 | color->b;
+    const auto [it, added] = colorNumbers.try_emplace(key, static_cast<int>(colors.size() + 1));
+    if (added) colors.push_back(*color);
+    return it->second;
   };
   const int initialFont = fontNumber(initial->font);
   const int initialColor = colorNumber(initial->color);
