@@ -1,5 +1,6 @@
 #include "sorting/sort_command.h"
 
+#include <algorithm>
 #include <string>
 
 #include "engine/unicode_text_rtf.h"
@@ -32,6 +33,17 @@ class BusyScope {
   SortHost& host_;
   bool progress_ = false;
 };
+
+// The sorted part ends with three line breaks. Inserting RTF drops a final
+// paragraph mark right before the closing brace (as a rich-edit control
+// does), so the breaks the insertion left out are added at the caret.
+void keepThreeLineBreaks(rt::Document& editor, std::size_t insertedFrom) {
+  const std::u16string_view text = editor.text();
+  const std::size_t caret = std::min(editor.selStart(), text.size());
+  std::size_t breaks = 0;
+  while (breaks < 3 && caret > insertedFrom + breaks && text[caret - 1 - breaks] == u'\r') ++breaks;
+  if (breaks < 3) editor.replaceSelectionText(std::u16string(3 - breaks, u'\r'));
+}
 
 }  // namespace
 
@@ -76,7 +88,9 @@ SortOutcome SortTibetanLines(SortHost& host, const SortTables& tables) {
     text.clear();
 
     editor.select(start, length);
+    const bool anySorted = !result.sorted.empty();
     InsertUnicodeText(editor, result.sorted, false);
+    if (anySorted) keepThreeLineBreaks(editor, start);
     // When no line could be ranked the result is the red part alone.
     InsertUnicodeText(editor, result.unrankable, true);
   }
