@@ -504,4 +504,145 @@ std::string addAssociatedFonts(std::string_view rtf) {
   return out;
 }
 
+namespace {
+
+struct GroupState {
+  int font = -1;         // \fN in force, -1 when the style or default decides
+  int complexFont = -1;  // the associated font for complex scripts
+  int unicodeSkip = 1;   // \ucN
+  bool ignore = false;   // a destination that holds no document text
+};
+
+enum class AssociatedMode { None, Complex, Other };
+
+bool isTibetan(long code) {
+  if (code < 0) code += 65536;
+  return code >= 0x0F00 && code <= 0x0FFF;
+}
+
+bool isIgnoredDestination(std::string_view word) {
+  static constexpr std::string_view kWords[] = {"fonttbl", "colortbl", "stylesheet", "info", "pict", "listtable",
+                                                "listoverridetable", "rsidtbl", "generator", "pgdsctbl", "header",
+                                                "footer", "object", "themedata", "latentstyles"};
+  for (const auto w : kWords) {
+    if (word == w) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string useAssociatedFontsForTibetan(std::string_view rtf) {
+  std::string out;
+  out.reserve(rtf.size() + rtf.size() / 16);
+  std::vector<GroupState> stack{GroupState{}};
+  AssociatedMode mode = AssociatedMode::None;
+  bool inRun = false;     // inside a group we opened around Tibetan characters
+  int pendingSkip = 0;    // fallback characters after \uN still to copy
+  bool groupStart = false;
+  auto closeRun = [&] {
+    if (inRun) {
+      out += '}';
+      inRun = false;
+    }
+  };
+  std::size_t i = 0;
+  while (i < rtf.size()) {
+    const char c = rtf[i];
+    GroupState& state = stack.back();
+    if (c == '{' || c == '}') {
+      closeRun();
+      pendingSkip = 0;
+      out += c;
+      ++i;
+      if (c == '{') {
+        stack.push_back(stack.back());
+        groupStart = true;
+      } else if (stack.size() > 1) {
+        stack.pop_back();
+      }
+      continue;
+    }
+    if (c == '\r' || c == '\n') {
+      out += c;
+      ++i;
+      continue;
+    }
+    const bool wasGroupStart = groupStart;
+    groupStart = false;
+    if (c != '\\' || i + 1 >= rtf.size()) {  // a text character
+      if (pendingSkip > 0) {
+        --pendingSkip;
+      } else {
+        closeRun();
+      }
+      out += c;
+      ++i;
+      continue;
+    }
+    const char next = rtf[i + 1];
+    if (!std::isalpha(static_cast<unsigned char>(next))) {
+      std::size_t length = 2;
+      if (next == '\'' && i + 3 < rtf.size()) length = 4;
+      const bool text = next == '\'' || next == '\\' || next == '{' || next == '}' || next == '~' || next == '-' ||
+                        next == '_';
+      if (next == '*' && wasGroupStart) state.ignore = true;
+      if (text && pendingSkip > 0) {
+        --pendingSkip;
+      } else if (text) {
+        closeRun();
+      }
+      out.append(rtf.substr(i, length));
+      i += length;
+      continue;
+    }
+    std::size_t end = i + 1;
+    while (end < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[end]))) ++end;
+    const std::string_view word = rtf.substr(i + 1, end - i - 1);
+    std::size_t digits = end;
+    if (digits < rtf.size() && rtf[digits] == '-') ++digits;
+    while (digits < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[digits]))) ++digits;
+    const bool hasNumber = digits > end && !(digits == end + 1 && rtf[end] == '-');
+    const long number = hasNumber ? std::strtol(std::string(rtf.substr(end, digits - end)).c_str(), nullptr, 10) : 0;
+    std::size_t tokenEnd = digits;
+    if (tokenEnd < rtf.size() && rtf[tokenEnd] == ' ') ++tokenEnd;  // the delimiter belongs to the word
+
+    if (wasGroupStart && isIgnoredDestination(word)) state.ignore = true;
+    if (word == "u" && hasNumber) {
+      pendingSkip = 0;
+      const bool tibetan = isTibetan(number) && !state.ignore;
+      if (tibetan && !inRun && state.complexFont >= 0 && state.complexFont != state.font) {
+        out += "{\\f" + std::to_string(state.complexFont) + ' ';
+        inRun = true;
+      } else if (!tibetan) {
+        closeRun();
+      }
+      out.append(rtf.substr(i, tokenEnd - i));
+      i = tokenEnd;
+      pendingSkip = state.unicodeSkip;
+      continue;
+    }
+    closeRun();
+    pendingSkip = 0;
+    if (word == "f" && hasNumber) {
+      state.font = static_cast<int>(number);
+    } else if (word == "af" && hasNumber) {
+      if (mode != AssociatedMode::Other) state.complexFont = static_cast<int>(number);
+    } else if (word == "rtlch" || word == "ltrch") {
+      mode = AssociatedMode::Complex;
+    } else if (word == "loch" || word == "hich" || word == "dbch") {
+      mode = AssociatedMode::Other;
+    } else if (word == "plain") {
+      state.font = -1;
+      state.complexFont = -1;
+    } else if (word == "uc" && hasNumber) {
+      state.unicodeSkip = static_cast<int>(number);
+    }
+    out.append(rtf.substr(i, tokenEnd - i));
+    i = tokenEnd;
+  }
+  closeRun();
+  return out;
+}
+
 }  // namespace yig::docs

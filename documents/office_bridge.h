@@ -54,6 +54,13 @@ std::optional<std::string> extractHtmlFromMht(std::string_view mht);
 /// the font of Tibetan runs by the associated font.
 std::string addAssociatedFonts(std::string_view rtf);
 
+/// RTF written by LibreOffice names the font of complex-script runs, Tibetan
+/// among them, by the associated font (\rtlch\afN) and often leaves \fN at a
+/// Western font. This copy puts every run of Tibetan characters into a group
+/// of its own that switches \f to the associated font, so a reader that goes
+/// by \f alone shows the Tibetan in the font the document gives it.
+std::string useAssociatedFontsForTibetan(std::string_view rtf);
+
 /// Decoders of the two MIME transfer encodings.
 std::string decodeQuotedPrintable(std::string_view text);
 std::string decodeBase64(std::string_view text);

@@ -81,7 +81,7 @@ OpenOutcome openThroughOffice(DocumentHost& host, const std::string& path) {
   }
   if (!converted.ok()) return fail(host, converted.missing ? kOfficeMissing : kOfficeFailed, converted.error);
   rt::Document document;
-  const rt::ReadResult read = document.setRtf(converted.bytes);
+  const rt::ReadResult read = document.setRtf(useAssociatedFontsForTibetan(converted.bytes));
   if (!read.ok) return fail(host, kOfficeFailed, "LibreOffice produced no readable RTF: " + read.error);
   return takeDocument(host, std::move(document), kWordProcessorStatus);
 }
