@@ -1,12 +1,204 @@
+// yigsgyur sort IN -o OUT [--rtf] [--tibetan]
+// Sorts the lines of a Unicode Tibetan text in dictionary order. The output has
+// the layout the editor gets: the sorted lines, three line breaks, then the
+// lines the collation table cannot rank (red in the editor). With --rtf the
+// output is the editor's RTF after the sort.
 #include <ostream>
+#include <sstream>
+#include <string>
 
+#include "cli/cli_host.h"
+#include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "engine/message_map.h"
+#include "engine/unicode_text_rtf.h"
+#include "richtext/document.h"
+#include "sorting/sort_command.h"
+#include "sorting/tibetan_sort.h"
 
 namespace yig::cli {
+namespace {
 
-int runSort(const Args&, std::ostream&, std::ostream& err) {
-  err << "yigsgyur sort: not available yet\n";
-  return 2;
+void sortUsage(std::ostream& os) {
+  os << "usage: yigsgyur sort IN.txt -o OUT [--rtf] [--tibetan]\n"
+        "\n"
+        "Sorts the lines of a Unicode Tibetan text in Tibetan dictionary order. IN.txt\n"
+        "is UTF-8, or UTF-16 (little or big endian) with a byte-order mark. The output\n"
+        "holds the sorted lines, three line breaks, then the lines that cannot be ranked\n"
+        "(a syllable the collation table does not know); empty lines are dropped. It is\n"
+        "written in the input's encoding and line ends.\n"
+        "\n"
+        "  -o OUT      where to write (\"-\" writes to standard output)\n"
+        "  --rtf       write the RTF the editor shows after sorting (unrankable lines red)\n"
+        "  --tibetan   messages in Tibetan\n";
+}
+
+// Every line end (CR LF, LF, CR) becomes CR LF; `crlf` tells whether the text
+// had any CR, so the output can be written back with the same kind of ends.
+std::u16string toCrLf(std::u16string_view text, bool& crlf) {
+  crlf = text.find(u'\r') != std::u16string_view::npos;
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r') {
+      out += u"\r\n";
+      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else if (c == u'\n') {
+      out += u"\r\n";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::u16string toLf(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+std::string encode(std::u16string_view text, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::Utf8:
+      return encodeUtf8(text);
+    case TextEncoding::Utf8Bom:
+      return "\xEF\xBB\xBF" + encodeUtf8(text);
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE: {
+      const bool be = encoding == TextEncoding::Utf16BE;
+      std::string out = be ? "\xFE\xFF" : "\xFF\xFE";
+      out.reserve(2 + text.size() * 2);
+      for (char16_t c : text) {
+        const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
+        out += be ? hi : lo;
+        out += be ? lo : hi;
+      }
+      return out;
+    }
+  }
+  return encodeUtf8(text);
+}
+
+int writeOutput(const std::string& output, const std::string& bytes, std::ostream& out, std::ostream& err) {
+  if (output == "-") {
+    out << bytes;
+    out.flush();
+    if (!out) {
+      err << "yigsgyur sort: cannot write to standard output\n";
+      return 2;
+    }
+    return 0;
+  }
+  if (std::string error = writeFileAtomic(output, bytes); !error.empty()) {
+    err << "yigsgyur sort: " << error << '\n';
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int runSort(const Args& args, std::ostream& out, std::ostream& err) {
+  std::string input, output;
+  bool rtf = false, tibetan = false, haveOutput = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      sortUsage(out);
+      return 0;
+    }
+    if (a == "-o" || a == "--output") {
+      if (i + 1 == args.size()) {
+        err << "yigsgyur sort: " << a << " needs a file name\n";
+        return 2;
+      }
+      output = args[++i];
+      haveOutput = true;
+    } else if (a == "--rtf") {
+      rtf = true;
+    } else if (a == "--tibetan") {
+      tibetan = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      err << "yigsgyur sort: unknown option '" << a << "'\n";
+      sortUsage(err);
+      return 2;
+    } else if (input.empty()) {
+      input = a;
+    } else {
+      err << "yigsgyur sort: more than one input file ('" << input << "', '" << a << "')\n";
+      return 2;
+    }
+  }
+  if (input.empty() || !haveOutput || output.empty()) {
+    err << "yigsgyur sort: " << (input.empty() ? "no input file" : "no output file (-o OUT)") << '\n';
+    sortUsage(err);
+    return 2;
+  }
+
+  const FileBytes file = readFile(input);
+  if (!file.ok()) {
+    err << "yigsgyur sort: " << file.error << '\n';
+    return 2;
+  }
+  DecodedText decoded = decodeText(file.bytes);
+  if (!decoded.ok()) {
+    err << "yigsgyur sort: '" << input << "' is " << decoded.error << '\n';
+    return 2;
+  }
+  bool crlf = false;
+  std::u16string text = toCrLf(decoded.text, crlf);
+  decoded.text.clear();
+
+  // When the program's messages go to standard output with the sorted text,
+  // they go to the error stream instead.
+  std::ostream& info = output == "-" ? err : out;
+  auto say = [&](std::u16string_view chinese) { info << toUtf8(TranslateForDisplay(chinese, tibetan)) << '\n'; };
+
+  if (text.empty()) {
+    info << "nothing to sort: '" << input << "' is empty\n";
+    return writeOutput(output, rtf ? std::string() : encode(u"", decoded.encoding), out, err);
+  }
+  if (!sorting::looksLikeUnicodeTibetan(text)) {
+    say(sorting::kNotTibetanMessage);
+    return 2;
+  }
+
+  const sorting::SortTables tables = sorting::SortTables::builtin();
+  std::size_t sortedLines = 0, redLines = 0, emptyLines = 0;
+  std::string bytes;
+  if (rtf) {
+    // The editor's way: the text is pasted, sorted, and the document saved.
+    std::ostringstream quiet;
+    CliHost host(quiet, quiet, CliHost::Options{tibetan, {}, u"Ededris", false});
+    InsertUnicodeText(host.editor(), text, false);
+    sorting::EngineSortHost sortHost(host, false);
+    const sorting::SortOutcome outcome = sorting::SortTibetanLines(sortHost, tables);
+    sortedLines = outcome.sortedLines;
+    redLines = outcome.unrankableLines;
+    emptyLines = outcome.emptyLines;
+    bytes = host.editor().rtf();
+  } else {
+    sorting::SortedText sorted = sorting::sortText(text, tables);
+    text.clear();
+    sortedLines = sorted.sortedLines;
+    redLines = sorted.unrankableLines;
+    emptyLines = sorted.emptyLines;
+    std::u16string result = std::move(sorted.sorted);
+    result += sorted.unrankable;
+    bytes = encode(crlf ? result : toLf(result), decoded.encoding);
+  }
+  if (const int status = writeOutput(output, bytes, out, err); status != 0) return status;
+  say(sorting::kSortDoneMessage);
+  info << "sorted " << sortedLines << " line" << (sortedLines == 1 ? "" : "s") << ", " << redLines
+       << " unrankable (after the sorted lines" << (rtf ? ", in red" : "") << "), " << emptyLines
+       << " empty line" << (emptyLines == 1 ? "" : "s") << " dropped\n";
+  return 0;
 }
 
 }  // namespace yig::cli
