@@ -1,12 +1,80 @@
+// yigsgyur save IN -o OUT: writes a document in the format OUT's ending names,
+// as the save command's six types do.
 #include <ostream>
+#include <string>
 
+#include "cli/cli_host.h"
 #include "cli/commands.h"
+#include "documents/office_bridge.h"
+#include "documents/open_document.h"
+#include "documents/save_document.h"
 
 namespace yig::cli {
+namespace {
 
-int runSave(const Args&, std::ostream&, std::ostream& err) {
-  err << "yigsgyur save: not available yet\n";
-  return 2;
+constexpr std::string_view kSaveUsage =
+    "usage: yigsgyur save IN -o OUT [--ansi] [--keep-commands]\n"
+    "\n"
+    "Opens IN (any document `yigsgyur open` reads) and writes it in the format\n"
+    "OUT's ending names:\n"
+    "  .doc            Word 97-2003 (through LibreOffice)\n"
+    "  .docx           Word (through LibreOffice)\n"
+    "  .rtf            RTF\n"
+    "  .htm .html .mht web page, HTML (through LibreOffice)\n"
+    "  .xml            Word 2003 XML (through LibreOffice)\n"
+    "  anything else   Unicode text: FF FE and UTF-16LE, CR LF line ends;\n"
+    "                  with --ansi, text in code page 936 (characters it lacks become \"?\")\n"
+    "OUT is replaced only once it has been written completely.\n"
+    "Exit status: 0 saved, 2 error.\n";
+
+}  // namespace
+
+int runSave(const Args& args, std::ostream& out, std::ostream& err) {
+  std::string input, output;
+  bool ansi = false, keepCommands = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      out << kSaveUsage;
+      return 0;
+    } else if (a == "-o" || a == "--output") {
+      if (i + 1 >= args.size()) {
+        err << "yigsgyur save: option -o needs a file name\n" << kSaveUsage;
+        return 2;
+      }
+      output = args[++i];
+    } else if (a == "--ansi") {
+      ansi = true;
+    } else if (a == "--keep-commands") {
+      keepCommands = true;
+    } else if (!a.empty() && a[0] == '-') {
+      err << "yigsgyur save: unknown option '" << a << "'\n" << kSaveUsage;
+      return 2;
+    } else if (input.empty()) {
+      input = a;
+    } else {
+      err << "yigsgyur save: more than one input file\n" << kSaveUsage;
+      return 2;
+    }
+  }
+  if (input.empty() || output.empty()) {
+    err << "yigsgyur save: " << (input.empty() ? "missing input file" : "missing -o OUT") << '\n' << kSaveUsage;
+    return 2;
+  }
+
+  const docs::OpenedDocument opened = docs::openForConversion(input, keepCommands ? "11" : "12");
+  if (!opened.ok()) {
+    err << "yigsgyur save: " << opened.outcome.error << '\n';
+    return 2;
+  }
+  const docs::SaveOutcome saved = docs::saveDocumentAs(opened.document, output, docs::formatForPath(output, ansi));
+  if (!saved.ok()) {
+    err << "yigsgyur save: " << toUtf8(docs::kSaveFailed) << ' ' << saved.error << '\n';
+    if (saved.officeMissing) err << "yigsgyur save: install LibreOffice with: " << docs::kOfficeInstallHint << '\n';
+    return 2;
+  }
+  out << saved.writtenPath << '\n';
+  return 0;
 }
 
 }  // namespace yig::cli
