@@ -384,7 +384,8 @@ class FileConverter {
       if (opened.outcome.guess) {
         source = std::u16string(opened.outcome.guess->code);
         r.guessedBy = "text";
-      } else if (auto byFonts = guessFromFonts(document)) {
+      } else if (auto byFonts = route == docs::OpenRoute::PlainText ? std::nullopt : guessFromFonts(document)) {
+        // (The fonts of plain text are only the ones the open chose.)
         source = *byFonts;
         r.guessedBy = "fonts";
       } else if (auto byText = docs::guessEncoding(document.text())) {

@@ -1,0 +1,439 @@
+#include "cli/batch.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/cli_io.h"
+#include "cli/cli_progress.h"
+#include "cli/commands.h"
+#include "engine/unicode_text_rtf.h"
+#include "richtext/document.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using yig::cli::Args;
+using yig::cli::BatchFileResult;
+using yig::cli::BatchJob;
+using yig::cli::BatchSummary;
+using Status = yig::cli::BatchFileResult::Status;
+
+// Unicode Tibetan that converts to BZD without a red mark, and a line with
+// two characters BZD has no form for (U+0F01, U+0FBE).
+const std::string kCleanText = "\xE0\xBD\x96\xE0\xBD\x80\xE0\xBE\xB2\xE0\xBC\x8B\xE0\xBD\xA4\xE0\xBD\xB2\xE0\xBD\xA6\xE0\xBC\x8D\nabc\n";
+const std::string kRedText = "\xE0\xBD\x96\xE0\xBD\x80\xE0\xBE\xB2\xE0\xBC\x8B \xE0\xBC\x81 \xE0\xBE\xBE\n";
+
+std::string himaRtf(const std::string& utf8) {
+  yig::rt::Document doc;
+  std::u16string text = yig::cli::decodeUtf8(utf8);
+  yig::InsertUnicodeText(doc, text, false);
+  return doc.rtf();
+}
+
+class Batch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("yig-batch-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  void write(const std::string& name, const std::string& bytes) const {
+    fs::create_directories((dir_ / name).parent_path());
+    std::ofstream(path(name), std::ios::binary) << bytes;
+  }
+  std::string read(const std::string& name) const { return yig::cli::readFile(path(name)).bytes; }
+  int run(Args args) {
+    out_.str("");
+    err_.str("");
+    args.insert(args.begin(), "convert");
+    return yig::cli::run(args, out_, err_);
+  }
+  BatchSummary runJob(BatchJob job) {
+    BatchSummary summary;
+    std::ostringstream progress;
+    const std::string error = yig::cli::runBatchJob(job, summary, progress, false);
+    EXPECT_EQ(error, "");
+    return summary;
+  }
+  static const BatchFileResult* find(const BatchSummary& s, const std::string& inputEnd) {
+    for (const BatchFileResult& f : s.files) {
+      if (f.input.size() >= inputEnd.size() && f.input.compare(f.input.size() - inputEnd.size(), inputEnd.size(), inputEnd) == 0) {
+        return &f;
+      }
+    }
+    return nullptr;
+  }
+  // Every file under `name`, relative to it, hidden ones included.
+  std::set<std::string> filesUnder(const std::string& name) const {
+    std::set<std::string> files;
+    if (!fs::exists(dir_ / name)) return files;
+    for (const auto& e : fs::recursive_directory_iterator(dir_ / name)) {
+      if (!e.is_directory()) files.insert(fs::relative(e.path(), dir_ / name).string());
+    }
+    return files;
+  }
+
+  // A tree of mixed documents: RTF and text at several depths, one with
+  // characters left red, one unreadable (a link to nothing), one malformed,
+  // one text file that is binary, one file that is not a document.
+  void makeMixedTree() {
+    write("in/top.rtf", himaRtf(kCleanText));
+    write("in/sub/plain.txt", kCleanText);
+    write("in/sub/deeper/inner.rtf", himaRtf(kCleanText + kCleanText));
+    write("in/sub/red.txt", kRedText);
+    write("in/broken.rtf", "this is not RTF at all");
+    write("in/sub/binary.txt", std::string("ab\0cd", 5));
+    write("in/notes.md", "not a document");
+    fs::create_symlink(dir_ / "nowhere.rtf", dir_ / "in/sub/gone.rtf");
+  }
+
+  fs::path dir_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(Batch, MixedTreeOnFourThreadsMirrorsTheTreeAndReportsEachFile) {
+  makeMixedTree();
+  const int status = run({"--from", "HIMA", "--to", "BZD", "-r", "-j", "4", path("in"), "-o", path("out"),
+                          "--report", path("report.json")});
+  EXPECT_EQ(status, 2) << err_.str();  // two files failed, the others converted
+  EXPECT_EQ(filesUnder("out"), (std::set<std::string>{"top.rtf", "sub/plain.rtf", "sub/red.rtf", "sub/deeper/inner.rtf"}));
+  for (const char* out : {"out/top.rtf", "out/sub/plain.rtf", "out/sub/red.rtf", "out/sub/deeper/inner.rtf"}) {
+    yig::rt::Document doc;
+    ASSERT_TRUE(doc.setRtf(read(out)).ok) << out;
+    EXPECT_NE(read(out).find("BZDBT"), std::string::npos) << out;
+  }
+
+  const std::string report = read("report.json");
+  ASSERT_FALSE(report.empty());
+  for (const char* name : {"top.rtf", "plain.txt", "inner.rtf", "red.txt", "broken.rtf", "binary.txt", "gone.rtf"}) {
+    EXPECT_NE(report.find(name), std::string::npos) << name;
+  }
+  EXPECT_EQ(report.find("notes.md"), std::string::npos);
+  EXPECT_NE(report.find("\"failed\": 3"), std::string::npos) << report;
+  EXPECT_NE(report.find("\"red\": 1"), std::string::npos) << report;
+  EXPECT_NE(report.find("\"ignored\": 1"), std::string::npos) << report;
+  EXPECT_NE(report.find("\"code\": \"U+0F01\""), std::string::npos) << report;
+  EXPECT_NE(out_.str().find("7 files: 3 clean, 1 with characters left red, 3 failed"), std::string::npos) << out_.str();
+}
+
+TEST_F(Batch, EachFileIsReportedTruthfully) {
+  makeMixedTree();
+  BatchJob job;
+  job.inputs = {path("in")};
+  job.outdir = path("out");
+  job.from = u"HIMA";
+  job.to = u"BZD";
+  job.recursive = true;
+  job.jobs = 4;
+  const BatchSummary s = runJob(job);
+  ASSERT_EQ(s.files.size(), 7u);
+  EXPECT_EQ(s.ignored, 1u);
+  EXPECT_EQ(s.exitStatus(), 2);
+
+  struct Expect {
+    const char* input;
+    Status status;
+    const char* output;      // relative to out/, "" when none is written
+    const char* errorPart;   // in the error text of a failure
+  };
+  const Expect expected[] = {
+      {"in/top.rtf", Status::Clean, "top.rtf", ""},
+      {"in/sub/plain.txt", Status::Clean, "sub/plain.rtf", ""},
+      {"in/sub/deeper/inner.rtf", Status::Clean, "sub/deeper/inner.rtf", ""},
+      {"in/sub/red.txt", Status::Red, "sub/red.rtf", ""},
+      {"in/broken.rtf", Status::Failed, "", "not an RTF document"},
+      {"in/sub/binary.txt", Status::Failed, "", "not a text file"},
+      {"in/sub/gone.rtf", Status::Failed, "", "No such file"},
+  };
+  for (const Expect& e : expected) {
+    SCOPED_TRACE(e.input);
+    const BatchFileResult* f = find(s, e.input);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->status, e.status) << f->error;
+    if (e.status == Status::Failed) {
+      EXPECT_NE(f->error.find(e.errorPart), std::string::npos) << f->error;
+      EXPECT_EQ(f->charactersConverted, 0u);
+    } else {
+      EXPECT_EQ(f->output, path("out/" + std::string(e.output)));
+      EXPECT_EQ(f->source, u"HIMA");
+      EXPECT_GT(f->charactersConverted, 0u);
+      EXPECT_EQ(f->bytes, fs::file_size(path(e.input)));
+    }
+  }
+  const BatchFileResult* red = find(s, "in/sub/red.txt");
+  EXPECT_EQ(red->redMarks, 2u);
+  ASSERT_EQ(red->redSamples.size(), 2u);
+  EXPECT_EQ(red->redSamples[0].code, U'\u0F01');
+  EXPECT_EQ(red->redSamples[1].code, U'\u0FBE');
+  EXPECT_NE(red->redSamples[0].context.find("\xE0\xBC\x81"), std::string::npos);
+  // The deeper file holds the text twice: twice the characters.
+  EXPECT_EQ(find(s, "inner.rtf")->charactersConverted, 2 * find(s, "top.rtf")->charactersConverted);
+}
+
+TEST_F(Batch, ExitStatusFollowsTheWorstFile) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> files;
+    int status;
+  };
+  const Case cases[] = {
+      {"all clean", {{"a.txt", kCleanText}, {"b.rtf", himaRtf(kCleanText)}}, 0},
+      {"some red", {{"a.txt", kCleanText}, {"b.txt", kRedText}}, 1},
+      {"red and failed", {{"a.txt", kRedText}, {"b.rtf", "{not rtf"}}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir_ / "in");
+    fs::remove_all(dir_ / "out");
+    for (const auto& [name, bytes] : c.files) write("in/" + name, bytes);
+    EXPECT_EQ(run({"--from", "hima", "--to", "bzd", "-j", "2", path("in"), "-o", path("out")}), c.status) << err_.str();
+  }
+}
+
+TEST_F(Batch, OutputFolderInsideAnInputFolderIsRefused) {
+  write("in/a.rtf", himaRtf(kCleanText));
+  for (const std::string& out : {path("in/converted"), path("in"), path("in/../in/x/y")}) {
+    SCOPED_TRACE(out);
+    EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", "-r", path("in"), "-o", out}), 2);
+    EXPECT_NE(err_.str().find("inside the input folder"), std::string::npos) << err_.str();
+    EXPECT_EQ(filesUnder("in"), std::set<std::string>{"a.rtf"});
+  }
+}
+
+TEST_F(Batch, InputsAreNeverOverwritten) {
+  const std::string original = himaRtf(kCleanText);
+  write("in/a.rtf", original);
+  write("in/b.txt", kCleanText);
+  // Files named one by one, written into their own folder: a.rtf would be
+  // its own output; b.txt becomes b.rtf beside it.
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", path("in/a.rtf"), path("in/b.txt"), "-o", path("in")}), 2);
+  EXPECT_EQ(read("in/a.rtf"), original);
+  EXPECT_NE(out_.str().find("1 failed"), std::string::npos) << out_.str();
+  EXPECT_NE(err_.str().find("would overwrite an input"), std::string::npos) << err_.str();
+  EXPECT_TRUE(fs::exists(path("in/b.rtf")));
+
+  // The report may not replace an input either.
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", path("in/b.txt"), "-o", path("out"), "--report", path("in/b.txt")}), 2);
+  EXPECT_EQ(read("in/b.txt"), kCleanText);
+}
+
+TEST_F(Batch, SameOutputNameKeepsTheWholeInputName) {
+  write("in/a.rtf", himaRtf(kCleanText));
+  write("in/a.txt", kCleanText);
+  BatchJob job;
+  job.inputs = {path("in")};
+  job.outdir = path("out");
+  job.from = u"HIMA";
+  job.to = u"BZD";
+  const BatchSummary s = runJob(job);
+  EXPECT_EQ(s.exitStatus(), 0);
+  EXPECT_EQ(filesUnder("out"), (std::set<std::string>{"a.rtf", "a.txt.rtf"}));
+}
+
+TEST_F(Batch, DryRunWritesNothing) {
+  makeMixedTree();
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", "-r", "--dry-run", path("in"), "-o", path("out"), "--report",
+                 path("report.json")}),
+            0)
+      << err_.str();
+  EXPECT_FALSE(fs::exists(path("out")));
+  EXPECT_FALSE(fs::exists(path("report.json")));
+  EXPECT_NE(out_.str().find("would write " + path("out/sub/deeper/inner.rtf")), std::string::npos) << out_.str();
+}
+
+TEST_F(Batch, AutoGuessesEachFileAndReportsTheGuess) {
+  // BZD documents made by a first run, then a mixed folder converted to HIMA.
+  write("stage/bzd.rtf", himaRtf(kCleanText));
+  BatchJob first;
+  first.inputs = {path("stage/bzd.rtf")};
+  first.outdir = path("in");
+  first.from = u"HIMA";
+  first.to = u"BZD";
+  ASSERT_EQ(runJob(first).exitStatus(), 0);
+  write("in/hima.rtf", himaRtf(kCleanText));
+  write("in/hima.txt", kCleanText);
+  write("in/latin.txt", "only latin letters\n");
+
+  BatchJob job;
+  job.inputs = {path("in")};
+  job.outdir = path("out");
+  job.from = u"AUTO";
+  job.to = u"HIMA";
+  const BatchSummary s = runJob(job);
+  struct Expect {
+    const char* input;
+    std::u16string source;
+    std::string by;
+    Status status;
+  };
+  const Expect expected[] = {
+      {"bzd.rtf", u"BZD", "fonts", Status::Clean},
+      {"hima.rtf", u"HIMA", "fonts", Status::Unchanged},
+      {"hima.txt", u"HIMA", "text", Status::Unchanged},
+      {"latin.txt", u"", "", Status::Failed},
+  };
+  for (const Expect& e : expected) {
+    SCOPED_TRACE(e.input);
+    const BatchFileResult* f = find(s, e.input);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->status, e.status) << f->error;
+    EXPECT_EQ(f->source, e.source);
+    EXPECT_EQ(f->guessedBy, e.by);
+  }
+  // The BZD document came back to the Unicode text it was made from.
+  yig::rt::Document back;
+  ASSERT_TRUE(back.setRtf(read("out/bzd.rtf")).ok);
+  EXPECT_NE(back.plainText().find(yig::cli::decodeUtf8(kCleanText.substr(0, 21))), std::u16string::npos);
+  // A Unicode text guessed to be in the target encoding stays text, as it was.
+  EXPECT_EQ(read("out/hima.txt").substr(0, 24), kCleanText.substr(0, 24));
+}
+
+TEST_F(Batch, PlainTextTakesTheFontOfTheGivenSource) {
+  // Without --from auto, the user's source is believed even where the guess
+  // says otherwise: BZD text made of code page 936 characters.
+  write("stage/a.rtf", himaRtf(kCleanText));
+  BatchJob first;
+  first.inputs = {path("stage/a.rtf")};
+  first.outdir = path("bzd");
+  first.from = u"HIMA";
+  first.to = u"BZD";
+  ASSERT_EQ(runJob(first).exitStatus(), 0);
+  yig::rt::Document bzd;
+  ASSERT_TRUE(bzd.setRtf(read("bzd/a.rtf")).ok);
+  // Blank lines first: the guess looks at the first 500 characters only and
+  // finds nothing to go by.
+  write("in/bzd.txt", std::string(600, '\n') + yig::cli::encodeUtf8(bzd.plainText()));
+
+  BatchJob job;
+  job.inputs = {path("in/bzd.txt")};
+  job.outdir = path("out");
+  job.from = u"BZD";
+  job.to = u"HIMA";
+  const BatchSummary s = runJob(job);
+  ASSERT_EQ(s.files.size(), 1u);
+  EXPECT_EQ(s.files[0].status, Status::Clean) << s.files[0].error;
+  EXPECT_EQ(fs::path(s.files[0].output).filename(), "bzd.txt");
+  EXPECT_NE(read("out/bzd.txt").find(kCleanText.substr(0, 21)), std::string::npos);
+}
+
+TEST_F(Batch, ReportEscapesNamesAndCountsMatchTheRun) {
+  write("in/we\"ird\\name.txt", kRedText);
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", path("in"), "-o", path("out"), "--report", path("r.json")}), 1);
+  const std::string report = read("r.json");
+  EXPECT_NE(report.find("we\\\"ird\\\\name.txt"), std::string::npos) << report;
+  EXPECT_NE(report.find("\"redMarks\": 2"), std::string::npos) << report;
+  EXPECT_NE(report.find("\"exitStatus\": 1"), std::string::npos) << report;
+}
+
+TEST_F(Batch, NonDocumentsInFoldersAndSubfoldersWithoutRecursionAreLeftOut) {
+  write("in/a.txt", kCleanText);
+  write("in/sub/b.txt", kCleanText);
+  write("in/.hidden.txt", kCleanText);
+  write("in/picture.png", "png");
+  BatchJob job;
+  job.inputs = {path("in")};
+  job.outdir = path("out");
+  job.from = u"HIMA";
+  job.to = u"BZD";
+  const BatchSummary s = runJob(job);
+  ASSERT_EQ(s.files.size(), 1u);
+  EXPECT_EQ(s.ignored, 1u);
+  EXPECT_EQ(filesUnder("out"), std::set<std::string>{"a.rtf"});
+}
+
+TEST_F(Batch, SeveralInputsKeepTheirNamesUnderTheOutputFolder) {
+  write("one/a.txt", kCleanText);
+  write("two/a.txt", kCleanText);
+  write("single.txt", kCleanText);
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "hima", path("one"), "-o", path("out")}), 2);  // nothing to do
+  EXPECT_FALSE(fs::exists(path("out")));
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", path("one"), path("two") + "/", path("single.txt"), "-o",
+                 path("out")}),
+            0)
+      << err_.str();
+  EXPECT_EQ(filesUnder("out"), (std::set<std::string>{"one/a.rtf", "two/a.rtf", "single.rtf"}));
+}
+
+TEST(BatchNames, OutputEndingChangesOnlyWithTheFormat) {
+  struct Case {
+    const char* input;
+    std::u16string target;
+    const char* output;
+  };
+  const Case cases[] = {
+      {"a.rtf", u"BZD", "a.rtf"},       {"a.RTF", u"HIMA", "a.RTF"},     {"a.txt", u"HIMA", "a.txt"},
+      {"a.txt", u"BZD", "a.rtf"},       {"a.TXT", u"SAM", "a.rtf"},      {"a.doc", u"HIMA", "a.rtf"},
+      {"a.b.docx", u"BZD", "a.b.rtf"},  {"page.html", u"HIMA", "page.rtf"}, {"README", u"HIMA", "README.rtf"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(yig::cli::outputNameFor(c.input, c.target), c.output) << c.input;
+  }
+}
+
+TEST(BatchDispatch, BatchFormIsRecognised) {
+  const std::string folder = fs::temp_directory_path().string();
+  struct Case {
+    Args args;
+    bool batch;
+  };
+  const Case cases[] = {
+      {{"--from", "HIMA", "--to", "BZD", "a.rtf", "-o", "b.rtf"}, false},
+      {{"--from", "HIMA", "--to", "BZD", "a.rtf", "-o", "b.rtf", "--tables", folder}, false},
+      {{"--from", "HIMA", "--to", "BZD", "a.rtf", "b.rtf", "-o", "out"}, true},
+      {{"--from", "auto", "--to", "BZD", "a.rtf", "-o", "b.rtf"}, true},
+      {{"--from", "HIMA", "--to", "BZD", "-r", "a.rtf", "-o", "b.rtf"}, true},
+      {{"--from", "HIMA", "--to", "BZD", "-j4", "a.rtf", "-o", "b.rtf"}, true},
+      {{"--from", "HIMA", "--to", "BZD", "a.rtf", "-o", "b.rtf", "--report", "r.json"}, true},
+      {{"--from", "HIMA", "--to", "BZD", "a.rtf", "-o", "b.rtf", "--dry-run"}, true},
+      {{"--from", "HIMA", "--to", "BZD", "a.rtf", "-o", folder}, true},
+      {{"--from", "HIMA", "--to", "BZD", "a.rtf", "-o", "newdir/"}, true},
+      {{"--from", "HIMA", "--to", "BZD", folder, "-o", "out"}, true},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const auto& a : c.args) line += a + " ";
+    EXPECT_EQ(yig::cli::isBatchConvert(c.args), c.batch) << line;
+  }
+}
+
+TEST(BatchProgressLine, FitsTheWidthAndEstimatesTheTimeLeft) {
+  yig::cli::ProgressSnapshot s;
+  s.filesDone = 25;
+  s.filesTotal = 100;
+  s.bytesDone = 10 * 1048576;
+  s.bytesTotal = 40 * 1048576;
+  s.elapsedSeconds = 5;  // 2 MB/s, 30 MB to go: 15 s
+  const std::string line = yig::cli::renderProgressLine(s, 100);
+  EXPECT_NE(line.find("25/100 files"), std::string::npos) << line;
+  EXPECT_NE(line.find("2.0 MB/s"), std::string::npos) << line;
+  EXPECT_NE(line.find("0:15 left"), std::string::npos) << line;
+  EXPECT_NE(line.find("[#######"), std::string::npos) << line;
+  for (std::size_t width : {100u, 60u, 30u, 10u}) EXPECT_LE(yig::cli::renderProgressLine(s, width).size(), width);
+
+  s.bytesDone = 0;  // nothing done yet: no rate, no estimate
+  EXPECT_EQ(yig::cli::renderProgressLine(s, 100).find("/s"), std::string::npos);
+}
+
+TEST(BatchProgressLine, UnitsAndDurations) {
+  EXPECT_EQ(yig::cli::formatBytes(0), "0 B");
+  EXPECT_EQ(yig::cli::formatBytes(1023), "1023 B");
+  EXPECT_EQ(yig::cli::formatBytes(1536), "1.5 KB");
+  EXPECT_EQ(yig::cli::formatBytes(200ull * 1048576), "200.0 MB");
+  EXPECT_EQ(yig::cli::formatDuration(59.6), "1:00");
+  EXPECT_EQ(yig::cli::formatDuration(3725), "1:02:05");
+  EXPECT_EQ(yig::cli::formatDuration(-1), "0:00");
+}
+
+}  // namespace
