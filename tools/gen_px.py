@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds the collation table "PX" and the delimiter table "DL" for sorting.
 
-    tools/gen_px.py [--reference DIR] [--out DIR] [--report]
+    tools/gen_px.py [--reference DIR] [--out DIR] [--report] [--readable FILE]
 
 PX lists every unit the sort can rank, one row per unit, "rank TAB unit", in
 collation order:
@@ -608,6 +608,38 @@ def build_px(reference):
     return rows, corpus
 
 
+# Sequences in dictionary order that the key must reproduce; the generator
+# stops when one of them comes out in another order.
+KNOWN_ORDERS = [
+    "ཀ ཀག ཀགས ཀང ཀངས ཀད ཀན ཀབ ཀབས ཀམ ཀམས ཀའ ཀའང ཀའམ ཀའི ཀའིའོ ཀའུ ཀའུའི ཀའུར ཀའུས ཀའོ ཀར ཀལ ཀས ཀི ཀིག",
+    "ཀ དཀ བཀ རྐ ལྐ སྐ བརྐ བསྐ",
+    "ད གདན བདག མདའ འདས རྡ ལྡ སྡ བརྡ བལྡ བསྡ",
+    "ཀ ཀྭ ཀྱ ཀྱྭ ཀྲ ཀྲྭ ཀླ",
+    "ཀོས ཀྭ",
+    "ག དགས འགས ང ད དངས གདས བདས འདས ན བ བགས དབས འབས མ མགས མངས དམས ཙ",
+    "ཏོལ ཊ ཊམ ཊིའུ ཊཱིཀ ཏྭོན",
+    "ཀྙ ཀྥ ཀྭ ཀྱ ཀྱྭ ཀྱྲ ཀྲ ཀྲྭ ཀྲྱ ཀླ ཀྵ ཀྷ",
+    "ཀར ཀརྐ ཀརྨ ཀརྵ ཀལ ཀལྤ ཀས ཀསྨིར ཀི",
+    "མང མཉྫ མད",
+    "ཀམ ཀཾ ཀམས",
+    "ཀང ཀྃ ཀངས",
+    "ཀ ཀཱ ཀི ཀཱི ཀྀ ཀཱྀ ཀུ ཀཱུ ཀེ ཀཻ ཀོ ཀཽ",
+    "གློས དགག དགྲོས བསྒྲུབས ང",
+    " ".join(ALPHABET),
+    "བུ བུད བུདྡྷ བུན",
+    "གྱི རྒན རྒྱ རྒྱལ བརྒྱད ང",
+]
+
+
+def check_known_orders():
+    for seq in KNOWN_ORDERS:
+        units = seq.split()
+        keys = [syllable_key(u) for u in units]
+        for a, b, ka, kb in zip(units, units[1:], keys, keys[1:]):
+            if ka is None or kb is None or not ka < kb:
+                sys.exit("gen_px.py: dictionary order broken: %s should sort before %s" % (a, b))
+
+
 def stored_px(rows):
     text = "".join("%05d\t%s\r\n" % (i + 1, u) for i, u in enumerate(rows)) + "\0"
     return b"\xff\xfe" + text.encode("utf-16-le")
@@ -623,8 +655,13 @@ def main():
     ap.add_argument("--reference", default=os.path.join(ROOT, "..", "shared", "reference"))
     ap.add_argument("--out", default=os.path.join(ROOT, "resources", "embedded"))
     ap.add_argument("--report", action="store_true", help="print the corpus coverage")
+    ap.add_argument("--readable", metavar="FILE", help="also write the table as UTF-8 text, LF line ends")
     args = ap.parse_args()
+    check_known_orders()
     rows, corpus = build_px(args.reference)
+    if args.readable:
+        with open(args.readable, "w", encoding="utf-8", newline="\n") as f:
+            f.writelines("%05d\t%s\n" % (i + 1, u) for i, u in enumerate(rows))
     with open(os.path.join(args.out, "PX.txt"), "wb") as f:
         f.write(stored_px(rows))
     with open(os.path.join(args.out, "DL.txt"), "wb") as f:
