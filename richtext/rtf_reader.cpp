@@ -199,7 +199,7 @@ class Parser {
 
   void run();
 
-  std::u16string text;
+  std::vector<char16_t> text;  // a vector appends faster than a string; copied out once
   std::vector<std::uint32_t> formatIndex;
   std::vector<CharFormat> formats;
   std::string notes;
@@ -212,6 +212,7 @@ class Parser {
 
   // --- tokens
   const char* controlSequence(const char* p);
+  const char* unicodeEscape(const char* p);
   void controlWord(std::string_view word, bool hasParam, int param, const char*& p);
   void textByte(std::uint8_t b, bool escaped);
   void unicodeUnit(char16_t c);
@@ -300,7 +301,13 @@ void Parser::run() {
     const char c = *p;
     switch (c) {
       case '\\':
-        p = controlSequence(p);
+        // Fast path for the commonest token of Tibetan text, "\uN?" (or "\UN?").
+        if (unicodeSkipLeft_ == 0 && end - p > 2 && (p[1] == 'u' || p[1] == 'U') &&
+            (isDigit(p[2]) || (p[2] == '-' && end - p > 3 && isDigit(p[3])))) {
+          p = unicodeEscape(p + 2);
+        } else {
+          p = controlSequence(p);
+        }
         break;
       case '{':
         ++p;
@@ -408,6 +415,30 @@ const char* Parser::skipRestOfGroup(const char* p) {
     }
   }
   return end;
+}
+
+// Reads "\uN" from its number on (the caller has seen a digit or "-" and a digit),
+// then sets up the skipping of its fallback.
+const char* Parser::unicodeEscape(const char* p) {
+  const char* const end = in_.data() + in_.size();
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  std::int64_t value = 0;
+  while (p < end && isDigit(*p)) {
+    if (value < (std::int64_t{1} << 40)) value = value * 10 + (*p - '0');
+    ++p;
+  }
+  if (p < end && *p == ' ') ++p;
+  if (negative) value = -value;
+  unicodeUnit(value >= -32768 && value <= 65535 ? static_cast<char16_t>(value < 0 ? value + 65536 : value)
+                                                : kReplacement);
+  unicodeSkipLeft_ = state_.unicodeSkip;
+  // The usual one-character fallback ("?") is stepped over here.
+  if (unicodeSkipLeft_ == 1 && p < end && *p != '\\' && *p != '{' && *p != '}' && *p != '\r' && *p != '\n') {
+    ++p;
+    unicodeSkipLeft_ = 0;
+  }
+  return p;
 }
 
 const char* Parser::controlSequence(const char* p) {
@@ -795,7 +826,7 @@ ReadResult RtfReader::read(std::string_view rtf, Document& doc) {
   parser.run();
   doc.clear();
   for (const CharFormat& f : parser.formats) doc.internFormat(f);  // same order, so indexes carry over
-  doc.text_ = std::move(parser.text);
+  doc.text_.assign(parser.text.data(), parser.text.size());
   doc.formatIndex_ = std::move(parser.formatIndex);
   return ReadResult{true, std::move(parser.notes)};
 }
