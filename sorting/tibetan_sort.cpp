@@ -11,10 +11,33 @@ constexpr char16_t kBlank = u' ';
 bool inTibetanBlock(char16_t c) { return c >= 0x0F00 && c <= 0x0FCF; }
 
 // The ranks of all ranked lines live in one buffer; a line's key is a slice.
+// The first six ranks are also packed into `head` (21 bits each, 0 where the
+// key is shorter), so that most comparisons are decided without reading the
+// buffer. Ranks are never 0, so a shorter key packs below a longer one that
+// continues it. (Every other rank of a line is mostly the tsheg, so six ranks
+// hold about three syllables.)
 struct KeySlice {
+  std::uint64_t head[2];
   std::size_t line;
   std::uint32_t begin, end;
 };
+
+constexpr std::uint32_t kRanksPerWord = 3;
+constexpr std::uint32_t kHeadRanks = 2 * kRanksPerWord;
+constexpr int kHeadBits = 21;
+constexpr std::uint32_t kMaxPackedRank = (1u << kHeadBits) - 1;
+
+void packHead(KeySlice& key, const std::uint32_t* ranks) {
+  const std::uint32_t count = key.end - key.begin;
+  for (std::uint32_t w = 0; w < 2; ++w) {
+    std::uint64_t word = 0;
+    for (std::uint32_t k = w * kRanksPerWord; k < (w + 1) * kRanksPerWord; ++k) {
+      word <<= kHeadBits;
+      if (k < count) word |= ranks[key.begin + k];
+    }
+    key.head[w] = word;
+  }
+}
 
 enum class Verdict { Empty, Ranked, Unrankable };
 
@@ -166,7 +189,7 @@ LineOrder orderLines(std::span<const std::u16string_view> lines, const SortTable
         ++order.emptyLines;
         break;
       case Verdict::Ranked:
-        keys.push_back(KeySlice{i, begin, static_cast<std::uint32_t>(ranks.size())});
+        keys.push_back(KeySlice{{0, 0}, i, begin, static_cast<std::uint32_t>(ranks.size())});
         break;
       case Verdict::Unrankable:
         red.emplace_back(unrankableKey(lines[i]), i);
@@ -175,8 +198,19 @@ LineOrder orderLines(std::span<const std::u16string_view> lines, const SortTable
   }
 
   const std::uint32_t* base = ranks.data();
-  std::stable_sort(keys.begin(), keys.end(), [base](const KeySlice& a, const KeySlice& b) {
-    return std::lexicographical_compare(base + a.begin, base + a.end, base + b.begin, base + b.end);
+  const bool packed = std::all_of(ranks.begin(), ranks.end(), [](std::uint32_t r) { return r <= kMaxPackedRank; });
+  if (packed) {
+    for (KeySlice& k : keys) packHead(k, base);
+  }
+  const std::uint32_t skip = packed ? kHeadRanks : 0;
+  std::stable_sort(keys.begin(), keys.end(), [base, skip](const KeySlice& a, const KeySlice& b) {
+    if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+    if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+    // Equal heads: the keys agree on their first six ranks, or are equal
+    // when shorter; compare the rest.
+    const std::uint32_t skipA = std::min(a.end - a.begin, skip);
+    const std::uint32_t skipB = std::min(b.end - b.begin, skip);
+    return std::lexicographical_compare(base + a.begin + skipA, base + a.end, base + b.begin + skipB, base + b.end);
   });
   std::stable_sort(red.begin(), red.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
