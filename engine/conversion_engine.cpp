@@ -82,6 +82,7 @@ void EngineInternals::refuse(ConversionEngine& e, rtfpieces::Refusal why) {
 
 void EngineInternals::writeWorkArea(ConversionEngine& e, std::string_view rtf, bool honourSelection) {
   if (e.outputCopy_ != nullptr) e.outputCopy_->assign(rtf);
+  if (e.outputOnlyToCopy_) return;
   rt::Document& area = e.host_.workArea();
   if (honourSelection && !area.selectedText().empty()) {
     area.replaceSelectionRtf(rtf);

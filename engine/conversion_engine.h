@@ -61,6 +61,7 @@ class ConversionEngine {
   /// When set, every RTF an operation writes into the work area is also copied
   /// here exactly as written (for checks of the operations' own output).
   std::string* outputCopy_ = nullptr;
+  bool outputOnlyToCopy_ = false;
 };
 
 }  // namespace yig

@@ -29,8 +29,13 @@ struct EngineInternals {
   static void writeWorkArea(ConversionEngine& e, std::string_view rtf, bool honourSelection);
 
   /// Copies every RTF the operations write into the work area to `*copy`
-  /// (nullptr stops copying).
-  static void copyOutputTo(ConversionEngine& e, std::string* copy) { e.outputCopy_ = copy; }
+  /// (nullptr stops copying). With `workAreaToo` false the string is the only
+  /// holder of the result and the work area is not touched (measurements of
+  /// the operations alone).
+  static void copyOutputTo(ConversionEngine& e, std::string* copy, bool workAreaToo = true) {
+    e.outputCopy_ = copy;
+    e.outputOnlyToCopy_ = copy != nullptr && !workAreaToo;
+  }
 };
 
 /// The message shown when a document is refused.
