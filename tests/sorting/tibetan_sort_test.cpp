@@ -321,6 +321,22 @@ TEST(OrderLines, MoreThanAHundredThousandLines) {
   EXPECT_EQ(order.sorted.back(), 100'008u);
 }
 
+TEST(OrderLines, LongKeysAndRanksOfAnyWidth) {
+  // Keys that agree on many ranks, with small ranks and with ranks too wide to
+  // pack: the order is the same either way.
+  for (std::uint32_t scale : {1u, 3'000'000u}) {
+    SortTables t;
+    t.delimiters = tables().delimiters;
+    t.collation.add(u"་", 1 * scale);
+    t.collation.add(u"ཀ", 2 * scale);
+    t.collation.add(u"ཁ", 3 * scale);
+    const std::u16string_view lines[] = {
+        u"ཀ་ཀ་ཀ་ཀ་ཁ", u"ཀ་ཀ་ཀ་ཀ་ཀ་ཁ", u"ཀ་ཀ་ཀ་ཀ", u"ཀ་ཀ་ཀ་ཀ་ཀ", u"ཀ་ཀ་ཀ་ཀ་ཀ་ཀ་ཀ", u"ཀ་ཀ་ཀ་ཀ་ཀ་ཀ"};
+    const LineOrder order = orderLines(lines, t);
+    EXPECT_EQ(order.sorted, (std::vector<std::size_t>{2, 3, 5, 4, 1, 0})) << scale;
+  }
+}
+
 // --- the one-pass tokeniser against the literal whole-text replacements ---------------
 
 TEST(Equivalence, CorpusPhrases) {
