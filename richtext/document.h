@@ -91,9 +91,19 @@ class Document {
   // --- whole content -------------------------------------------------------
   /// Replaces the whole content by the document the RTF describes. Malformed RTF
   /// gives a best-effort document; input that is not RTF gives ok == false and
-  /// leaves the document unchanged.
+  /// leaves the document unchanged. RTF is text that begins, after blanks and
+  /// line breaks, with "{\rtf", possibly inside more groups ("{{\rtf1...}}").
+  ///
+  /// The last paragraph mark ends the last paragraph and adds no empty one when
+  /// only closing braces, line breaks and ignorable groups follow it
+  /// ("x\par }" and "x\par\r\n}" both read as "x"). Text without a font of its
+  /// own takes the default format's font.
   ReadResult setRtf(std::string_view rtf);
-  /// The whole document as RTF, in the canonical form the engine expects.
+  /// The whole document as RTF, in the canonical form the engine expects:
+  /// header, optional colour table, "\viewkind4\uc1\pard", the runs, and the
+  /// final paragraph mark as "\par }" + CR LF. A document that ends with an
+  /// empty paragraph writes "\par" CR LF "\pard" before it, so that cutting
+  /// the RTF before its last "\par }" keeps that paragraph.
   std::string rtf() const;
   /// Replaces the content by plain text in the default format (CR LF, LF or CR end a paragraph).
   void setText(std::u16string_view text);
