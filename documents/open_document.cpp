@@ -7,6 +7,7 @@
 #include "documents/office_bridge.h"
 #include "documents/proof_file.h"
 #include "documents/recording_host.h"
+#include "documents/word_xml.h"
 #include "engine/message_map.h"
 #include "engine/unicode_text_rtf.h"
 
@@ -69,6 +70,15 @@ constexpr std::u16string_view kNoHtmlInArchive = u"该网页存档中没有网�
 
 OpenOutcome openThroughOffice(DocumentHost& host, const std::string& path) {
   OfficeResult converted;
+  if (upperEnding(path) == ".XML") {
+    // Word 2003 XML is read here: LibreOffice's import drops the run fonts.
+    FileRead file = readWholeFile(path);
+    if (!file.ok()) return fail(host, kCannotRead, file.error);
+    if (file.bytes.empty()) return fail(host, kEmptyFile, "'" + path + "' is empty");
+    if (std::optional<rt::Document> document = readWordXml(file.bytes)) {
+      return takeDocument(host, std::move(*document), kWordProcessorStatus);
+    }
+  }
   if (isWebArchive(path)) {
     FileRead archive = readWholeFile(path);
     if (!archive.ok()) return fail(host, kCannotRead, archive.error);
