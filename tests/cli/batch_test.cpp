@@ -14,6 +14,7 @@
 #include "cli/cli_io.h"
 #include "cli/cli_progress.h"
 #include "cli/commands.h"
+#include "documents/office_bridge.h"
 #include "engine/unicode_text_rtf.h"
 #include "richtext/document.h"
 
@@ -364,6 +365,30 @@ TEST_F(Batch, SeveralInputsKeepTheirNamesUnderTheOutputFolder) {
             0)
       << err_.str();
   EXPECT_EQ(filesUnder("out"), (std::set<std::string>{"one/a.rtf", "two/a.rtf", "single.rtf"}));
+}
+
+TEST_F(Batch, WordDocumentWithoutLibreOfficeFailsAloneAndWritesNothing) {
+  struct MissingOffice {
+    std::string saved = yig::docs::officeSettings().program;
+    MissingOffice() { yig::docs::officeSettings().program = "/nonexistent/soffice"; }
+    ~MissingOffice() { yig::docs::officeSettings().program = saved; }
+  } missing;
+  write("in/letter.doc", "\xD0\xCF\x11\xE0 pretend Word document");
+  write("in/a.txt", kCleanText);
+  write("in/b.txt", kCleanText);
+  BatchJob job;
+  job.inputs = {path("in")};
+  job.outdir = path("out");
+  job.from = u"HIMA";
+  job.to = u"BZD";
+  job.jobs = 3;
+  const BatchSummary s = runJob(job);
+  const BatchFileResult* doc = find(s, "letter.doc");
+  ASSERT_NE(doc, nullptr);
+  EXPECT_EQ(doc->status, Status::Failed);
+  EXPECT_NE(doc->error.find("LibreOffice"), std::string::npos) << doc->error;
+  EXPECT_EQ(filesUnder("out"), (std::set<std::string>{"a.rtf", "b.rtf"}));
+  EXPECT_EQ(s.exitStatus(), 2);
 }
 
 TEST(BatchNames, OutputEndingChangesOnlyWithTheFormat) {
