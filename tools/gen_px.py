@@ -114,6 +114,7 @@ COMPOSE = [
     ("\u0F71\u0F72", "\u0F73"), ("\u0F71\u0F74", "\u0F75"), ("\u0F71\u0F80", "\u0F81"),
 ]
 COMPOSE_CONSONANTS = COMPOSE[:12]
+COMPOSE_VOWELS = COMPOSE[12:]
 
 
 def decompose(s):
@@ -588,9 +589,13 @@ def build_px(reference):
     syll.add("\u0F00")
     corpus = corpus_syllables(reference)
     syll |= {s for s in corpus if well_formed(s)}
-    # Precomposed consonants (བྷ as U+0F57) occur in real text; precomposed
-    # long vowels are rare and left out.
-    syll |= {compose(s, COMPOSE_CONSONANTS) for s in list(syll)}
+    # Precomposed letters (བྷ as U+0F57) and long vowels (ཱི as U+0F73) occur in
+    # real text: every syllable is also ranked with its consonants composed,
+    # its long vowels composed, and both.
+    plain = list(syll)
+    syll |= {compose(s, COMPOSE_CONSONANTS) for s in plain}
+    syll |= {compose(s, COMPOSE_VOWELS) for s in plain}
+    syll |= {compose(s) for s in plain}
     # The non-breaking tsheg is written after ང before a shad (དང༌།).
     syll |= {s + "\u0F0C" for s in list(syll) if s.endswith("ང")}
     taken = set(LEADING_MARKS) | set(CLOSING_MARKS)

@@ -218,6 +218,9 @@ TEST(DictionaryOrder, PrecomposedAndDecomposedFormsAreBothRanked) {
       {u"\u0F56\u0FB7\u0F7A", u"\u0F57\u0F7A"},  // བྷེ
       {u"\u0F42\u0FB7", u"\u0F43"},             // གྷ
       {u"\u0F40\u0FB5", u"\u0F69"},             // ཀྵ
+      {u"\u0F67\u0F71\u0F74\u0F83", u"\u0F67\u0F75\u0F83"},  // ཧཱུྃ
+      {u"\u0F58\u0F71\u0F72", u"\u0F58\u0F73"},  // མཱི
+      {u"\u0F56\u0FB7\u0F71\u0F74", u"\u0F57\u0F75"},  // བྷཱུ
   };
   for (auto [plain, composed] : pairs) {
     ASSERT_NE(t.rank(plain), 0u);
