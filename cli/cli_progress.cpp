@@ -57,14 +57,17 @@ std::string renderProgressLine(const ProgressSnapshot& s, std::size_t width) {
                     : s.filesTotal > 0 ? static_cast<double>(s.filesDone) / static_cast<double>(s.filesTotal)
                                        : 1.0;
   if (fraction > 1) fraction = 1;
-  std::size_t barWidth = 0;
-  if (width > counts.size() + 6) barWidth = std::min<std::size_t>(30, width - counts.size() - 4);
-  if (barWidth < 5) {
-    if (counts.size() > width) counts.resize(width);
-    return counts;
+  // The bar's width depends on the terminal only, so that it does not
+  // jump as the numbers beside it grow.
+  const std::size_t barWidth = width >= 100 ? 30 : width >= 80 ? 20 : width >= 60 ? 10 : 0;
+  std::string line;
+  if (barWidth > 0) {
+    const auto filled = static_cast<std::size_t>(fraction * static_cast<double>(barWidth));
+    line = "[" + std::string(filled, '#') + std::string(barWidth - filled, '.') + "]  ";
   }
-  const auto filled = static_cast<std::size_t>(fraction * static_cast<double>(barWidth));
-  return "[" + std::string(filled, '#') + std::string(barWidth - filled, '.') + "]  " + counts;
+  line += counts;
+  if (line.size() > width) line.resize(width);
+  return line;
 }
 
 BatchProgress::BatchProgress(std::ostream& out, bool terminal, std::size_t filesTotal, std::uintmax_t bytesTotal)
