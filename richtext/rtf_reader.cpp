@@ -305,6 +305,12 @@ void Parser::run() {
         if (unicodeSkipLeft_ == 0 && end - p > 2 && (p[1] == 'u' || p[1] == 'U') &&
             (isDigit(p[2]) || (p[2] == '-' && end - p > 3 && isDigit(p[3])))) {
           p = unicodeEscape(p + 2);
+        } else if (unicodeSkipLeft_ == 0 && end - p > 3 && p[1] == '\'' && hexValue(p[2]) >= 0 &&
+                   hexValue(p[3]) >= 0) {
+          // And for byte escapes ("\'b0\'a1").
+          const int byte = hexValue(p[2]) << 4 | hexValue(p[3]);
+          p += 4;
+          textByte(static_cast<std::uint8_t>(byte), true);
         } else {
           p = controlSequence(p);
         }
