@@ -43,8 +43,10 @@ class SortHost {
 };
 
 /// A SortHost over an EngineHost: the editor, messages and progress of the
-/// engine's host, with the selection choice given here.
-class EngineSortHost final : public SortHost {
+/// engine's host, with the selection choice given here. A program that also
+/// wants the busy pointer, the panel hiding or the end-of-sort hook derives
+/// from it and overrides those.
+class EngineSortHost : public SortHost {
  public:
   EngineSortHost(EngineHost& host, bool selectionOnly) : host_(host), selectionOnly_(selectionOnly) {}
 
