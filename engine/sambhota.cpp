@@ -39,12 +39,17 @@ std::string narrow(std::u16string_view s) {
 // a document of a million font switches does not call the host a million times.
 class Progress {
  public:
-  Progress(EngineHost& host, std::size_t count) : host_(host), count_(count) { host_.progressStarted(); }
+  Progress(EngineHost& host, std::size_t count)
+      : host_(host), count_(count), step_(std::max<std::size_t>(1, count / 400)) {
+    host_.progressStarted();
+  }
   ~Progress() {
     host_.setProgress(100);
     host_.progressStopped();
   }
   void at(std::size_t index) {
+    if (index < next_) return;
+    next_ = index + step_;
     int p = rtfpieces::progressPercent(index, count_);
     if (p != last_) {
       last_ = p;
@@ -56,8 +61,24 @@ class Progress {
  private:
   EngineHost& host_;
   std::size_t count_;
+  std::size_t step_;
+  std::size_t next_ = 0;
   int last_ = -1;
 };
+
+// Calls `f(piece)` for the pieces of `body` cut at every "\f" (each piece after
+// the first begins with its "\f"), without building a list of them.
+template <class F>
+void forEachPiece(std::string_view body, F&& f) {
+  std::size_t start = 0;
+  std::size_t next = body.find("\\f");
+  while (next != std::string_view::npos) {
+    f(body.substr(start, next - start));
+    start = next;
+    next = body.find("\\f", start + 2);
+  }
+  f(body.substr(start));
+}
 
 // The Unicode-to-Sambhota map as a trie over the escaped characters. Every
 // prefix of a key is a node, so the walk can stop where no node follows: no
@@ -245,7 +266,7 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
   map->clear();
 
   const std::string_view body = doc.body;
-  const std::vector<std::string_view> pieces = rtfpieces::splitAtFontWords(body);
+  const std::size_t pieceCount = 1 + rtfpieces::countOccurrences(body, "\\f");
   std::string out;
   out.reserve(header.size() + body.size() + body.size() / 2 + 64);
   out += header;
@@ -321,25 +342,27 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
   };
 
   {
-    Progress progress(host_, pieces.size());
+    Progress progress(host_, pieceCount);
+    std::size_t i = 0;
     bool inTibetan = false;
-    std::string tag;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-      progress.at(i);
-      std::string_view piece = pieces[i];
+    forEachPiece(body, [&](std::string_view piece) {
+      progress.at(i++);
       const bool fontSwitch = piece.size() >= 3 && piece[0] == '\\' && piece[1] == 'f' && isDigit(piece[2]);
       if (!fontSwitch) {
         if (inTibetan) convert(piece);
         else out += piece;
-        continue;
+        return;
       }
       // " \fN;" or " \fNN;"; a font number of three or more digits is never a
       // Unicode Tibetan font (its first two digits must not pass for one).
       const std::size_t len = piece.size() >= 4 && isDigit(piece[3]) ? 4 : 3;
       const bool longNumber = len == 4 && piece.size() > 4 && isDigit(piece[4]);
-      tag.assign(" ");
-      tag.append(piece.substr(0, len));
-      tag += ';';
+      char tagText[6];
+      std::size_t tagLength = 0;
+      tagText[tagLength++] = ' ';
+      for (std::size_t q = 0; q < len; ++q) tagText[tagLength++] = piece[q];
+      tagText[tagLength++] = ';';
+      const std::string_view tag(tagText, tagLength);
       sambhotaActive = false;
       if (!longNumber && tags.find(tag) != std::string::npos) {
         inTibetan = true;
@@ -349,7 +372,7 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
         inTibetan = false;
         out += piece;
       }
-    }
+    });
   }
   if (rtfpieces::containsRedMark(std::string_view(out).substr(header.size()), red)) sfywzh = kTrue;
   out += '}';
@@ -381,7 +404,7 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
 
   // One row of 256 outputs per Sambhota font of the document, indexed by its
   // one- or two-digit number; a row holds for each character the RTF of its
-  // Unicode value ("\f99\U3904?..."), empty when the table has no entry.
+  // Unicode value ("\U3904?\U4018?"), empty when the table has no entry.
   std::array<int, 100> rowOfNumber;
   rowOfNumber.fill(-1);
   std::vector<std::array<std::string, 256>> rows;
@@ -407,10 +430,7 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
         key += u' ';
         key += static_cast<char16_t>(c);
         const std::u16string& value = map.lookup(key);
-        for (char16_t u : value) {
-          row[static_cast<std::size_t>(c)] += "\\f99";
-          rtfpieces::appendUnicodeEscape(row[static_cast<std::size_t>(c)], u, 'U');
-        }
+        for (char16_t u : value) rtfpieces::appendUnicodeEscape(row[static_cast<std::size_t>(c)], u, 'U');
       }
     }
   }
@@ -421,7 +441,7 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
   const std::string red = rtfpieces::addRedColour(header);
 
   const std::string_view body = doc.body;
-  const std::vector<std::string_view> pieces = rtfpieces::splitAtFontWords(body);
+  const std::size_t pieceCount = 1 + rtfpieces::countOccurrences(body, "\\f");
   std::string out;
   out.reserve(header.size() + body.size() * 2 + 64);
   out += header;
@@ -432,13 +452,37 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
   // escapes, control symbols, braces and line ends are markup and copied; an
   // escaped backslash or brace is a text character; every other character is
   // text and looked up under the current font.
-  auto convert = [&](std::string_view s, const std::array<std::string, 256>& row) {
+  //
+  // Every converted character is drawn in font 99. The switch "\f99" is written
+  // only where another font may be current (after a run's own control word,
+  // other markup or an unconverted character), and a run's Sambhota control
+  // word is left out when a converted character follows it directly, since
+  // "\f99" overrides it at once: the RTF means the same as writing both before
+  // every character, at a third of the size for the work area to read.
+  bool f99Current = false;
+  auto convert = [&](std::string_view s, std::size_t prefixLength, const std::array<std::string, 256>& row) {
+    std::string_view pending = s.substr(0, prefixLength);
+    auto markup = [&] {
+      if (!pending.empty()) {
+        out += pending;
+        pending = {};
+      }
+      f99Current = false;
+    };
+    auto converted = [&](const std::string& value) {
+      pending = {};
+      if (!f99Current) out += "\\f99";
+      out += value;
+      f99Current = true;
+      ++units;
+    };
     const std::size_t n = s.size();
-    std::size_t k = 0;
+    std::size_t k = prefixLength;
     while (k < n) {
       const char c = s[k];
       if (c == '\\') {
         if (k + 1 >= n) {
+          markup();
           out += c;
           ++k;
           continue;
@@ -447,9 +491,9 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
         if (d == '\\' || d == '{' || d == '}') {
           const std::string& value = row[static_cast<unsigned char>(d)];
           if (!value.empty()) {
-            out += value;
-            ++units;
+            converted(value);
           } else {
+            markup();
             rtfpieces::appendRedStart(out, red);
             out += c;
             out += d;
@@ -460,6 +504,7 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
           k += 2;
           continue;
         }
+        markup();
         if (d == '\'') {
           std::size_t end = std::min(n, k + 4);
           out.append(s.substr(k, end - k));
@@ -485,19 +530,26 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
         k = j;
         continue;
       }
-      if (c == '{' || c == '}' || c == '\r' || c == '\n') {
+      if (c == '\r' || c == '\n') {
+        out += c;  // line ends mean nothing in RTF
+        ++k;
+        continue;
+      }
+      if (c == '{' || c == '}') {
+        markup();
         out += c;
         ++k;
         continue;
       }
       const std::string& value = row[static_cast<unsigned char>(c)];
       if (!value.empty()) {
-        out += value;
-        ++units;
+        converted(value);
       } else if (c == ' ') {
+        markup();
         if (!(k > 0 && s[k - 1] == '-')) out += ' ';
         sfywzh = kTrue;
       } else {
+        markup();
         rtfpieces::appendRedStart(out, red);
         if (isDigit(c)) out += ' ';
         out += c;
@@ -507,33 +559,47 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
       }
       ++k;
     }
+    if (!pending.empty()) markup();
   };
 
   {
-    Progress progress(host_, pieces.size());
+    Progress progress(host_, pieceCount);
+    std::size_t i = 0;
     int current = -1;  // row of the current Sambhota font, -1 outside Sambhota runs
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-      progress.at(i);
-      std::string_view piece = pieces[i];
+    forEachPiece(body, [&](std::string_view piece) {
+      progress.at(i++);
       if (piece.size() < 3 || !isDigit(piece[2])) {
-        if (current >= 0) convert(piece, rows[static_cast<std::size_t>(current)]);
-        else out += piece;
-        continue;
+        if (current >= 0) {
+          convert(piece, 0, rows[static_cast<std::size_t>(current)]);
+        } else {
+          out += piece;
+          f99Current = false;
+        }
+        return;
       }
       auto ends = [&](std::size_t at) { return at >= piece.size() || piece[at] == ' ' || piece[at] == '\\'; };
       int number;
+      std::size_t wordLength;
       if (ends(3)) {
         number = piece[2] - '0';
+        wordLength = 3;
       } else if (isDigit(piece[3]) && ends(4)) {
         number = (piece[2] - '0') * 10 + (piece[3] - '0');
+        wordLength = 4;
       } else {
         out += piece;  // three or more digits: not a Sambhota font, the run state stays
-        continue;
+        f99Current = false;
+        return;
       }
       current = rowOfNumber[static_cast<std::size_t>(number)];
-      if (current >= 0) convert(piece, rows[static_cast<std::size_t>(current)]);
-      else out += piece;
-    }
+      if (current >= 0) {
+        const std::size_t prefix = wordLength + (wordLength < piece.size() && piece[wordLength] == ' ' ? 1 : 0);
+        convert(piece, prefix, rows[static_cast<std::size_t>(current)]);
+      } else {
+        out += piece;
+        f99Current = false;
+      }
+    });
   }
   if (rtfpieces::containsRedMark(std::string_view(out).substr(header.size()), red)) sfywzh = kTrue;
   out += '}';
