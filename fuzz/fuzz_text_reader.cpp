@@ -1,6 +1,6 @@
 // Fuzzes the plain-text reader end to end (kind detection, decoding, the
-// proof-file signature, text to RTF, the encoding guess) and the two RTF and
-// web-archive rewriters of the word-processor route.
+// proof-file signature, text to RTF, the encoding guess) and the readers and
+// rewriters of the word-processor route (web archives, Word 2003 XML, RTF).
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include "documents/office_bridge.h"
 #include "documents/open_document.h"
 #include "documents/recording_host.h"
+#include "documents/word_xml.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)host.editor().rtf();
 
   (void)yig::docs::extractHtmlFromMht(bytes);
+  if (auto xml = yig::docs::readWordXml(bytes)) (void)xml->rtf();
   const std::string rewritten = yig::docs::useAssociatedFontsForTibetan(bytes);
   (void)yig::docs::addAssociatedFonts(bytes);
   yig::rt::Document document;

@@ -124,6 +124,35 @@ TEST_P(OfficeRoundTrip, KeepsTibetanTextAndFont) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, OfficeRoundTrip, ::testing::Values("docx", "doc", "htm", "xml"));
 
+// The filter entry and the name decide the format written.
+TEST(OfficeSave, FormatFollowsFilterEntryAndName) {
+  if (!findOffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed: " << kOfficeInstallHint;
+  TempFolder folder;
+  RecordingHost host;
+  host.editor().setText(u"abc");
+  struct Case {
+    const char* name;
+    int filter;
+    std::string magic;
+  };
+  const Case cases[] = {
+      {"X.DOC", 1, "\xD0\xCF\x11\xE0"},  // Word 97-2003: a compound file
+      {"plain", 1, "PK"},                    // no .doc ending: .docx, a zip archive
+      {"page.mht", 3, "<"},                  // a web page even under an archive's name
+      {"data.txt", 4, "<?xml"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SaveOutcome outcome = SaveDocument(host, folder.file(c.name), c.filter);
+    ASSERT_TRUE(outcome.ok()) << outcome.error;
+    const std::string bytes = readBytes(folder.file(c.name));
+    const std::size_t start = bytes.find_first_not_of(" \r\n\t\xEF\xBB\xBF");
+    ASSERT_NE(start, std::string::npos);
+    EXPECT_EQ(bytes.substr(start, c.magic.size()), c.magic);
+  }
+  EXPECT_NE(readBytes(folder.file("page.mht")).find("abc"), std::string::npos);
+}
+
 TEST(OfficeOpen, WebArchiveOpensThroughItsHtmlPart) {
   if (!findOffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed: " << kOfficeInstallHint;
   TempFolder folder;
