@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -66,16 +67,34 @@ class Progress {
   int last_ = -1;
 };
 
-// Calls `f(piece)` for the pieces of `body` cut at every "\f" (each piece after
-// the first begins with its "\f"), without building a list of them.
+// The position of the next "\\f" in `s` from `from`, or npos.
+std::size_t findFontWord(std::string_view s, std::size_t from) {
+  while (from < s.size()) {
+    const void* hit = std::memchr(s.data() + from, '\\', s.size() - from);
+    if (hit == nullptr) return std::string_view::npos;
+    const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
+    if (k + 1 < s.size() && s[k + 1] == 'f') return k;
+    from = k + 1;
+  }
+  return std::string_view::npos;
+}
+
+std::size_t countPieces(std::string_view body) {
+  std::size_t n = 1;
+  for (std::size_t k = findFontWord(body, 0); k != std::string_view::npos; k = findFontWord(body, k + 2)) ++n;
+  return n;
+}
+
+// Calls `f(piece)` for the pieces of `body` cut at every "\\f" (each piece after
+// the first begins with its "\\f"), without building a list of them.
 template <class F>
 void forEachPiece(std::string_view body, F&& f) {
   std::size_t start = 0;
-  std::size_t next = body.find("\\f");
+  std::size_t next = findFontWord(body, 0);
   while (next != std::string_view::npos) {
     f(body.substr(start, next - start));
     start = next;
-    next = body.find("\\f", start + 2);
+    next = findFontWord(body, start + 2);
   }
   f(body.substr(start));
 }
@@ -266,7 +285,7 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
   map->clear();
 
   const std::string_view body = doc.body;
-  const std::size_t pieceCount = 1 + rtfpieces::countOccurrences(body, "\\f");
+  const std::size_t pieceCount = countPieces(body);
   std::string out;
   out.reserve(header.size() + body.size() + body.size() / 2 + 64);
   out += header;
@@ -441,7 +460,7 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
   const std::string red = rtfpieces::addRedColour(header);
 
   const std::string_view body = doc.body;
-  const std::size_t pieceCount = 1 + rtfpieces::countOccurrences(body, "\\f");
+  const std::size_t pieceCount = countPieces(body);
   std::string out;
   out.reserve(header.size() + body.size() * 2 + 64);
   out += header;
