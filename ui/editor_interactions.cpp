@@ -1,0 +1,400 @@
+#include "ui/editor_interactions.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTextCursor>
+
+#include "engine/message_map.h"
+#include "ui/about_window.h"
+#include "ui/clickable_label.h"
+#include "ui/clipboard_bridge.h"
+#include "ui/color_palette.h"
+#include "ui/context_menu.h"
+#include "ui/convert_panel.h"
+#include "ui/document_commands.h"
+#include "ui/fonts.h"
+#include "ui/info_box.h"
+#include "ui/interface_language.h"
+#include "ui/main_form.h"
+#include "ui/main_menu.h"
+#include "ui/paste_pipeline.h"
+#include "ui/proof_prompt.h"
+#include "ui/rich_text_box.h"
+#include "ui/save_prompts.h"
+#include "ui/skin.h"
+
+namespace yig::ui {
+
+namespace {
+
+constexpr int kMenuEntriesWidth = MainMenu::kEntryCount * 80;
+
+// Shows a small window centred over the main window (or the screen).
+void centreOver(QWidget* window, const QWidget& over) {
+  QRect area = over.isVisible() ? over.frameGeometry() : QRect();
+  if (area.isEmpty()) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
+  }
+  window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+}
+
+}  // namespace
+
+QUrl EditorInteractions::fontPageUrl() { return QUrl(QStringLiteral("https://github.com/yigsgyur/yigsgyur/wiki/Fonts")); }
+
+QStringList EditorInteractions::namedHelpFiles() {
+  return {QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Dorvani2014帮助.chm")),
+          QDir::current().absoluteFilePath(QStringLiteral("Dorvani4.0帮助.chm"))};
+}
+
+EditorInteractions::EditorInteractions(MainForm& form) : QObject(&form), form_(form) {
+  openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  buildControls();
+}
+
+EditorInteractions::~EditorInteractions() {
+  if (exitPrompt_) delete exitPrompt_.data();
+  if (openPrompt_) delete openPrompt_.data();
+}
+
+void EditorInteractions::buildControls() {
+  QWidget* menuArea = form_.mainMenuArea();
+  mainMenu_ = new MainMenu(menuArea);
+  mainMenu_->setGeometry(0, 0, kMenuEntriesWidth, menuArea->height());
+  mainMenu_->layoutContent(kMenuEntriesWidth);
+  connect(mainMenu_, &MainMenu::triggered, this, &EditorInteractions::runMainMenuEntry);
+
+  paletteButton_ = new SkinButton(Picture::Palette, menuArea);
+  paletteButton_->setObjectName(QStringLiteral("PaletteButton"));
+  paletteButton_->setToolTip(QStringLiteral("文字颜色"));
+  paletteButton_->setGeometry(kMenuEntriesWidth + 2, (menuArea->height() - 30) / 2, 30, 30);
+
+  palette_ = new ColorPalette(&form_);
+  form_.installPanel(palette_);
+  connect(paletteButton_, &SkinButton::clicked, this, [this] {
+    const QPoint below = paletteButton_->mapTo(&form_, QPoint(0, paletteButton_->height() + 2));
+    palette_->move(std::clamp(below.x(), 0, std::max(0, form_.width() - palette_->width())), below.y());
+    palette_->toggle();
+  });
+  connect(palette_, &ColorPalette::colorPicked, this, [this](const QColor& color) {
+    form_.RichTextBox1->setSelectionColor(color);
+    form_.RichTextBox1->setFocus();
+    palette_->hide();
+  });
+
+  contextMenu_ = new ContextMenu(&form_);
+  form_.installPanel(contextMenu_);
+  connect(contextMenu_, &ContextMenu::triggered, this, &EditorInteractions::runContextEntry);
+
+  proofPrompt_ = new ProofPrompt(&form_);
+  form_.installPanel(proofPrompt_);
+
+  documents_ = std::make_unique<DocumentCommands>(form_, *proofPrompt_);
+  form_.openDocumentHook = [this] { documents_->open(); };
+  form_.saveDocumentHook = [this] { documents_->save(); };
+  form_.sortDocumentHook = [this] { documents_->sort(); };
+
+  RichTextBox& editor = *form_.RichTextBox1;
+  editor.setContextMenuPolicy(Qt::NoContextMenu);
+  formObject_ = &form_;
+  editorObject_ = &editor;
+  viewportObject_ = editor.viewport();
+  editor.installEventFilter(this);
+  editor.viewport()->installEventFilter(this);
+  form_.installEventFilter(this);
+  connect(&editor, &RichTextBox::mousePressed, this, [this](Qt::MouseButton) { contextMenu_->dismiss(); });
+  connect(&form_, &MainForm::languageChanged, this, [this](bool) { layoutControls(); });
+
+  applyLanguageToOwnLabels();
+  layoutControls();
+}
+
+void EditorInteractions::applyLanguageToOwnLabels() {
+  // The window applied its language before these controls existed; give them
+  // the same captions and fonts its labels got.
+  if (!form_.language().tibetan()) return;
+  const MappingTable switchMap = BuildSwitchMap(true);
+  const QFont font = interfaceFont(kTibetanUiFont, kTibetanUiPoints);
+  for (QWidget* root : {static_cast<QWidget*>(mainMenu_), static_cast<QWidget*>(contextMenu_),
+                        static_cast<QWidget*>(proofPrompt_)}) {
+    for (QLabel* label : root->findChildren<QLabel*>()) {
+      label->setFont(font);
+      const std::u16string& value = switchMap.lookup(toU16(label->text()));
+      if (!value.empty()) label->setText(toQString(value));
+    }
+  }
+}
+
+void EditorInteractions::layoutControls() {
+  mainMenu_->layoutContent(kMenuEntriesWidth);
+  contextMenu_->layoutContent();
+  proofPrompt_->layoutContent();
+}
+
+// --- main menu ---------------------------------------------------------------------
+
+void EditorInteractions::mainMenuPreamble() {
+  clearClipboard();
+  form_.Label19->clear();
+  form_.ProgressBar1->setValue(0);
+  form_.ProgressBar1->hide();
+  form_.hideConvertPanel();
+  contextMenu_->dismiss();
+  palette_->hide();
+  const QFont headings = form_.language().tibetan() ? interfaceFont(kTibetanUiFont, 18)
+                                                    : interfaceFont(kChineseUiFont, 11);
+  form_.Picture2->sourceHeading()->setFont(headings);
+  form_.Picture2->targetHeading()->setFont(headings);
+}
+
+void EditorInteractions::runMainMenuEntry(int index) {
+  mainMenuPreamble();
+  switch (index) {
+    case MainMenu::Open: openCommand(); break;
+    case MainMenu::Save: saveCommand(); break;
+    case MainMenu::Convert: convertCommand(); break;
+    case MainMenu::Sort: sortCommand(); break;
+    case MainMenu::About: form_.ShowAbout(); break;
+    case MainMenu::Help: helpCommand(); break;
+    case MainMenu::Exit: exitCommand(); break;
+    case MainMenu::FontDownload: fontDownloadCommand(); break;
+    default: break;
+  }
+}
+
+void EditorInteractions::openCommand() {
+  form_.hideConvertPanel();
+  if (form_.ModifiedFlag)
+    ShowOpenPrompt();
+  else
+    documents_->open();
+  form_.trimWorkingSet();
+}
+
+void EditorInteractions::saveCommand() {
+  form_.hideConvertPanel();
+  documents_->save();
+  form_.trimWorkingSet();
+}
+
+void EditorInteractions::convertCommand() {
+  form_.Label18->hide();
+  form_.Label19->hide();
+  if (form_.RichTextBox1->plainText().isEmpty()) {
+    openCommand();
+    return;
+  }
+  form_.SelectionOnlyFlag = !form_.RichTextBox1->selectedText().isEmpty();
+  form_.openConvertPanel();
+}
+
+void EditorInteractions::sortCommand() {
+  form_.SelectionOnlyFlag = !form_.RichTextBox1->selectedText().isEmpty();
+  form_.sortDocument();
+}
+
+QString EditorInteractions::bundledGuide() const {
+  const QDir appDir(QCoreApplication::applicationDirPath());
+  QStringList candidates{appDir.filePath(QStringLiteral("help/index.html")),
+                         appDir.filePath(QStringLiteral("../share/yigsgyur/help/index.html"))};
+#ifdef YIG_HELP_DIR
+  candidates << QDir(QStringLiteral(YIG_HELP_DIR)).filePath(QStringLiteral("index.html"));
+#endif
+  for (const QString& path : candidates)
+    if (QFileInfo(path).isFile()) return QFileInfo(path).canonicalFilePath();
+  return {};
+}
+
+void EditorInteractions::helpCommand() {
+  bool opened = false;
+  for (const QString& path : namedHelpFiles())
+    if (QFileInfo(path).isFile()) opened = openUrl(QUrl::fromLocalFile(path)) || opened;
+  if (opened) return;
+  const QString guide = bundledGuide();
+  if (!guide.isEmpty()) openUrl(QUrl::fromLocalFile(guide));
+}
+
+void EditorInteractions::fontDownloadCommand() { openUrl(fontPageUrl()); }
+
+void EditorInteractions::exitCommand() {
+  if (form_.ModifiedFlag)
+    ShowExitPrompt();
+  else
+    shutDown();
+}
+
+// --- editor and context menu -----------------------------------------------------
+
+void EditorInteractions::showContextMenu(QPoint pos) {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  RichTextBox& editor = *form_.RichTextBox1;
+  contextMenu_->setEnabling(!editor.selectedText().isEmpty(), readClipboard().hasText(), editor.textLength() > 0);
+  contextMenu_->popup(pos);
+}
+
+void EditorInteractions::runContextEntry(int index) {
+  RichTextBox& editor = *form_.RichTextBox1;
+  switch (index) {
+    case ContextMenu::Undo: editor.undo(); break;
+    case ContextMenu::Cut: cut(); break;
+    case ContextMenu::Copy: copy(); break;
+    case ContextMenu::Paste: paste(); break;
+    case ContextMenu::Delete: {
+      QTextCursor cursor = editor.textCursor();
+      cursor.removeSelectedText();
+      editor.setTextCursor(cursor);
+      clearClipboard();
+      break;
+    }
+    case ContextMenu::SelectAll: editor.select(0, editor.textLength()); break;
+    case ContextMenu::FontDialog: form_.ShowFontDialog(); break;
+    default: break;
+  }
+  contextMenu_->dismiss();
+  if (index != ContextMenu::FontDialog) editor.setFocus();
+}
+
+void EditorInteractions::paste() {
+  runPastePipeline(form_);
+  contextMenu_->dismiss();
+}
+
+void EditorInteractions::copy() { copySelection(*form_.RichTextBox1); }
+
+void EditorInteractions::cut() { cutSelection(*form_.RichTextBox1); }
+
+bool EditorInteractions::handleEditorKey(QKeyEvent* event) {
+  const Qt::KeyboardModifiers mods =
+      event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+  const int key = event->key();
+  if (mods == Qt::ControlModifier && key == Qt::Key_V) return paste(), true;
+  if (mods == Qt::ControlModifier && key == Qt::Key_C) return copy(), true;
+  // The editor's own cut and the other clipboard keys would offer other
+  // programs HTML without our fonts, and paste without the pipeline.
+  if (mods == Qt::ControlModifier && key == Qt::Key_X) return cut(), true;
+  if (mods == Qt::ShiftModifier && key == Qt::Key_Insert) return paste(), true;
+  if (mods == Qt::ControlModifier && key == Qt::Key_Insert) return copy(), true;
+  if (mods == Qt::ShiftModifier && key == Qt::Key_Delete) return cut(), true;
+  return false;
+}
+
+// --- prompts and shut-down -----------------------------------------------------------
+
+ExitPrompt* EditorInteractions::ShowExitPrompt() {
+  if (!exitPrompt_) {
+    exitPrompt_ = new ExitPrompt(form_.language());
+    connect(exitPrompt_, &SavePrompt::answered, this, &EditorInteractions::answerExitPrompt);
+    centreOver(exitPrompt_, form_);
+  }
+  exitPrompt_->show();
+  exitPrompt_->raise();
+  exitPrompt_->activateWindow();
+  return exitPrompt_;
+}
+
+OpenPrompt* EditorInteractions::ShowOpenPrompt() {
+  if (!openPrompt_) {
+    openPrompt_ = new OpenPrompt(form_.language());
+    connect(openPrompt_, &SavePrompt::answered, this, &EditorInteractions::answerOpenPrompt);
+    centreOver(openPrompt_, form_);
+  }
+  openPrompt_->show();
+  openPrompt_->raise();
+  openPrompt_->activateWindow();
+  return openPrompt_;
+}
+
+void EditorInteractions::answerExitPrompt(int answer) {
+  switch (answer) {
+    case ExitPrompt::Yes:
+      // Only a document that was really saved may be left behind; a cancelled
+      // or failed save keeps the program open with the document unsaved.
+      if (documents_->save()) shutDown();
+      break;
+    case ExitPrompt::No: shutDown(); break;
+    default: break;
+  }
+}
+
+void EditorInteractions::answerOpenPrompt(int answer) {
+  switch (answer) {
+    case OpenPrompt::Yes:
+      // The changes count as saved only when the save went through.
+      if (documents_->save()) form_.ModifiedFlag = false;
+      break;
+    case OpenPrompt::No:
+      form_.ModifiedFlag = false;
+      documents_->open();
+      break;
+    default: break;
+  }
+}
+
+void EditorInteractions::shutDown() {
+  if (shuttingDown_) return;
+  shuttingDown_ = true;
+  form_.RichTextBox1->clear();
+  form_.RichTextBox2.clear();
+  form_.language().releaseMessageMap();
+  clearClipboard();
+  if (exitPrompt_) exitPrompt_->close();
+  if (openPrompt_) openPrompt_->close();
+  if (InfoBox* box = form_.infoBox()) box->close();
+  form_.aboutWindow()->close();
+  if (form_.isVisible()) form_.close();
+  form_.trimWorkingSet();
+  emit shutDownFinished();
+}
+
+bool EditorInteractions::eventFilter(QObject* watched, QEvent* event) {
+  // Only pointers are compared before the event type is known: the filter also
+  // sees the events of the window's own destruction.
+  if (watched == formObject_) {
+    if (event->type() == QEvent::Close && !shuttingDown_) {
+      // Every way of closing the window (title button, Alt+F4, the task bar)
+      // asks about unsaved changes first.
+      if (form_.ModifiedFlag) {
+        event->ignore();
+        ShowExitPrompt();
+        return true;
+      }
+      shutDown();
+      return false;
+    }
+    if (event->type() == QEvent::Show && !shownOnce_) {
+      // The rectangle the maximize button returns to is the one the window
+      // first appears with.
+      shownOnce_ = true;
+      if (!form_.MaximizedFlag) form_.LoadRect = form_.geometry();
+    }
+    return false;
+  }
+  if (watched == editorObject_ && event->type() == QEvent::KeyPress)
+    return handleEditorKey(static_cast<QKeyEvent*>(event));
+  if (watched == editorObject_ && event->type() == QEvent::ShortcutOverride) {
+    // Claim the clipboard keys so that no shortcut elsewhere takes them.
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() == Qt::ControlModifier &&
+        (key->key() == Qt::Key_V || key->key() == Qt::Key_C || key->key() == Qt::Key_X))
+      event->accept();
+    return false;
+  }
+  if (watched == viewportObject_ && event->type() == QEvent::MouseButtonRelease) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::RightButton) {
+      const QPoint pos = form_.RichTextBox1->viewport()->mapTo(&form_, mouse->position().toPoint());
+      // After the editor has handled the release (caret, font boxes).
+      QMetaObject::invokeMethod(this, [this, pos] { showContextMenu(pos); }, Qt::QueuedConnection);
+    }
+  }
+  return false;
+}
+
+}  // namespace yig::ui
