@@ -72,6 +72,9 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frameless
 }
 
 MainForm::~MainForm() {
+  // The interactions watch this window's events; they go before the window does.
+  delete interactions_;
+  interactions_ = nullptr;
   if (infoBox_) delete infoBox_.data();
   delete about_;
 }

@@ -141,10 +141,8 @@ void qtToModel(const QTextDocument& source, rt::Document& target) {
   target.clear();
   for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
     if (block != source.begin()) {
-      // The paragraph break takes the format of the text before it.
-      QTextCharFormat breakFormat = block.previous().charFormat();
-      for (auto it = block.previous().begin(); !it.atEnd(); ++it) breakFormat = it.fragment().charFormat();
-      target.append(u"\r", fromQtFormat(breakFormat));
+      // The separator that starts a block carries the block's character format.
+      target.append(u"\r", fromQtFormat(block.charFormat()));
     }
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
