@@ -58,6 +58,8 @@ std::string himalaya(std::u16string_view text) {
   return testing::rtfDocument("{\\f0\\fnil\\fcharset0 Microsoft Himalaya;}", body);
 }
 
+// A request whose (first) operation finds nothing of its source encoding shows
+// that operation's message once and leaves the editor as it was.
 TEST(ChainedConversions, StageOneFindingNothingShowsOnlyItsMessage) {
   struct Case {
     std::u16string src, dst, message;
@@ -67,6 +69,7 @@ TEST(ChainedConversions, StageOneFindingNothingShowsOnlyItsMessage) {
       {u"SAM", u"HKA", u"原文本中无桑布扎2.0编码！"},
       {u"TY", u"SAM", u"原文本中无同元藏文！"},
       {u"BZD", u"SAM", u"原文本中无班智达藏文！"},
+      {u"HIMA", u"SAM", u"原文本中无Himalaya类型藏文基本集编码！"},
   };
   const std::string latin = testing::rtfDocument("{\\f0\\froman\\fcharset0 Times New Roman;}", "\\f0 plain text");
   for (const Case& c : cases) {
