@@ -7,9 +7,9 @@
 #include "documents/office_bridge.h"
 #include "documents/proof_file.h"
 #include "documents/recording_host.h"
+#include "documents/unicode_text_document.h"
 #include "documents/word_xml.h"
 #include "engine/message_map.h"
-#include "engine/unicode_text_rtf.h"
 
 namespace yig::docs {
 namespace {
@@ -166,9 +166,7 @@ OpenOutcome LoadTextFile(DocumentHost& host, const std::string& path) {
   if (decoded.kind == TextKind::Ansi) {
     editor.setText(decoded.text);
   } else {
-    editor.clear();
-    std::u16string text = decoded.text;
-    InsertUnicodeText(editor, text, false);
+    setUnicodeText(editor, decoded.text);  // as InsertUnicodeText leaves it, without the RTF detour
   }
   host.processEvents();
   editor.select(0, 0);
