@@ -107,42 +107,11 @@ TEST(ChainedConversions, NationalToSambhotaWritesTheFontBlock) {
   EXPECT_EQ(back.text.substr(0, 4), u"\u0F56\u0F7C\u0F51\u0F0B");
 }
 
-bool syllableChar(char16_t c) {
-  return c >= 0x0F00 && c <= 0x0FFF && c != 0x0F0B && c != 0x0F0C && !(c >= 0x0F0D && c <= 0x0F14);
-}
-
-std::vector<std::u16string> syllables(std::u16string_view text) {
-  std::vector<std::u16string> out;
-  std::size_t k = 0;
-  while (k < text.size()) {
-    if (!syllableChar(text[k])) {
-      ++k;
-      continue;
-    }
-    std::size_t j = k;
-    while (j < text.size() && syllableChar(text[j])) ++j;
-    out.emplace_back(text.substr(k, j - k));
-    k = j;
-  }
-  return out;
-}
-
 std::u16string sampleText() {
   std::ifstream in(std::filesystem::path(YIG_TEST_DATA_DIR) / "sambhota" / "roundtrip-sample.txt", std::ios::binary);
   std::string line, all;
   for (int i = 0; i < 3 && std::getline(in, line); ++i) all += line + "\n";
-  std::u16string out;
-  for (std::size_t i = 0; i < all.size();) {
-    unsigned char c = static_cast<unsigned char>(all[i]);
-    if (c < 0x80) {
-      out += static_cast<char16_t>(c);
-      i += 1;
-    } else {
-      out += static_cast<char16_t>(((c & 0x0F) << 12) | ((all[i + 1] & 0x3F) << 6) | (all[i + 2] & 0x3F));
-      i += 3;
-    }
-  }
-  return out;
+  return testing::fromUtf8(all);
 }
 
 // Characters of the Tibetan block in a text. Once the text is written in another
@@ -162,7 +131,7 @@ const std::u16string kCodes[] = {u"HIMA", u"SAM", u"BZD", u"TY", u"FZ", u"HG", u
 // and Y's tables carry through their own round trip.
 TEST(ChainedConversions, EveryOrderedPairKeepsTheTextBothTablesKnow) {
   const std::u16string text = sampleText();
-  const std::vector<std::u16string> original = syllables(text);
+  const std::vector<std::u16string> original = testing::syllables(text);
   ASSERT_GT(original.size(), 50u);
   const std::string hima = himalaya(text);
 
@@ -177,7 +146,7 @@ TEST(ChainedConversions, EveryOrderedPairKeepsTheTextBothTablesKnow) {
     Converted there = convert(hima, u"HIMA", code);
     EXPECT_LT(tibetanCount(there.text) * 3, tibetanCount(text) * 2) << std::string(code.begin(), code.end());
     inCode[code] = there.rtf;
-    auto back = syllables(convert(there.rtf, code, u"HIMA").text);
+    auto back = testing::syllables(convert(there.rtf, code, u"HIMA").text);
     ASSERT_EQ(back.size(), original.size()) << "HIMA to " << std::string(code.begin(), code.end());
     auto& k = known[code];
     for (std::size_t i = 0; i < original.size(); ++i) k.push_back(back[i] == original[i]);
@@ -192,7 +161,7 @@ TEST(ChainedConversions, EveryOrderedPairKeepsTheTextBothTablesKnow) {
         EXPECT_LT(tibetanCount(there.text) * 3, tibetanCount(text) * 2) << pair;
       }
       std::u16string back = y == u"HIMA" ? there.text : convert(there.rtf, y, u"HIMA").text;
-      auto got = syllables(back);
+      auto got = testing::syllables(back);
       ASSERT_EQ(got.size(), original.size()) << pair;
       std::size_t checked = 0;
       for (std::size_t i = 0; i < original.size(); ++i) {

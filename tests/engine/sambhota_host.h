@@ -126,3 +126,60 @@ inline std::u16string describe(const rt::Document& doc) {
 }
 
 }  // namespace yig::testing
+
+namespace yig::testing {
+
+/// UTF-8 to UTF-16 (characters of the first plane only, which is all the
+/// Tibetan test texts hold).
+inline std::u16string fromUtf8(std::string_view s) {
+  std::u16string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    char32_t cp = n == 1 ? c : c & (0x7F >> n);
+    for (std::size_t k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    i += n;
+    if (cp < 0x10000) out += static_cast<char16_t>(cp);
+  }
+  return out;
+}
+
+inline std::string toUtf8(std::u16string_view s) {
+  std::string out;
+  for (char16_t c : s) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+/// The syllables of a text: runs of Tibetan letters and signs between tshegs,
+/// shads, blanks and other characters.
+inline std::vector<std::u16string> syllables(std::u16string_view text) {
+  auto inSyllable = [](char16_t c) {
+    return c >= 0x0F00 && c <= 0x0FFF && c != 0x0F0B && c != 0x0F0C && !(c >= 0x0F0D && c <= 0x0F14);
+  };
+  std::vector<std::u16string> out;
+  std::size_t k = 0;
+  while (k < text.size()) {
+    if (!inSyllable(text[k])) {
+      ++k;
+      continue;
+    }
+    std::size_t j = k;
+    while (j < text.size() && inSyllable(text[j])) ++j;
+    out.emplace_back(text.substr(k, j - k));
+    k = j;
+  }
+  return out;
+}
+
+}  // namespace yig::testing

@@ -17,40 +17,6 @@
 namespace yig {
 namespace {
 
-std::u16string fromUtf8(std::string_view s) {
-  std::u16string out;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp;
-    int n;
-    if (c < 0x80) cp = c, n = 1;
-    else if (c < 0xE0) cp = c & 0x1F, n = 2;
-    else if (c < 0xF0) cp = c & 0x0F, n = 3;
-    else cp = c & 0x07, n = 4;
-    for (int k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    i += static_cast<std::size_t>(n);
-    if (cp < 0x10000) out += static_cast<char16_t>(cp);
-  }
-  return out;
-}
-
-std::string toUtf8(std::u16string_view s) {
-  std::string out;
-  for (char16_t c : s) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 // The lines of a text as an RTF document in Microsoft Himalaya: Unicode as
 // "\uN?" escapes, one paragraph per line.
 std::string himalayaDocument(const std::vector<std::u16string>& lines) {
@@ -69,26 +35,6 @@ std::string himalayaDocument(const std::vector<std::u16string>& lines) {
     body += "\\par\r\n";
   }
   return testing::rtfDocument("{\\f0\\fnil\\fcharset0 Microsoft Himalaya;}", body);
-}
-
-bool syllableChar(char16_t c) {
-  return c >= 0x0F00 && c <= 0x0FFF && c != 0x0F0B && c != 0x0F0C && !(c >= 0x0F0D && c <= 0x0F14);
-}
-
-std::vector<std::u16string_view> syllables(std::u16string_view line) {
-  std::vector<std::u16string_view> out;
-  std::size_t k = 0;
-  while (k < line.size()) {
-    if (!syllableChar(line[k])) {
-      ++k;
-      continue;
-    }
-    std::size_t j = k;
-    while (j < line.size() && syllableChar(line[j])) ++j;
-    out.push_back(line.substr(k, j - k));
-    k = j;
-  }
-  return out;
 }
 
 struct RoundTrip {
@@ -115,8 +61,8 @@ RoundTrip roundTrip(const std::vector<std::u16string>& lines) {
     std::size_t end = result.find(u'\r', start);
     std::u16string_view got = result.substr(start, end == std::u16string_view::npos ? result.npos : end - start);
     start = end == std::u16string_view::npos ? result.size() : end + 1;
-    auto want = syllables(line);
-    auto have = syllables(got);
+    auto want = testing::syllables(line);
+    auto have = testing::syllables(got);
     ++r.lines;
     if (got != line) {
       ++r.linesChanged;
@@ -151,7 +97,7 @@ std::vector<std::u16string> readLines(const std::filesystem::path& file) {
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) lines.push_back(fromUtf8(line));
+    if (!line.empty()) lines.push_back(testing::fromUtf8(line));
   }
   return lines;
 }
@@ -164,8 +110,8 @@ void report(const char* what, const RoundTrip& r) {
   for (const auto& [k, v] : r.failures) top.push_back({v, k});
   std::sort(top.begin(), top.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   for (std::size_t i = 0; i < top.size() && i < 10; ++i)
-    std::printf("  %6zu  %s -> %s\n", top[i].first, toUtf8(top[i].second.first).c_str(),
-                toUtf8(top[i].second.second).c_str());
+    std::printf("  %6zu  %s -> %s\n", top[i].first, testing::toUtf8(top[i].second.first).c_str(),
+                testing::toUtf8(top[i].second.second).c_str());
 }
 
 TEST(SambhotaRoundTrip, SampleSurvivesUnchanged) {

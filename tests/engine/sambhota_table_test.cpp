@@ -15,29 +15,6 @@
 namespace yig {
 namespace {
 
-std::u16string fromUtf8(std::string_view s) {
-  std::u16string out;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp;
-    int n;
-    if (c < 0x80) cp = c, n = 1;
-    else if (c < 0xE0) cp = c & 0x1F, n = 2;
-    else if (c < 0xF0) cp = c & 0x0F, n = 3;
-    else cp = c & 0x07, n = 4;
-    for (int k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    i += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-  return out;
-}
-
 std::u16string builtinTableText() {
   auto stored = builtinTables().read("SAM");
   EXPECT_TRUE(stored.has_value());
@@ -102,7 +79,7 @@ TEST(SambhotaTable, StoredFormMatchesReadableForm) {
   ASSERT_TRUE(stored.has_value());
   EXPECT_EQ((*stored)[0] ^ 0x6E, 0xFF);  // byte-order mark, scrambled
   EXPECT_EQ((*stored)[1] ^ 0x6E, 0xFE);
-  EXPECT_EQ(unscrambleTable(*stored), fromUtf8(crlf));
+  EXPECT_EQ(unscrambleTable(*stored), testing::fromUtf8(crlf));
 }
 
 TEST(SambhotaTable, ColumnsNameTheThirtyFonts) {
