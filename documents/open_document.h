@@ -15,6 +15,12 @@ namespace yig::docs {
 
 class DocumentHost;
 
+/// The open dialog's title and filter (six entries).
+inline constexpr std::u16string_view kOpenDialogTitle = u"打开文件";
+inline constexpr std::u16string_view kOpenFilter =
+    u"Word文档(*.doc;*.docx)|*.doc;*.docx|RTF文档(*.rtf)|*.rtf|网页文件(*.htm;*.html;*.mht)|*.htm;*.html;*.mht|"
+    u"XML文档(;*.xml)|*.xml|TXT文档（Unicode;Big endian;UTF-8;ANSI)(*.txt)|*.txt|所有文件(*.*)|*.*|";
+
 /// The route a file takes, by its upper-cased ending.
 enum class OpenRoute { WordProcessor, Rtf, PlainText };
 OpenRoute routeFor(std::string_view path);

@@ -22,7 +22,8 @@ enum class SaveFormat {
   AnsiText = 6,     ///< code page 936; characters it lacks become "?"
 };
 
-/// The save dialog's filter text.
+/// The save dialog's title and filter text.
+inline constexpr std::u16string_view kSaveDialogTitle = u"保存文件";
 inline constexpr std::u16string_view kSaveFilter =
     u"Word文档(*.doc;*.docx)|*.doc;*.docx|RichText文档(*.rtf)|*.rtf|网页(*.mht;*.htm)|*.mht;*.htm|XML文件(*.xml)|*.xml|"
     u"Unicode文档(*.txt)|*.txt|ANSI文档(*.*)|*.*|";
