@@ -4,6 +4,8 @@
 // encoding are rewritten, unit by unit, through the encoding's mapping table.
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <vector>
 
 #include "engine/codec/cp936.h"
 #include "engine/conversion_engine.h"
@@ -121,11 +123,17 @@ void ConversionEngine::WJZH_HIMA_QT(std::string& zz, std::u16string dstcode) {
     return;
   }
   UnitMatcher matcher(*map);
+  // "\f99 " and the escape of each value's first character, written once.
+  std::vector<std::string> written(matcher.valueCount());
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    written[i] = "\\f99 ";
+    rtfpieces::appendUnicodeEscape(written[i], matcher.valueAt(i)[0]);
+  }
 
   std::string_view body = doc.body;
   std::size_t pieceCount = countPieces(body);
   std::string out;
-  out.reserve(header.size() + body.size() + body.size() / 8 + 16);
+  out.reserve(header.size() + body.size() + body.size() / 2 + 16);
   out += header;
   const std::size_t bodyStart = out.size();
   header.clear();
@@ -150,6 +158,7 @@ void ConversionEngine::WJZH_HIMA_QT(std::string& zz, std::u16string dstcode) {
       }
       // Longest match over up to seven consecutive escapes.
       const std::u16string* value = nullptr;
+      std::uint32_t valueIndex = UnitMatcher::kNoIndex;
       std::size_t matched = 0;
       key[0] = first->ch;
       for (std::size_t j = 1; j <= UnitMatcher::kMaxUnit; ++j) {
@@ -161,6 +170,7 @@ void ConversionEngine::WJZH_HIMA_QT(std::string& zz, std::u16string dstcode) {
         UnitMatcher::Hit hit = matcher.find(key, j);
         if (hit.value != nullptr) {
           value = hit.value;
+          valueIndex = hit.index;
           matched = j;
         }
         if (!hit.extends) break;
@@ -177,16 +187,17 @@ void ConversionEngine::WJZH_HIMA_QT(std::string& zz, std::u16string dstcode) {
       }
       char16_t c = key[0];
       bool combiningFirst = c >= 0x0F71 && c <= 0x0FBD && c != 0x0F7F && c != 0x0F85;
-      if (combiningFirst) {
-        rtfpieces::appendRedStart(out, red);
-        out += "\\f99 ";
-        rtfpieces::appendUnicodeEscape(out, (*value)[0]);
-        out += "\\cf0";
-        sfywzh = kTrue;
-        ++reds;
+      if (combiningFirst) rtfpieces::appendRedStart(out, red);
+      if (valueIndex != UnitMatcher::kNoIndex) {
+        out += written[valueIndex];
       } else {
         out += "\\f99 ";
         rtfpieces::appendUnicodeEscape(out, (*value)[0]);
+      }
+      if (combiningFirst) {
+        out += "\\cf0";
+        sfywzh = kTrue;
+        ++reds;
       }
       ++units;
       k += 7 * matched;
@@ -280,7 +291,19 @@ void ConversionEngine::WJZH_QT_HIMA(std::string& zz, std::u16string srccode) {
     EngineInternals::stopWithMessage(*this, u"找不到" + srccode + u"转换表！");
     return;
   }
-  CharMatcher matcher(*map);
+  // For every character with a value: "\f99 " and an escape per value character.
+  std::vector<std::uint32_t> renderIndex(0x10000, 0);
+  std::vector<std::string> rendered(1);
+  map->forEach([&](std::u16string_view key, std::u16string_view value) {
+    if (key.size() != 1 || value.empty()) return;
+    std::string text;
+    for (char16_t ch : value) {
+      text += "\\f99 ";
+      rtfpieces::appendUnicodeEscape(text, ch, 'U');
+    }
+    renderIndex[key[0]] = static_cast<std::uint32_t>(rendered.size());
+    rendered.push_back(std::move(text));
+  });
 
   std::string header(doc.header);
   rtfpieces::insertFontEntry(header, kHimalayaEntry);
@@ -299,12 +322,13 @@ void ConversionEngine::WJZH_QT_HIMA(std::string& zz, std::u16string srccode) {
   std::string_view currentTag;
   std::size_t units = 0, reds = 0;
 
-  auto writeValue = [&](const std::u16string& value) {
-    for (char16_t ch : value) {
-      out += "\\f99 ";
-      rtfpieces::appendUnicodeEscape(out, ch, 'U');
-    }
+  // Writes the value of `ch`; false when the table has none.
+  auto writeValue = [&](char16_t ch) {
+    std::uint32_t i = renderIndex[ch];
+    if (i == 0) return false;
+    out += rendered[i];
     ++units;
+    return true;
   };
 
   auto convert = [&](std::string_view piece, std::size_t k) {
@@ -320,18 +344,14 @@ void ConversionEngine::WJZH_QT_HIMA(std::string& zz, std::u16string srccode) {
           // Not a character of code page 936: nothing can stand for it in
           // Unicode, so the bytes stay as they are.
           out.append(piece.data() + k, 8);
-        } else if (const std::u16string* v = matcher.find(*ch)) {
-          writeValue(*v);
-        } else {
+        } else if (!writeValue(*ch)) {
           rtfpieces::appendUnicodeEscape(out, *ch, 'U');
         }
         k += 8;
         continue;
       }
       if (auto esc = rtfpieces::shortUnicodeEscape(piece, k)) {
-        if (const std::u16string* v = matcher.find(esc->ch)) {
-          writeValue(*v);
-        } else {
+        if (!writeValue(esc->ch)) {
           out += currentTag;
           rtfpieces::appendRedStart(out, red);
           rtfpieces::appendUnicodeEscape(out, esc->ch, 'U');

@@ -74,19 +74,12 @@ UnitMatcher::Hit UnitMatcher::find(const char16_t* chars, std::size_t n) const {
   if (!pack(chars, n, packed)) {
     if (!otherKeys_) return {nullptr, false};
     const std::u16string& v = map_.lookup(std::u16string_view(chars, n));
-    return {v.empty() ? nullptr : &v, true};
+    return {v.empty() ? nullptr : &v, true, kNoIndex};
   }
   const Slot* s = findSlot(packed);
-  if (s == nullptr) return {nullptr, otherKeys_};
-  return {(s->flags & kHasValue) ? values_[s->value] : nullptr, (s->flags & kExtends) != 0 || otherKeys_};
-}
-
-CharMatcher::CharMatcher(const MappingTable& map) : values_(0x10000, nullptr) {
-  map.forEach([&](std::u16string_view key, std::u16string_view) {
-    if (key.size() != 1) return;
-    const std::u16string& value = map.lookup(key);
-    if (!value.empty()) values_[key[0]] = &value;
-  });
+  if (s == nullptr) return {nullptr, otherKeys_, kNoIndex};
+  bool has = (s->flags & kHasValue) != 0;
+  return {has ? values_[s->value] : nullptr, (s->flags & kExtends) != 0 || otherKeys_, has ? s->value : kNoIndex};
 }
 
 }  // namespace yig

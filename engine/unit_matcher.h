@@ -1,12 +1,12 @@
 #pragma once
-// Fast look-ups over a MappingTable for the two national-standard directions.
+// Fast longest-match look-ups over a MappingTable for Unicode-to-national conversion.
 //
 // UnitMatcher answers "what is the value of this Unicode sequence, and is it the
 // beginning of a longer key?" in one probe, so the longest-match scan stops as
 // soon as no longer key can match. Sequences of Tibetan-block characters
 // (U+0F00..U+0FFF, at most seven) are packed into one 64-bit number, nine bits
 // per character, and kept in an open-addressing table; other keys are looked up
-// in the MappingTable itself. CharMatcher is a direct table for one-character keys.
+// in the MappingTable itself.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,12 +22,17 @@ class UnitMatcher {
 
   explicit UnitMatcher(const MappingTable& map);
 
+  static constexpr std::uint32_t kNoIndex = 0xFFFFFFFF;
   struct Hit {
     const std::u16string* value;  ///< nullptr when the key has no (non-empty) value
     bool extends;                 ///< some longer key starts with this one
+    std::uint32_t index;          ///< the value's number (0..valueCount()-1), or kNoIndex
   };
   /// Looks up the sequence chars[0..n), n from 1 to kMaxUnit.
   Hit find(const char16_t* chars, std::size_t n) const;
+  /// The values of the Tibetan-block keys, numbered as Hit::index gives them.
+  std::size_t valueCount() const { return values_.size(); }
+  const std::u16string& valueAt(std::size_t i) const { return *values_[i]; }
 
  private:
   static constexpr std::uint8_t kHasValue = 1, kExtends = 2;
@@ -45,17 +50,6 @@ class UnitMatcher {
   std::uint64_t mask_ = 0;
   std::vector<const std::u16string*> values_;
   bool otherKeys_ = false;  // keys outside the Tibetan block (looked up in map_)
-};
-
-/// Values of the one-character keys of a MappingTable, by character.
-class CharMatcher {
- public:
-  explicit CharMatcher(const MappingTable& map);
-  /// The value for `c`, or nullptr.
-  const std::u16string* find(char16_t c) const { return values_[c]; }
-
- private:
-  std::vector<const std::u16string*> values_;
 };
 
 }  // namespace yig
