@@ -1,0 +1,55 @@
+// Fuzzes the RTF reader and writer. Whatever the reader makes of the input,
+// the writer's RTF is 7-bit and well formed, reads back to the same document,
+// and writing that again gives the same bytes. A selection cut out and pasted
+// back in its place leaves the text as it was.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz/rtf_checks.h"
+#include "richtext/document.h"
+
+namespace {
+
+void check(bool ok, const char* what, const std::string& detail = {}) {
+  if (ok) return;
+  std::fprintf(stderr, "invariant broken: %s %s\n", what, detail.c_str());
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size > (1u << 18)) return 0;
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  yig::rt::Document doc;
+  doc.setText(u"before");
+  const yig::rt::ReadResult read = doc.setRtf(bytes);
+  if (!read.ok) {
+    check(doc.plainText() == u"before", "a refused input changed the document");
+    return 0;
+  }
+  const std::string written = doc.rtf();
+  const std::string problem = yig::hardening::rtfProblem(written, true);
+  check(problem.empty(), "writer output malformed:", problem);
+
+  yig::rt::Document again;
+  check(again.setRtf(written).ok, "our own RTF refused");
+  check(yig::hardening::sameDocument(doc, again), "RTF written by us reads back differently");
+  check(again.rtf() == written, "writing twice gives different RTF");
+
+  // Cut a selection out as RTF and paste it back over itself.
+  const std::size_t len = doc.length();
+  if (len > 0 && size >= 2) {
+    const std::size_t start = data[0] % (len + 1);
+    const std::size_t count = data[1] % (len - start + 1);
+    doc.select(start, count);
+    const std::string part = doc.selectionRtf();
+    check(yig::hardening::rtfProblem(part, true).empty(), "selection RTF malformed");
+    const std::u16string before = doc.plainText();
+    check(doc.replaceSelectionRtf(part).ok, "selection RTF refused");
+    check(doc.plainText() == before, "pasting a selection over itself changed the text");
+  }
+  return 0;
+}
