@@ -72,7 +72,7 @@ UnitMatcher::UnitMatcher(const MappingTable& map) : map_(map) {
 UnitMatcher::Hit UnitMatcher::find(const char16_t* chars, std::size_t n) const {
   std::uint64_t packed = 0;
   if (!pack(chars, n, packed)) {
-    if (!otherKeys_) return {nullptr, false};
+    if (!otherKeys_) return {nullptr, false, kNoIndex};
     const std::u16string& v = map_.lookup(std::u16string_view(chars, n));
     return {v.empty() ? nullptr : &v, true, kNoIndex};
   }
