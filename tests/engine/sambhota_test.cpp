@@ -305,3 +305,31 @@ TEST(SambhotaToHima, FindDocumentFontsRewritesTheTableColumn) {
 
 }  // namespace
 }  // namespace yig
+
+namespace yig {
+namespace {
+
+// Bodies that end in the middle of an escape or a control word, or hold stray
+// braces and backslashes: both directions copy what they cannot read and never
+// read past the text.
+TEST(SambhotaScan, TruncatedAndStrayMarkupIsCopied) {
+  const char* bodies[] = {
+      "\\f5",         "\\f5 \\",       "\\f5 !\\'",     "\\f5 !\\'4",  "\\f5 \\u",      "\\f5 \\u-",
+      "\\f5 \\u39",   "\\f5 !\\u3904", "\\f5 {\\f5 !", "\\f5 !}",     "\\f5 \\\\",     "\\f0 \\u39",
+      "\\f0 \\u3904", "\\f0 \\u3904?\\u39", "\\f0 \\u-", "\\f0 \\",      "\\f0 \\u3904?\\", "\\f12345 !",
+  };
+  const std::string fonts = std::string(kHimalaya) + "{\\f5\\fnil Dedris-a;}";
+  for (const char* b : bodies) {
+    for (int direction = 0; direction < 2; ++direction) {
+      SamRun run(kSmallTable);
+      std::string in = rtfDocument(fonts, b);
+      if (direction == 0) run.himaToSam(in);
+      else run.samToHima(in);
+      EXPECT_TRUE(run.host.messages.empty()) << b;
+      EXPECT_FALSE(run.host.workArea().rtf().empty()) << b;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace yig
