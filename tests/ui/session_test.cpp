@@ -14,10 +14,13 @@
 #include "ui/about_window.h"
 #include "ui/clickable_label.h"
 #include "ui/clipboard_bridge.h"
+#include "ui/color_palette.h"
+#include "ui/context_menu.h"
 #include "ui/convert_panel.h"
 #include "ui/document_commands.h"
 #include "ui/info_box.h"
 #include "ui/main_menu.h"
+#include "ui/proof_prompt.h"
 #include "ui/save_prompts.h"
 
 namespace yig::ui {
@@ -178,6 +181,29 @@ TEST(session, StartPasteConvertSortSaveReopenExit) {
   click(form.interactions()->exitPrompt()->button(ExitPrompt::No));
   EXPECT_FALSE(form.isVisible());
   EXPECT_TRUE(form.interactions()->shutDownDone());
+}
+
+// Pictures of the menus and panels of the editor, in the Chinese interface.
+TEST(session, PicturesOfMenusAndPanels) {
+  auto form = test::shownForm(false);
+  test::setClipboardText(kLines);
+  ctrlKey(*form, Qt::Key_V);
+  form->RichTextBox1->select(0, 4);
+  form->interactions()->showContextMenu(QPoint(120, 170));
+  form->interactions()->contextMenu()->hoverEntry(ContextMenu::Copy);
+  form->interactions()->mainMenu()->entry(MainMenu::Convert)->setHovered(true);
+  saveSessionPicture(form.get(), QStringLiteral("zh-context-menu"));
+  form->interactions()->contextMenu()->dismiss();
+  form->interactions()->mainMenu()->entry(MainMenu::Convert)->setHovered(false);
+  click(form->interactions()->paletteButton());
+  saveSessionPicture(form.get(), QStringLiteral("zh-palette"));
+  form->interactions()->colorPalette()->hide();
+  ProofPrompt* prompt = form->interactions()->proofPrompt();
+  test::whenVisible(prompt, [&] {
+    saveSessionPicture(form.get(), QStringLiteral("zh-proof-prompt"));
+    click(prompt->Label24);
+  });
+  EXPECT_EQ(prompt->ask(), docs::ProofChoice::Cancel);
 }
 
 }  // namespace
