@@ -36,22 +36,22 @@ std::string narrow(std::u16string_view s) {
   return out;
 }
 
-// Reports progress once per percent (and lets window events run then), so that
-// a document of a million font switches does not call the host a million times.
+// Reports progress by the share of the body scanned, once per percent (and
+// lets window events run then), so that a document of a million font switches
+// does not call the host a million times.
 class Progress {
  public:
-  Progress(EngineHost& host, std::size_t count)
-      : host_(host), count_(count), step_(std::max<std::size_t>(1, count / 400)) {
+  Progress(EngineHost& host, std::size_t total) : host_(host), total_(std::max<std::size_t>(1, total)) {
     host_.progressStarted();
   }
   ~Progress() {
     host_.setProgress(100);
     host_.progressStopped();
   }
-  void at(std::size_t index) {
-    if (index < next_) return;
-    next_ = index + step_;
-    int p = rtfpieces::progressPercent(index, count_);
+  void at(std::size_t done) {
+    if (done < next_) return;
+    const int p = static_cast<int>(std::min<std::size_t>(100, done * 100 / total_));
+    next_ = (static_cast<std::size_t>(p) + 1) * total_ / 100;
     if (p != last_) {
       last_ = p;
       host_.processEvents();
@@ -61,8 +61,7 @@ class Progress {
 
  private:
   EngineHost& host_;
-  std::size_t count_;
-  std::size_t step_;
+  std::size_t total_;
   std::size_t next_ = 0;
   int last_ = -1;
 };
@@ -77,12 +76,6 @@ std::size_t findFontWord(std::string_view s, std::size_t from) {
     from = k + 1;
   }
   return std::string_view::npos;
-}
-
-std::size_t countPieces(std::string_view body) {
-  std::size_t n = 1;
-  for (std::size_t k = findFontWord(body, 0); k != std::string_view::npos; k = findFontWord(body, k + 2)) ++n;
-  return n;
 }
 
 // Calls `f(piece)` for the pieces of `body` cut at every "\\f" (each piece after
@@ -285,7 +278,6 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
   map->clear();
 
   const std::string_view body = doc.body;
-  const std::size_t pieceCount = countPieces(body);
   std::string out;
   out.reserve(header.size() + body.size() + body.size() / 2 + 64);
   out += header;
@@ -361,11 +353,10 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
   };
 
   {
-    Progress progress(host_, pieceCount);
-    std::size_t i = 0;
+    Progress progress(host_, body.size());
     bool inTibetan = false;
     forEachPiece(body, [&](std::string_view piece) {
-      progress.at(i++);
+      progress.at(static_cast<std::size_t>(piece.data() - body.data()));
       const bool fontSwitch = piece.size() >= 3 && piece[0] == '\\' && piece[1] == 'f' && isDigit(piece[2]);
       if (!fontSwitch) {
         if (inTibetan) convert(piece);
@@ -393,7 +384,9 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
       }
     });
   }
-  if (rtfpieces::containsRedMark(std::string_view(out).substr(header.size()), red)) sfywzh = kTrue;
+  // Red marks written here set the flag as they are written; a "\\cf" of the
+  // red index can otherwise only come from the input, copied unchanged.
+  if (marks > 0 || rtfpieces::containsRedMark(body, red)) sfywzh = kTrue;
   out += '}';
   stats_.unitsConverted += units;
   stats_.redMarks += marks;
@@ -460,7 +453,6 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
   const std::string red = rtfpieces::addRedColour(header);
 
   const std::string_view body = doc.body;
-  const std::size_t pieceCount = countPieces(body);
   std::string out;
   out.reserve(header.size() + body.size() * 2 + 64);
   out += header;
@@ -582,11 +574,10 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
   };
 
   {
-    Progress progress(host_, pieceCount);
-    std::size_t i = 0;
+    Progress progress(host_, body.size());
     int current = -1;  // row of the current Sambhota font, -1 outside Sambhota runs
     forEachPiece(body, [&](std::string_view piece) {
-      progress.at(i++);
+      progress.at(static_cast<std::size_t>(piece.data() - body.data()));
       if (piece.size() < 3 || !isDigit(piece[2])) {
         if (current >= 0) {
           convert(piece, 0, rows[static_cast<std::size_t>(current)]);
@@ -620,7 +611,9 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
       }
     });
   }
-  if (rtfpieces::containsRedMark(std::string_view(out).substr(header.size()), red)) sfywzh = kTrue;
+  // Red marks written here set the flag as they are written; a "\\cf" of the
+  // red index can otherwise only come from the input, copied unchanged.
+  if (marks > 0 || rtfpieces::containsRedMark(body, red)) sfywzh = kTrue;
   out += '}';
   stats_.unitsConverted += units;
   stats_.redMarks += marks;
