@@ -64,7 +64,7 @@ TEST_F(ConvertCli, UsageErrorsExitTwoWithOneClearLine) {
       {{"--from", "HIMA", "--to", "BZD", "--bogus", path("in.txt"), "-o", path("o.rtf")}, "unknown option '--bogus'"},
       {{"--from", "bzd", "--to", "BZD", path("in.txt"), "-o", path("o.rtf")}, "原文件与目标文件编码相同！"},
       {{"--from", "HIMA", "--to", "BZD", path("in.txt"), "-o", path("o.txt")}, "needs the target HIMA"},
-      {{"--from", "HIMA", "--to", "BZD", path("missing.txt"), "-o", path("o.rtf")}, "cannot read"},
+      {{"--from", "HIMA", "--to", "BZD", path("missing.txt"), "-o", path("o.rtf")}, "missing.txt"},
       {{"--from", "HIMA", "--to", "BZD", "--tables", path("nowhere"), path("in.txt"), "-o", path("o.rtf")}, "does not exist"},
   };
   for (const auto& c : cases) {
