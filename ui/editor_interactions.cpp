@@ -155,6 +155,9 @@ void EditorInteractions::mainMenuPreamble() {
 }
 
 void EditorInteractions::runMainMenuEntry(int index) {
+  // The proof-file prompt is answered first: the open command that asked it
+  // is still running.
+  if (proofPrompt_->isVisible()) return;
   mainMenuPreamble();
   switch (index) {
     case MainMenu::Open: openCommand(); break;
@@ -329,10 +332,14 @@ void EditorInteractions::answerOpenPrompt(int answer) {
       // The changes count as saved only when the save went through.
       if (documents_->save()) form_.ModifiedFlag = false;
       break;
-    case OpenPrompt::No:
+    case OpenPrompt::No: {
       form_.ModifiedFlag = false;
-      documents_->open();
+      const QString before = form_.RichTextBox1->plainText();
+      // When no document replaced the changed one (dialog cancelled, file
+      // unreadable), the changes are still unsaved.
+      if (!documents_->open() && form_.RichTextBox1->plainText() == before) form_.ModifiedFlag = true;
       break;
+    }
     default: break;
   }
 }

@@ -451,6 +451,16 @@ TEST_F(DocumentsTest, OpenPromptNoOpensAtOnce) {
   EXPECT_FALSE(form->ModifiedFlag);
 }
 
+TEST_F(DocumentsTest, OpenPromptNoThenCancelledDialogKeepsTheChanges) {
+  typeChange();
+  openAnswer = std::nullopt;
+  menu(MainMenu::Open);
+  click(form->interactions()->openPrompt()->button(OpenPrompt::No));
+  EXPECT_EQ(openDialogs, 1);
+  EXPECT_TRUE(form->RichTextBox1->plainText().contains(QStringLiteral("changed")));
+  EXPECT_TRUE(form->ModifiedFlag) << "the changed document is still there, unsaved";
+}
+
 TEST_F(DocumentsTest, WindowSystemCloseAsksFirst) {
   typeChange();
   EXPECT_FALSE(form->close());
