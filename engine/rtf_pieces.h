@@ -22,8 +22,8 @@ enum class Refusal {
   NoFontTable,     ///< the header holds no "\fonttbl"
 };
 
-/// A document cut into header and body: `text` is the RTF without its final "}"
-/// (and whatever followed it); the body starts at `bodyStart` with the marker.
+/// A document (already without its final "}") cut into header and body; both
+/// are views into the document text.
 struct SplitDocument {
   std::string_view header;  ///< text before the first body marker
   std::string_view body;    ///< from the first body marker to the end
