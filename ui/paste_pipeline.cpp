@@ -53,7 +53,12 @@ bool pasteRichText(RichTextBox& editor, const std::string& rtf) {
 }
 
 void pasteUnicodeText(RichTextBox& editor, const QString& text) {
-  std::u16string s = toU16(normalisedLineEnds(text));
+  QString lines = normalisedLineEnds(text);
+  // The RTF reader takes a paragraph mark right before the end of the pasted
+  // document as the document's end: a text that ends with a line break gets
+  // one more, so that its own line break arrives.
+  if (lines.endsWith(QStringLiteral("\r\n"))) lines += QStringLiteral("\r\n");
+  std::u16string s = toU16(lines);
   rt::Document& doc = editor.model();
   InsertUnicodeText(doc, s, false);
   editor.modelChanged();

@@ -240,12 +240,23 @@ TEST(PastePipelineTest, StatusIsTranslatedInTheTibetanInterface) {
 }
 
 TEST(PastePipelineTest, PasteReplacesTheSelectionAndKeepsLines) {
-  auto form = shownForm(false);
-  form->RichTextBox1->setPlainText(QStringLiteral("XXYY"));
-  form->RichTextBox1->select(0, 2);
-  test::setClipboardText(QStringLiteral("ཀ\nཁ"));
-  ctrlKey(*form, Qt::Key_V);
-  EXPECT_EQ(form->RichTextBox1->plainText(), QStringLiteral("ཀ\r\nཁYY"));
+  struct Case {
+    QString pasted, expected;
+  };
+  const Case cases[] = {
+      {QStringLiteral("ཀ\nཁ"), QStringLiteral("ཀ\r\nཁYY")},
+      {QStringLiteral("ཀ\r\nཁ\r\n"), QStringLiteral("ཀ\r\nཁ\r\nYY")},
+      {QStringLiteral("ཀ\n\n"), QStringLiteral("ཀ\r\n\r\nYY")},
+      {QStringLiteral("ab\ncd\n"), QStringLiteral("ab\r\ncd\r\nYY")},
+  };
+  for (const Case& c : cases) {
+    auto form = shownForm(false);
+    form->RichTextBox1->setPlainText(QStringLiteral("XXYY"));
+    form->RichTextBox1->select(0, 2);
+    test::setClipboardText(c.pasted);
+    ctrlKey(*form, Qt::Key_V);
+    EXPECT_EQ(form->RichTextBox1->plainText(), c.expected) << c.pasted.toStdString();
+  }
 }
 
 TEST(PastePipelineTest, RichTextThatIsNotRtfPastesAsText) {
@@ -281,6 +292,17 @@ TEST(ClipboardKeysTest, CopyAndCutOfferRtfThatPastesBackWithFonts) {
   EXPECT_EQ(source->RichTextBox1->plainText(), kTibetan.mid(4));
   EXPECT_EQ(QApplication::clipboard()->text(), kTibetan.left(4));
   EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("text/rtf")));
+}
+
+TEST(PastePipelineTest, LargeTibetanPasteArrivesWhole) {
+  auto form = shownForm(false);
+  QString text;
+  while (text.size() < 300000) text += kTibetan + QStringLiteral("\n");
+  test::setClipboardText(text);
+  ctrlKey(*form, Qt::Key_V);
+  EXPECT_EQ(form->StatusCaption->text(), QStringLiteral("Unicode文本"));
+  EXPECT_EQ(form->RichTextBox1->plainText(), normalisedLineEnds(text));
+  EXPECT_EQ(form->Picture2->chosenSource(), kHimaSource);
 }
 
 TEST(ClipboardKeysTest, OtherKeysReachTheEditor) {
