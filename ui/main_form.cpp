@@ -33,7 +33,7 @@ constexpr int kMargin = 5;        // the edge zones lie outside the controls
 constexpr int kTitleHeight = 40;
 constexpr int kMenuTop = kMargin + kTitleHeight;
 constexpr int kMenuHeight = 68;
-constexpr int kStatusHeight = 30;
+constexpr int kStatusHeight = 40;
 
 QLabel* makeCaption(const QString& text, QWidget* parent, const char* name) {
   auto* label = new QLabel(text, parent);
@@ -101,11 +101,11 @@ void MainForm::buildControls() {
     auto* option = new QRadioButton(this);
     option->setObjectName(QStringLiteral("Option2_%1").arg(i));
     option->setFocusPolicy(Qt::NoFocus);
-    option->setGeometry(700 + i * 100, kMargin + 10, 20, 20);
+    option->setGeometry(610 + i * 100, kMargin + 10, 20, 20);
     setAnchorTag(option, QStringLiteral("MOVEH"));
     auto* caption = new ClickableLabel(captions[i], this);
     caption->setObjectName(QStringLiteral("Option2Caption_%1").arg(i));
-    caption->setGeometry(722 + i * 100, kMargin + 2, 74, 36);
+    caption->setGeometry(632 + i * 100, kMargin + 2, 74, 36);
     caption->setCursor(Qt::PointingHandCursor);
     caption->setColors(QColor(), Qt::white);
     setAnchorTag(caption, QStringLiteral("MOVEH"));
@@ -116,14 +116,14 @@ void MainForm::buildControls() {
   // Font and size boxes, right of the main menu.
   const int fx = kDesignSize.width() - kMargin - 318;
   fontCaption_ = makeCaption(QStringLiteral("字体"), this, "fontCaption");
-  fontCaption_->setGeometry(fx, kMenuTop + 2, 76, 32);
+  fontCaption_->setGeometry(fx, kMenuTop, 76, 34);
   Combo1 = new QComboBox(this);
   Combo1->setObjectName(QStringLiteral("Combo1"));
   Combo1->setEditable(true);
   Combo1->setInsertPolicy(QComboBox::NoInsert);
   Combo1->setGeometry(fx + 80, kMenuTop + 5, 230, 27);
   sizeCaption_ = makeCaption(QStringLiteral("字号"), this, "sizeCaption");
-  sizeCaption_->setGeometry(fx, kMenuTop + 35, 76, 32);
+  sizeCaption_->setGeometry(fx, kMenuTop + 34, 76, 34);
   Combo2 = new QComboBox(this);
   Combo2->setObjectName(QStringLiteral("Combo2"));
   Combo2->setEditable(true);
@@ -154,23 +154,23 @@ void MainForm::buildControls() {
   // Status line.
   const int statusTop = kDesignSize.height() - kMargin - kStatusHeight;
   StatusCaption = makeCaption(QString(), this, "Label6");
-  StatusCaption->setGeometry(kMargin + 8, statusTop, 300, kStatusHeight);
+  StatusCaption->setGeometry(kMargin + 8, statusTop + 4, 300, 36);
   setAnchorTag(StatusCaption, QStringLiteral("MOVEV"));
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(false);
-  ProgressBar1->setGeometry(kMargin + 316, statusTop + 9, 300, 12);
+  ProgressBar1->setGeometry(kMargin + 316, statusTop + 16, 300, 12);
   setAnchorTag(ProgressBar1, QStringLiteral("STRETCHH"));
   const int rx = kDesignSize.width() - kMargin - 340;
   Label11 = makeCaption(QStringLiteral("长度"), this, "Label11");
-  Label11->setGeometry(rx, statusTop, 74, kStatusHeight);
+  Label11->setGeometry(rx, statusTop + 4, 74, 36);
   Label17 = makeCaption(QString(), this, "Label17");
-  Label17->setGeometry(rx + 76, statusTop, 86, kStatusHeight);
+  Label17->setGeometry(rx + 76, statusTop + 4, 86, 36);
   Label18 = makeCaption(QStringLiteral("耗时"), this, "Label18");
-  Label18->setGeometry(rx + 170, statusTop, 74, kStatusHeight);
+  Label18->setGeometry(rx + 170, statusTop + 4, 74, 36);
   Label19 = makeCaption(QString(), this, "Label19");
-  Label19->setGeometry(rx + 246, statusTop, 90, kStatusHeight);
+  Label19->setGeometry(rx + 246, statusTop + 4, 90, 36);
   for (QLabel* l : {Label11, Label17, Label18, Label19}) setAnchorTag(l, QStringLiteral("MOVEALL"));
   for (QLabel* l : {StatusCaption, Label11, Label18}) {
     QPalette p = l->palette();
