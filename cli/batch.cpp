@@ -41,6 +41,7 @@ constexpr std::string_view kUsage =
     "is mirrored directly under OUTDIR; with several inputs each keeps its own name\n"
     "there. Names are kept; documents that change format get the ending .rtf (text\n"
     "stays text only when the target is HIMA; Word, web and XML documents become RTF).\n"
+    "One file with -o naming no folder (and not ending in /) is written to that name.\n"
     "\n"
     "  --from auto      guess each file's encoding (its fonts, or its text)\n"
     "  -r, --recursive  convert folders with all their subfolders\n"
@@ -202,6 +203,17 @@ class Planner {
   std::string plan(std::vector<PlanItem>& items) {
     const fs::path outdir = canonicalOf(job_.outdir);
     std::error_code ec;
+    // One file to a name that is not a folder (--from auto, --report or
+    // --dry-run on a single document): the name is the output file.
+    if (job_.inputs.size() == 1 && !fs::is_directory(job_.inputs[0], ec) && !fs::is_directory(outdir, ec) &&
+        job_.outdir.back() != '/') {
+      add(fs::path(job_.inputs[0]), fs::path(job_.outdir), items);
+      if (endingOf(job_.outdir) == ".TXT" && job_.to != u"HIMA") {
+        items.back().error = "a .txt output needs the target HIMA (other encodings need their fonts: write .rtf)";
+      }
+      resolveClashes(items);
+      return {};
+    }
     if (fs::exists(outdir, ec) && !fs::is_directory(outdir, ec)) {
       return "the output '" + job_.outdir + "' exists and is not a folder";
     }
@@ -397,7 +409,7 @@ class FileConverter {
     }
     r.source = source;
 
-    const bool textOutput = endingOf(item.output) == ".TXT";
+    const bool textOutput = endingOf(item.output) == ".TXT" && job_.to == u"HIMA";
     if (source == job_.to) {
       // Guessed to be in the target encoding already: copied as it reads.
       r.status = BatchFileResult::Status::Unchanged;

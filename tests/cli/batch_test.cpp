@@ -259,7 +259,7 @@ TEST_F(Batch, AutoGuessesEachFileAndReportsTheGuess) {
   write("stage/bzd.rtf", himaRtf(kCleanText));
   BatchJob first;
   first.inputs = {path("stage/bzd.rtf")};
-  first.outdir = path("in");
+  first.outdir = path("in") + "/";  // a folder, though it does not exist yet
   first.from = u"HIMA";
   first.to = u"BZD";
   ASSERT_EQ(runJob(first).exitStatus(), 0);
@@ -307,7 +307,7 @@ TEST_F(Batch, PlainTextTakesTheFontOfTheGivenSource) {
   write("stage/a.rtf", himaRtf(kCleanText));
   BatchJob first;
   first.inputs = {path("stage/a.rtf")};
-  first.outdir = path("bzd");
+  first.outdir = path("bzd") + "/";
   first.from = u"HIMA";
   first.to = u"BZD";
   ASSERT_EQ(runJob(first).exitStatus(), 0);
@@ -319,7 +319,7 @@ TEST_F(Batch, PlainTextTakesTheFontOfTheGivenSource) {
 
   BatchJob job;
   job.inputs = {path("in/bzd.txt")};
-  job.outdir = path("out");
+  job.outdir = path("out") + "/";
   job.from = u"BZD";
   job.to = u"HIMA";
   const BatchSummary s = runJob(job);
@@ -389,6 +389,19 @@ TEST_F(Batch, WordDocumentWithoutLibreOfficeFailsAloneAndWritesNothing) {
   EXPECT_NE(doc->error.find("LibreOffice"), std::string::npos) << doc->error;
   EXPECT_EQ(filesUnder("out"), (std::set<std::string>{"a.rtf", "b.rtf"}));
   EXPECT_EQ(s.exitStatus(), 2);
+}
+
+TEST_F(Batch, OneFileToAFileNameWritesThatFile) {
+  write("in/a.txt", kCleanText);
+  // --report or --from auto make it a batch; the output is still the file named.
+  EXPECT_EQ(run({"--from", "auto", "--to", "BZD", path("in/a.txt"), "-o", path("b.rtf"), "--report", path("r.json")}), 0)
+      << err_.str();
+  EXPECT_TRUE(fs::is_regular_file(path("b.rtf")));
+  EXPECT_NE(read("b.rtf").find("BZDBT"), std::string::npos);
+  EXPECT_NE(read("r.json").find("\"guessedBy\": \"text\""), std::string::npos);
+  // Plain text cannot carry the national-standard fonts.
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", path("in/a.txt"), "-o", path("c.txt"), "--report", path("r.json")}), 2);
+  EXPECT_FALSE(fs::exists(path("c.txt")));
 }
 
 TEST(BatchNames, OutputEndingChangesOnlyWithTheFormat) {
