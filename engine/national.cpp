@@ -179,7 +179,7 @@ void ConversionEngine::WJZH_HIMA_QT(std::string& zz, std::u16string dstcode) {
         out += fallbackFont;
         rtfpieces::appendRedStart(out, red);
         out.append(piece.data() + k, 7);
-        out += "\\cf0";
+        rtfpieces::appendRedEnd(out, piece, k + 7);
         sfywzh = kTrue;
         ++reds;
         k += 7;
@@ -195,7 +195,7 @@ void ConversionEngine::WJZH_HIMA_QT(std::string& zz, std::u16string dstcode) {
         rtfpieces::appendUnicodeEscape(out, (*value)[0]);
       }
       if (combiningFirst) {
-        out += "\\cf0";
+        rtfpieces::appendRedEnd(out, piece, k + 7 * matched);
         sfywzh = kTrue;
         ++reds;
       }
@@ -355,7 +355,7 @@ void ConversionEngine::WJZH_QT_HIMA(std::string& zz, std::u16string srccode) {
           out += currentTag;
           rtfpieces::appendRedStart(out, red);
           rtfpieces::appendUnicodeEscape(out, esc->ch, 'U');
-          out += "\\cf0";
+          rtfpieces::appendRedEnd(out, piece, k + esc->length);
           sfywzh = kTrue;
           ++reds;
         }

@@ -129,6 +129,14 @@ inline void appendRedStart(std::string& out, std::string_view redIndex) {
   out += redIndex;
 }
 
+/// Ends a red mark with "\cf0". When the text at `next` goes on with a blank or
+/// a digit, a delimiting blank follows, so that the blank stays text and the
+/// digit does not become part of the colour number.
+inline void appendRedEnd(std::string& out, std::string_view text, std::size_t next) {
+  out += "\\cf0";
+  if (next < text.size() && (text[next] == ' ' || (text[next] >= '0' && text[next] <= '9'))) out += ' ';
+}
+
 /// Counts the occurrences of `needle` in `text` (non-overlapping).
 std::size_t countOccurrences(std::string_view text, std::string_view needle);
 

@@ -221,14 +221,6 @@ void copyMarkupOrText(std::string_view s, std::size_t& k, std::string& out, F&& 
   k = j;
 }
 
-// Ends a red mark with "\cf0". When the text goes on with a blank or a digit,
-// a delimiting blank follows, so that the blank stays text and the digit does
-// not become part of the colour number.
-void endRedMark(std::string& out, std::string_view s, std::size_t next) {
-  out += "\\cf0";
-  if (next < s.size() && (s[next] == ' ' || isDigit(s[next]))) out += ' ';
-}
-
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 }  // namespace
@@ -338,7 +330,7 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
         out += fallback;
         rtfpieces::appendRedStart(out, red);
         out.append(s.substr(k, 7));
-        endRedMark(out, s, k + 7);
+        rtfpieces::appendRedEnd(out, s, k + 7);
         sambhotaActive = false;
         sfywzh = kTrue;
         ++marks;
@@ -508,7 +500,7 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
             rtfpieces::appendRedStart(out, red);
             out += c;
             out += d;
-            endRedMark(out, s, k + 2);
+            rtfpieces::appendRedEnd(out, s, k + 2);
             sfywzh = kTrue;
             ++marks;
           }
@@ -564,7 +556,7 @@ void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) {
         rtfpieces::appendRedStart(out, red);
         if (isDigit(c)) out += ' ';
         out += c;
-        endRedMark(out, s, k + 1);
+        rtfpieces::appendRedEnd(out, s, k + 1);
         sfywzh = kTrue;
         ++marks;
       }

@@ -83,7 +83,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "\\f1\\fs24 " + esc(0x0F40) + " " + esc(0x0915), false},
         HimaCase{"upper-case escapes read alike", "\\f0 \\U3904?", "\\f0 \\f99 \\u21834?", false},
         HimaCase{"back into a Tibetan font after another", "\\f1 a\\f0 " + esc(0x0F0B), "\\f1 a\\f0 \\f99 \\u-451?", false},
-        HimaCase{"plain text and byte escapes pass", "\\f0 x\\'41 " + esc(0x0F40), "\\f0 x\\'41 \\f99 \\u21834?", false}),
+        HimaCase{"plain text and byte escapes pass", "\\f0 x\\'41 " + esc(0x0F40), "\\f0 x\\'41 \\f99 \\u21834?", false},
+        // A blank or digit right after a red mark must not be eaten by "\cf0".
+        HimaCase{"blank after a red mark stays text", "\\f0 " + esc(0x0FD0) + " 5",
+                 "\\f0 \\f0\\cf1" + esc(0x0FD0) + "\\cf0  5", true},
+        HimaCase{"digit after a red vowel sign stays text", "\\f0 " + esc(0x0F72) + "7",
+                 "\\f0 \\cf1\\f99 \\u25384?\\cf0 7", true}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(UnicodeToNationalFonts, FontTagsFromTheFontTable) {
@@ -240,6 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
         QtCase{"\\fs after another font is not", "\\f0\\fs24 \\'b0\\'a1", "\\f0\\fs24 \\'b0\\'a1", false},
         QtCase{"other fonts keep their escapes", "\\f0 \\u20013?\\'b0\\'a1", "\\f0 \\u20013?\\'b0\\'a1", false},
         QtCase{"single bytes and text copied", "\\f2 a\\'41 b", " a\\'41 b", false},
+        QtCase{"blank after a red mark stays text", "\\f2 \\u20013? x", " \\f2\\cf1\\U20013?\\cf0  x", true},
         QtCase{"three-digit font numbers are left alone and keep the state",
                "\\f2 \\'b0\\'a1\\f123 \\'b0\\'a1\\fs20 \\'b0\\'a1",
                " \\f99 \\U3904?\\f123 \\'b0\\'a1\\fs20 \\f99 \\U3904?", false}),
