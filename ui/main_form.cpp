@@ -146,6 +146,7 @@ void MainForm::buildControls() {
   RichTextBox1 = new RichTextBox(this);
   RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
   RichTextBox1->setFrameShape(QFrame::NoFrame);
+  RichTextBox1->betweenPieces = [this] { processEvents(); };
   const int editorTop = kMenuTop + kMenuHeight + 1;
   RichTextBox1->setGeometry(kMargin, editorTop, kDesignSize.width() - 2 * kMargin,
                             kDesignSize.height() - editorTop - kStatusHeight - kMargin - 1);

@@ -105,7 +105,7 @@ rt::CharFormat fromQtFormat(const QTextCharFormat& f) {
   return format;
 }
 
-void modelToQt(const rt::Document& source, QTextDocument& target) {
+void modelToQt(const rt::Document& source, QTextDocument& target, const std::function<void()>& betweenPieces) {
   const bool undo = target.isUndoRedoEnabled();
   target.setUndoRedoEnabled(false);
   target.clear();
@@ -113,7 +113,13 @@ void modelToQt(const rt::Document& source, QTextDocument& target) {
   cursor.beginEditBlock();
   const std::u16string_view text = source.text();
   bool first = true;
+  std::size_t sinceBreak = 0;
   for (const rt::Document::Run& run : source.runs()) {
+    sinceBreak += run.end - run.start + 64;
+    if (betweenPieces && sinceBreak > 65536) {
+      sinceBreak = 0;
+      betweenPieces();
+    }
     const QTextCharFormat format = toQtFormat(*run.format);
     if (first) {
       // The first block's own format is what an empty paragraph shows.
@@ -137,9 +143,11 @@ void modelToQt(const rt::Document& source, QTextDocument& target) {
   target.setUndoRedoEnabled(undo);
 }
 
-void qtToModel(const QTextDocument& source, rt::Document& target) {
+void qtToModel(const QTextDocument& source, rt::Document& target, const std::function<void()>& betweenPieces) {
   target.clear();
+  int blocks = 0;
   for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
+    if (betweenPieces && ++blocks % 2048 == 0) betweenPieces();
     if (block != source.begin()) {
       // The separator that starts a block carries the block's character format.
       target.append(u"\r", fromQtFormat(block.charFormat()));
@@ -155,6 +163,10 @@ void qtToModel(const QTextDocument& source, rt::Document& target) {
 RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
   setAcceptRichText(true);
   setTabChangesFocus(false);
+  watchDocument();
+}
+
+void RichTextBox::watchDocument() {
   connect(document(), &QTextDocument::contentsChanged, this, [this] {
     if (!loading_) widgetDirty_ = true;
   });
@@ -162,7 +174,7 @@ RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
 
 rt::Document& RichTextBox::model() {
   if (widgetDirty_) {
-    qtToModel(*document(), model_);
+    qtToModel(*document(), model_, betweenPieces);
     rt::CharFormat def = model_.defaultFormat();
     if (!defaultFontName_.isEmpty()) def.font.name = u16(defaultFontName_);
     model_.setDefaultFormat(def);
@@ -175,9 +187,23 @@ rt::Document& RichTextBox::model() {
 void RichTextBox::modelChanged() {
   // Edits of the widget below are the model's own content: the model stays valid.
   const std::size_t start = model_.selStart(), length = model_.selLength();
-  loading_ = true;
-  modelToQt(model_, *document());
-  loading_ = false;
+  if (model_.length() > 100000) {
+    // A large document is built aside while the window goes on painting the
+    // old one, then takes its place.
+    auto* fresh = new QTextDocument(this);
+    fresh->setDefaultFont(document()->defaultFont());
+    modelToQt(model_, *fresh, betweenPieces);
+    // The editor deletes its previous document, which it owns.
+    loading_ = true;
+    setDocument(fresh);
+    loading_ = false;
+    watchDocument();
+    emit textChanged();
+  } else {
+    loading_ = true;
+    modelToQt(model_, *document());
+    loading_ = false;
+  }
   widgetDirty_ = false;
   if (model_.length() == 0) setCurrentCharFormat(toQtFormat(model_.defaultFormat()));
   select(static_cast<int>(start), static_cast<int>(length));

@@ -8,6 +8,7 @@
 // counts one unit.
 #include <QTextCharFormat>
 #include <QTextEdit>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,9 +22,10 @@ QTextCharFormat toQtFormat(const rt::CharFormat& format);
 rt::CharFormat fromQtFormat(const QTextCharFormat& format);
 
 /// Fills `target` with the content of `source` (formats, paragraphs).
-void modelToQt(const rt::Document& source, QTextDocument& target);
+/// `betweenPieces`, when given, runs every few thousand runs (to keep a window painting).
+void modelToQt(const rt::Document& source, QTextDocument& target, const std::function<void()>& betweenPieces = {});
 /// Fills `target` with the content of `source`; the selection is left at 0.
-void qtToModel(const QTextDocument& source, rt::Document& target);
+void qtToModel(const QTextDocument& source, rt::Document& target, const std::function<void()>& betweenPieces = {});
 
 class RichTextBox : public QTextEdit {
   Q_OBJECT
@@ -57,6 +59,10 @@ class RichTextBox : public QTextEdit {
   void setSelectionEffects(bool bold, bool italic, bool underline, bool strike);
   void setSelectionColor(const QColor& color);
 
+  /// Runs now and then while a large document is converted to or from the
+  /// widget, so that the window keeps painting (the main window lets events run).
+  std::function<void()> betweenPieces;
+
   /// The control's default font (the font of new text in an empty document).
   QString defaultFontName() const { return defaultFontName_; }
   void setDefaultFontName(const QString& name);
@@ -72,6 +78,7 @@ class RichTextBox : public QTextEdit {
 
  private:
   void applyToSelection(const QTextCharFormat& change);
+  void watchDocument();
 
   rt::Document model_;
   bool widgetDirty_ = true;
