@@ -91,6 +91,15 @@ TEST(ClipboardBridge, ReadsRichTextUnderEveryName) {
   EXPECT_TRUE(content.hasText());
 }
 
+TEST(DocumentCommandsTest, DialogFiltersKeepEveryEntryInOrder) {
+  const QStringList entries = qtFileFilter(docs::kSaveFilter).split(QStringLiteral(";;"));
+  ASSERT_EQ(entries.size(), 6);
+  EXPECT_EQ(entries[0], QStringLiteral("Word文档(*.doc;*.docx) (*.doc *.docx)"));
+  EXPECT_EQ(entries[1], QStringLiteral("RichText文档(*.rtf) (*.rtf)"));
+  EXPECT_EQ(entries[5], QStringLiteral("ANSI文档(*.*) (*.*)"));
+  EXPECT_EQ(qtFileFilter(u"A|*.a;*.b|B(;*.x)|*.x|"), QStringLiteral("A (*.a *.b);;B(;*.x) (*.x)"));
+}
+
 // --- context menu ---------------------------------------------------------------------
 
 TEST(ContextMenuTest, EnablingFollowsSelectionClipboardAndText) {
