@@ -2,6 +2,10 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QRegularExpression>
+
+#include <QApplication>
 
 #include "ui/clickable_label.h"
 #include "ui/skin.h"
@@ -21,6 +25,54 @@ void paintEntry(ClickableLabel* label, const QColor& color) {
     label->setPalette(p);
   }
 }
+// An entry keeps its whole caption as its text (the interface-language
+// switch looks captions up by it) but draws it in two columns: the name on
+// the left, the key on the right in the interface's Latin font, so that the
+// keys line up whatever script and font the name is in.
+class ContextEntry : public ClickableLabel {
+ public:
+  using ClickableLabel::ClickableLabel;
+
+  QSize sizeHint() const override {
+    const auto [name, key] = split();
+    const QFontMetrics nameMetrics(font());
+    const QFontMetrics keyMetrics(keyFont());
+    const int keyWidth = key.isEmpty() ? 0 : 36 + keyMetrics.horizontalAdvance(key);
+    const int width = 12 + nameMetrics.horizontalAdvance(name) + keyWidth + 12;
+    return {width, std::max(nameMetrics.height(), keyMetrics.height()) + 4};
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const auto [name, key] = split();
+    const QColor color = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
+    painter.setPen(color);
+    painter.setFont(font());
+    const QRect area = rect().adjusted(12, 0, -12, 0);
+    painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft, name);
+    if (!key.isEmpty()) {
+      painter.setFont(keyFont());
+      painter.drawText(area, Qt::AlignVCenter | Qt::AlignRight, key);
+    }
+  }
+
+ private:
+  static QFont keyFont() {
+    QFont f = QApplication::font();
+    f.setPointSizeF(10);
+    return f;
+  }
+
+  std::pair<QString, QString> split() const {
+    static const QRegularExpression keyAtEnd(QStringLiteral("\\s+((?:Ctrl\\+\\S+)|Del)\\s*$"));
+    const QString caption = text();
+    const QRegularExpressionMatch m = keyAtEnd.match(caption);
+    if (!m.hasMatch()) return {caption.trimmed(), QString()};
+    return {caption.left(m.capturedStart()).trimmed(), m.captured(1)};
+  }
+};
+
 }  // namespace
 
 const std::array<QString, ContextMenu::kEntryCount>& ContextMenu::captions() {
@@ -51,7 +103,7 @@ ContextMenu::ContextMenu(QWidget* parent) : QFrame(parent) {
   bar_->hide();
 
   for (int i = 0; i < kEntryCount; ++i) {
-    auto* label = new ClickableLabel(captions()[static_cast<std::size_t>(i)], this);
+    auto* label = new ContextEntry(captions()[static_cast<std::size_t>(i)], this);
     label->setObjectName(QStringLiteral("ContextEntry%1").arg(i));
     label->setAttribute(Qt::WA_Hover);
     paintEntry(label, Qt::black);
@@ -73,7 +125,7 @@ void ContextMenu::layoutContent() {
   int height = 0;
   for (ClickableLabel* label : entries_) {
     const QSize hint = label->sizeHint();
-    width = std::max(width, hint.width() + 12);
+    width = std::max(width, hint.width());
     height = std::max(height, hint.height() + 6);
   }
   for (int i = 0; i < kEntryCount; ++i)

@@ -204,6 +204,19 @@ TEST(session, PicturesOfMenusAndPanels) {
     click(prompt->Label24);
   });
   EXPECT_EQ(prompt->ask(), docs::ProofChoice::Cancel);
+
+  // The same menus in the Tibetan interface.
+  form->setInterfaceLanguage(true);
+  settle();
+  form->interactions()->showContextMenu(QPoint(120, 170));
+  form->interactions()->contextMenu()->hoverEntry(ContextMenu::Paste);
+  saveSessionPicture(form.get(), QStringLiteral("bo-context-menu"));
+  const QRect menu = form->interactions()->contextMenu()->geometry();
+  EXPECT_TRUE(form->rect().contains(menu));
+  for (int i = 0; i < ContextMenu::kEntryCount; ++i) {
+    ClickableLabel* entry = form->interactions()->contextMenu()->entry(i);
+    EXPECT_GE(entry->width(), entry->sizeHint().width()) << "entry " << i << " is cut off";
+  }
 }
 
 }  // namespace
