@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 
+#include "documents/file_io.h"
+
 namespace yig::cli {
 namespace {
 
@@ -35,12 +37,21 @@ FileBytes readFile(const std::string& path) {
       result.error = describe("cannot read", path, EISDIR);
       return result;
     }
+    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > docs::maxInputBytes()) {
+      result.error = docs::tooLargeMessage(path, static_cast<std::uint64_t>(st.st_size));
+      return result;
+    }
     if (S_ISREG(st.st_mode) && st.st_size > 0) result.bytes.reserve(static_cast<std::size_t>(st.st_size));
   }
   char buffer[1 << 16];
   while (true) {
     const std::size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
     result.bytes.append(buffer, n);
+    if (result.bytes.size() > docs::maxInputBytes()) {  // a pipe or a file growing while read
+      result.error = docs::tooLargeMessage(path, result.bytes.size());
+      std::string().swap(result.bytes);
+      return result;
+    }
     if (n < sizeof buffer) break;
   }
   if (std::ferror(f.get())) {

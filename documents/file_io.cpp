@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -39,6 +40,20 @@ std::string temporarySibling(const fs::path& target) {
 
 }  // namespace
 
+std::uint64_t maxInputBytes() {
+  if (const char* given = std::getenv("YIGSGYUR_MAX_INPUT_BYTES")) {
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(given, &end, 10);
+    if (end != given && *end == '\0' && n > 0) return n;
+  }
+  return std::uint64_t{128} << 20;
+}
+
+std::string tooLargeMessage(const std::string& path, std::uint64_t size) {
+  const auto mb = [](std::uint64_t n) { return std::to_string((n + (1 << 20) - 1) >> 20) + " MB"; };
+  return "cannot read '" + path + "': the file is too large (" + mb(size) + "; the limit is " + mb(maxInputBytes()) + ")";
+}
+
 FileRead readWholeFile(const std::string& path) {
   FileRead result;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -50,6 +65,12 @@ FileRead readWholeFile(const std::string& path) {
   if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fd);
     result.error = "'" + path + "' is a folder, not a file";
+    return result;
+  }
+  const std::uint64_t limit = maxInputBytes();
+  if (info.st_size > 0 && static_cast<std::uint64_t>(info.st_size) > limit) {
+    ::close(fd);
+    result.error = tooLargeMessage(path, static_cast<std::uint64_t>(info.st_size));
     return result;
   }
   if (info.st_size > 0) result.bytes.reserve(static_cast<std::size_t>(info.st_size));
@@ -64,6 +85,11 @@ FileRead readWholeFile(const std::string& path) {
     }
     if (n == 0) break;
     result.bytes.append(buffer, static_cast<std::size_t>(n));
+    if (result.bytes.size() > limit) {  // a file that grows while it is read, or a pipe
+      result.error = tooLargeMessage(path, result.bytes.size());
+      std::string().swap(result.bytes);
+      break;
+    }
   }
   ::close(fd);
   return result;

@@ -1,10 +1,19 @@
 #pragma once
 // Whole-file reading and atomic writing for the document commands. Failures
 // come back as a one-line reason naming the file.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace yig::docs {
+
+/// The largest file read whole: 128 MiB, or the number of bytes the
+/// environment variable YIGSGYUR_MAX_INPUT_BYTES gives. Larger files are
+/// refused before they are read, so that a document never outgrows memory.
+std::uint64_t maxInputBytes();
+
+/// The message for a file over the limit.
+std::string tooLargeMessage(const std::string& path, std::uint64_t size);
 
 /// Bytes of a file, or why they could not be read.
 struct FileRead {
