@@ -2,18 +2,17 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <ostream>
-#include <sstream>
 
 #include "cli/batch.h"
 #include "cli/cli_host.h"
+#include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "documents/open_document.h"
+#include "documents/save_document.h"
 #include "engine/conversion_engine.h"
 #include "engine/message_map.h"
-#include "engine/unicode_text_rtf.h"
 
 namespace yig::cli {
 
@@ -24,8 +23,10 @@ constexpr std::string_view kUsage =
     "                        [--sambhota-family Dedris|Ededris]\n"
     "\n"
     "CODE is one of HIMA, BZD, TY, FZ, HG, HKA, SAM (any letter case).\n"
-    "IN is an RTF document or a UTF-8/UTF-16 text file (turned into RTF first).\n"
-    "OUT is written as RTF; when it ends in .txt and the target is HIMA, as UTF-8 text.\n"
+    "IN is any document Yigsgyur opens: RTF, text (UTF-16, UTF-8, GBK), a proof file,\n"
+    "or a Word (.doc, .docx), web (.htm, .html, .mht) or XML document (through LibreOffice).\n"
+    "OUT is written by its ending: .rtf, .doc, .docx, .htm/.html, .xml; .txt with the\n"
+    "target HIMA gives UTF-8 text.\n"
     "--tables DIR reads DIR/<CODE>.tbl in place of a built-in table.\n"
     "Exit status: 0 converted, 1 converted with characters marked red, 2 error.\n"
     "Many files or folders at once: yigsgyur convert --from CODE|auto --to CODE [-r] [-j N] IN... -o OUTDIR\n"
@@ -94,79 +95,6 @@ bool endsWith(std::string_view s, std::string_view tail) {
   return true;
 }
 
-bool looksLikeRtf(std::string_view bytes) {
-  std::size_t i = 0;
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
-  while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\r' || bytes[i] == '\n' || bytes[i] == '\t')) ++i;
-  return bytes.substr(i, 5) == "{\\rtf";
-}
-
-// Decodes a text file: UTF-16 with a byte-order mark, else UTF-8 (with or
-// without its mark). Line ends become CR LF.
-bool decodeText(std::string_view bytes, std::u16string& text) {
-  if (bytes.size() >= 2 && (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
-    bool little = bytes[0] == '\xFF';
-    if (bytes.size() % 2 != 0) return false;
-    text.reserve(bytes.size() / 2);
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      auto lo = static_cast<unsigned char>(bytes[little ? i : i + 1]);
-      auto hi = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
-      text += static_cast<char16_t>(lo | (hi << 8));
-    }
-  } else {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    bool ok = true;
-    text = fromUtf8(bytes, &ok);
-    if (!ok) return false;
-  }
-  std::u16string lines;
-  lines.reserve(text.size() + text.size() / 16);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char16_t c = text[i];
-    if (c == u'\r') {
-      lines += u"\r\n";
-      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    } else if (c == u'\n') {
-      lines += u"\r\n";
-    } else {
-      lines += c;
-    }
-  }
-  text.swap(lines);
-  return true;
-}
-
-// Writes `data` to `path` through a temporary file in the same folder and a rename.
-bool writeAtomically(const std::string& path, std::string_view data, std::string& error) {
-  namespace fs = std::filesystem;
-  fs::path target(path);
-  fs::path temp = target;
-  temp += ".tmp-" + std::to_string(::getpid());
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    if (!f) {
-      error = "cannot write '" + temp.string() + "'";
-      return false;
-    }
-    f.write(data.data(), static_cast<std::streamsize>(data.size()));
-    f.close();
-    if (!f) {
-      error = "cannot write '" + temp.string() + "'";
-      std::error_code ec;
-      fs::remove(temp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, target, ec);
-  if (ec) {
-    error = "cannot replace '" + path + "': " + ec.message();
-    fs::remove(temp, ec);
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
@@ -200,14 +128,6 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
     userTables = directoryTables(o.tables);
   }
 
-  std::ifstream in(o.in, std::ios::binary);
-  if (!in) {
-    err << "yigsgyur convert: cannot read '" << o.in << "'\n";
-    return 2;
-  }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  in.close();
-
   CliHost::Options hostOptions;
   hostOptions.tibetan = o.tibetan;
   hostOptions.sourceFontList = standardSourceFontList(o.from);
@@ -215,21 +135,16 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
   hostOptions.showProgress = ::isatty(2) != 0;
   CliHost host(out, err, hostOptions);
 
-  if (looksLikeRtf(bytes)) {
-    rt::ReadResult read = host.editor().setRtf(bytes);
-    if (!read.ok) {
-      err << "yigsgyur convert: '" << o.in << "' is not a readable RTF document: " << read.error << '\n';
+  // Every input the desktop program opens: RTF, text in any of its encodings,
+  // proof files, and Word, web and XML documents through LibreOffice.
+  {
+    docs::OpenedDocument opened = docs::openForConversion(o.in, "12", o.tibetan);
+    if (!opened.ok()) {
+      err << "yigsgyur convert: " << opened.outcome.error << '\n';
       return 2;
     }
-  } else {
-    std::u16string text;
-    if (!decodeText(bytes, text)) {
-      err << "yigsgyur convert: '" << o.in << "' is neither RTF nor UTF-8/UTF-16 text\n";
-      return 2;
-    }
-    InsertUnicodeText(host.editor(), text, false);
+    host.editor() = std::move(opened.document);
   }
-  std::string().swap(bytes);
   host.workArea().setRtf(host.editor().rtf());
 
   ConversionEngine engine(host, userTables ? *userTables : builtinTables());
@@ -237,16 +152,22 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
   engine.convertFile(src, dst);
   if (!engine.refusal().empty()) return 2;  // the engine has said why
 
-  std::string result;
-  if (plainOut) {
-    result = toUtf8(host.editor().plainText());
+  if (plainOut || endsWith(o.out, ".rtf")) {
+    // Written under exactly the name given.
+    std::string error =
+        writeFileAtomic(o.out, plainOut ? toUtf8(host.editor().plainText()) : host.editor().rtf());
+    if (!error.empty()) {
+      err << "yigsgyur convert: " << error << '\n';
+      return 2;
+    }
   } else {
-    result = host.editor().rtf();
-  }
-  std::string error;
-  if (!writeAtomically(o.out, result, error)) {
-    err << "yigsgyur convert: " << error << '\n';
-    return 2;
+    // RTF, Word, web page, XML or text in the other encodings, by the ending.
+    docs::SaveOutcome saved = docs::saveDocumentAs(host.editor(), o.out, docs::formatForPath(o.out));
+    if (!saved.ok()) {
+      err << "yigsgyur convert: " << saved.error << '\n';
+      return 2;
+    }
+    if (saved.writtenPath != o.out) out << "written to " << saved.writtenPath << '\n';
   }
   const ConversionStats& stats = engine.stats();
   if (stats.redMarks == 0) host.say(u"转换完成，正常！");  // the engine itself reports red marks

@@ -1,6 +1,7 @@
 #include "documents/open_document.h"
 
 #include <utility>
+#include <vector>
 
 #include "documents/document_host.h"
 #include "documents/file_io.h"
@@ -68,6 +69,36 @@ constexpr std::u16string_view kOfficeMissing =
 constexpr std::u16string_view kOfficeFailed = u"LibreOffice未能打开该文件，编辑区保持不变！";
 constexpr std::u16string_view kNoHtmlInArchive = u"该网页存档中没有网页内容，无法打开！";
 
+// LibreOffice writes the national-standard fonts (BZDBT, CHINATIBET, ...) with
+// \fcharset0. Their characters are code page 936 characters, and the
+// conversions read them as GBK byte escapes, so such runs get charset 134 back.
+bool isNationalStandardFontName(std::u16string_view name) {
+  for (const std::u16string_view prefix : {u"BZD", u"CHINATIBET", u"TIBET", u"A-Tibetan", u"JBHGZW"}) {
+    if (name.substr(0, prefix.size()) == prefix) return true;
+  }
+  return name == u"方正藏文新白体";
+}
+
+void markNationalFontsAsGbk(rt::Document& document) {
+  std::vector<std::pair<std::size_t, rt::Font>> changes;  // run start, new font
+  std::vector<std::size_t> ends;
+  for (const rt::Document::Run& run : document.runs()) {
+    if (run.format->font.charset != 134 && isNationalStandardFontName(run.format->font.name)) {
+      rt::Font font = run.format->font;
+      font.charset = 134;
+      changes.emplace_back(run.start, std::move(font));
+      ends.push_back(run.end);
+    }
+  }
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    document.select(changes[i].first, ends[i] - changes[i].first);
+    rt::FormatChange change;
+    change.font = changes[i].second;
+    document.applyFormat(change);
+  }
+  document.select(0, 0);
+}
+
 OpenOutcome openThroughOffice(DocumentHost& host, const std::string& path) {
   OfficeResult converted;
   if (upperEnding(path) == ".XML") {
@@ -93,6 +124,7 @@ OpenOutcome openThroughOffice(DocumentHost& host, const std::string& path) {
   rt::Document document;
   const rt::ReadResult read = document.setRtf(useAssociatedFontsForTibetan(converted.bytes));
   if (!read.ok) return fail(host, kOfficeFailed, "LibreOffice produced no readable RTF: " + read.error);
+  markNationalFontsAsGbk(document);
   return takeDocument(host, std::move(document), kWordProcessorStatus);
 }
 

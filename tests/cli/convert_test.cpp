@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -120,10 +121,34 @@ TEST_F(ConvertCli, NothingInTheSourceEncodingIsAnInputError) {
   EXPECT_FALSE(out_.str().empty());
 }
 
-TEST_F(ConvertCli, InputThatIsNeitherRtfNorUnicodeText) {
-  write("bad.txt", "\xFF\xFF\xC0\x80 not text");
+TEST_F(ConvertCli, InputThatIsNotADocument) {
+  write("bad.txt", std::string("\x01\x00\x02\x00\x00binary", 10));
   EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", path("bad.txt"), "-o", path("o.rtf")}), 2);
-  EXPECT_NE(err_.str().find("neither RTF nor UTF-8/UTF-16 text"), std::string::npos);
+  EXPECT_FALSE(err_.str().empty());
+  EXPECT_FALSE(fs::exists(path("o.rtf")));
+}
+
+TEST_F(ConvertCli, WritesTheFormatItsEndingNames) {
+  write("in.txt", "\xE0\xBD\x80\xE0\xBD\xA0\xE0\xBC\x8B\r\n");  // Tibetan text in UTF-8
+  ASSERT_EQ(run({"--from", "HIMA", "--to", "BZD", path("in.txt"), "-o", path("o.RTF")}), 0) << err_.str();
+  EXPECT_TRUE(fs::exists(path("o.RTF")));
+  // A text output of a legacy encoding would lose its fonts: refused.
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", path("in.txt"), "-o", path("o.txt")}), 2);
+}
+
+// LibreOffice writes BZDBT back with \fcharset0; the characters must still be
+// read as BZD characters on the way back (before, those from U+8000 up stayed
+// as Chinese characters).
+TEST_F(ConvertCli, WordDocumentRoundTripKeepsTheTibetanText) {
+  if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  const std::string tibetan = "\xE0\xBC\x84\xE0\xBC\x85\xE0\xBC\x8D \xE0\xBC\x8D\xE0\xBD\x98\xE0\xBD\x91"
+                              "\xE0\xBD\xBC\xE0\xBC\x8B\xE0\xBD\xA6\xE0\xBE\xA1\xE0\xBD\xBA\xE0\xBC\x8B"
+                              "\xE0\xBD\x81\xE0\xBC\x8B\xE0\xBD\x96\xE0\xBC\x8B\xE0\xBD\x96\xE0\xBD\x9E"
+                              "\xE0\xBD\xB4\xE0\xBD\x82\xE0\xBD\xA6\xE0\xBC\x8B\xE0\xBD\xA6\xE0\xBD\xBC\xE0\xBC\x8D";
+  write("in.txt", tibetan);
+  ASSERT_EQ(run({"--from", "HIMA", "--to", "BZD", path("in.txt"), "-o", path("mid.docx")}), 0) << err_.str();
+  ASSERT_EQ(run({"--from", "BZD", "--to", "HIMA", path("mid.docx"), "-o", path("back.txt")}), 0) << err_.str();
+  EXPECT_EQ(read("back.txt"), tibetan);
 }
 
 TEST_F(ConvertCli, UserTablesReplaceTheBuiltInOne) {
