@@ -31,7 +31,8 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 std::string temporarySibling(const fs::path& target) {
-  static std::mt19937_64 random{std::random_device{}()};
+  // One generator per thread: batch conversions save from several threads.
+  thread_local std::mt19937_64 random{std::random_device{}()};
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   return (folder / ("." + target.filename().string() + ".part-" + std::to_string(::getpid()) + "-" +
                     std::to_string(random() % 1000000)))
