@@ -72,7 +72,7 @@ std::size_t CharFormatHash::operator()(const CharFormat& f) const noexcept {
   std::size_t h = std::hash<std::u16string>{}(f.font.name);
   h = mix(h, static_cast<std::size_t>(f.font.charset));
   h = mix(h, std::hash<std::string>{}(f.font.family));
-  h = mix(h, static_cast<std::size_t>(f.font.pitch + 1));
+  h = mix(h, static_cast<std::size_t>(f.font.pitch) + 1);
   h = mix(h, static_cast<std::size_t>(f.sizeHalfPoints));
   h = mix(h, f.color ? (1u << 24 | f.color->r << 16 | f.color->g << 8 | f.color->b) : 0u);
   h = mix(h, (f.bold ? 1u : 0u) | (f.italic ? 2u : 0u) | (f.underline ? 4u : 0u) | (f.strike ? 8u : 0u));
