@@ -115,7 +115,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
   struct FontHash {
     std::size_t operator()(const Font* f) const noexcept {
       return std::hash<std::u16string>{}(f->name) ^ (static_cast<std::size_t>(f->charset) << 1) ^
-             std::hash<std::string>{}(f->family) ^ (static_cast<std::size_t>(f->pitch + 1) << 9);
+             std::hash<std::string>{}(f->family) ^ ((static_cast<std::size_t>(f->pitch) + 1) << 9);
     }
   };
   struct FontEqual {
