@@ -193,7 +193,7 @@ TEST(ConversionProperties, TextOutsideTheSourceFontsIsKeptAndOutputIsWellFormed)
 
 TEST(ConversionProperties, EverySourceUnitIsConvertedOrMarkedRed) {
   std::mt19937 rng(testSeed() + 1);
-  for (const std::u16string& code : {u"BZD", u"TY", u"FZ", u"HG", u"HKA"}) {
+  for (const std::u16string code : {u"BZD", u"TY", u"FZ", u"HG", u"HKA"}) {
     SCOPED_TRACE(std::string(code.begin(), code.end()));
     const std::string narrow(code.begin(), code.end());
     // Unicode Tibetan to the national encoding: known units and characters
@@ -248,7 +248,7 @@ TEST(ConversionProperties, EverySourceUnitIsConvertedOrMarkedRed) {
 
 TEST(ConversionProperties, UnicodeToEachEncodingAndBackIsTheIdentityOnKnownUnits) {
   std::mt19937 rng(testSeed() + 2);
-  for (const std::u16string& code : {u"BZD", u"TY", u"FZ", u"HG", u"HKA", u"SAM"}) {
+  for (const std::u16string code : {u"BZD", u"TY", u"FZ", u"HG", u"HKA", u"SAM"}) {
     SCOPED_TRACE(std::string(code.begin(), code.end()));
     // Units the table knows in both directions with the same pair.
     std::vector<std::u16string> units;
@@ -387,7 +387,9 @@ TEST(ConversionProperties, LibreOfficeOpensAConversionResult) {
         piece += ch;
         continue;
       }
-      if (!piece.empty()) EXPECT_NE(text.find(cli::toUtf8(piece)), std::string::npos) << cli::toUtf8(piece);
+      if (!piece.empty()) {
+        EXPECT_NE(text.find(cli::toUtf8(piece)), std::string::npos) << cli::toUtf8(piece);
+      }
       piece.clear();
     }
   }
