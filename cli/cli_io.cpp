@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <ostream>
 
 #include "documents/file_io.h"
 
@@ -239,6 +240,69 @@ std::string encodeUtf8(std::u16string_view text) {
     }
   }
   return out;
+}
+
+std::optional<int> parseInOutArgs(std::string_view command, const std::vector<std::string>& args,
+                                  std::initializer_list<Flag> flags, std::string_view outputHint,
+                                  void (*usage)(std::ostream&), std::ostream& out, std::ostream& err,
+                                  InOutArgs& parsed) {
+  bool haveOutput = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      usage(out);
+      return 0;
+    }
+    if (a == "-o" || a == "--output") {
+      if (i + 1 == args.size()) {
+        err << "yigsgyur " << command << ": " << a << " needs a file name\n";
+        return 2;
+      }
+      parsed.output = args[++i];
+      haveOutput = true;
+      continue;
+    }
+    bool known = false;
+    for (const Flag& flag : flags) {
+      if (a == flag.first) {
+        *flag.second = true;
+        known = true;
+      }
+    }
+    if (known) continue;
+    if (a.size() > 1 && a[0] == '-') {
+      err << "yigsgyur " << command << ": unknown option '" << a << "'\n";
+      usage(err);
+      return 2;
+    }
+    if (!parsed.input.empty()) {
+      err << "yigsgyur " << command << ": more than one input file ('" << parsed.input << "', '" << a << "')\n";
+      return 2;
+    }
+    parsed.input = a;
+  }
+  if (parsed.input.empty() || !haveOutput || parsed.output.empty()) {
+    err << "yigsgyur " << command << ": "
+        << (parsed.input.empty() ? std::string("no input file") : "no output file (" + std::string(outputHint) + ")")
+        << '\n';
+    usage(err);
+    return 2;
+  }
+  return std::nullopt;
+}
+
+std::optional<DecodedText> readTextInput(std::string_view command, const std::string& path, std::ostream& err) {
+  const FileBytes file = readFile(path);
+  if (!file.ok()) {
+    err << "yigsgyur " << command << ": " << file.error << '\n';
+    return std::nullopt;
+  }
+  DecodedText decoded = decodeText(file.bytes);
+  if (!decoded.ok()) {
+    err << "yigsgyur " << command << ": '" << path << "' is " << decoded.error << '\n';
+    return std::nullopt;
+  }
+  return decoded;
 }
 
 }  // namespace yig::cli

@@ -3,8 +3,13 @@
 // reading, atomic writing, and UTF-8 / UTF-16 decoding with byte-order-mark
 // detection. Every failure comes back as a one-line message naming the file.
 #include <cstddef>
+#include <initializer_list>
+#include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace yig::cli {
 
@@ -51,5 +56,22 @@ std::u16string decodeUtf8(std::string_view bytes, std::size_t* firstInvalid = nu
 std::u16string decodeUtf16(std::string_view bytes, bool bigEndian);
 /// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string encodeUtf8(std::u16string_view text);
+
+/// The words of a subcommand that takes one input file, "-o OUT" and on/off flags.
+struct InOutArgs {
+  std::string input, output;
+};
+using Flag = std::pair<std::string_view, bool*>;
+/// Parses `args`; on --help prints the usage to `out`; on a mistake prints one
+/// line (and the usage) to `err`. Returns the exit status to end with, or
+/// nothing when the command should go on. `outputHint` names the -o form in messages.
+std::optional<int> parseInOutArgs(std::string_view command, const std::vector<std::string>& args,
+                                  std::initializer_list<Flag> flags, std::string_view outputHint,
+                                  void (*usage)(std::ostream&), std::ostream& out, std::ostream& err,
+                                  InOutArgs& parsed);
+
+/// Reads and decodes a text input of `command`; on failure prints one line to
+/// `err` and returns nothing.
+std::optional<DecodedText> readTextInput(std::string_view command, const std::string& path, std::ostream& err);
 
 }  // namespace yig::cli

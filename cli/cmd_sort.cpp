@@ -3,6 +3,7 @@
 // the layout the editor gets: the sorted lines, three line breaks, then the
 // lines the collation table cannot rank (red in the editor). With --rtf the
 // output is the editor's RTF after the sort.
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -105,52 +106,17 @@ int writeOutput(const std::string& output, const std::string& bytes, std::ostrea
 }  // namespace
 
 int runSort(const Args& args, std::ostream& out, std::ostream& err) {
-  std::string input, output;
-  bool rtf = false, tibetan = false, haveOutput = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      sortUsage(out);
-      return 0;
-    }
-    if (a == "-o" || a == "--output") {
-      if (i + 1 == args.size()) {
-        err << "yigsgyur sort: " << a << " needs a file name\n";
-        return 2;
-      }
-      output = args[++i];
-      haveOutput = true;
-    } else if (a == "--rtf") {
-      rtf = true;
-    } else if (a == "--tibetan") {
-      tibetan = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      err << "yigsgyur sort: unknown option '" << a << "'\n";
-      sortUsage(err);
-      return 2;
-    } else if (input.empty()) {
-      input = a;
-    } else {
-      err << "yigsgyur sort: more than one input file ('" << input << "', '" << a << "')\n";
-      return 2;
-    }
+  bool rtf = false, tibetan = false;
+  InOutArgs parsed;
+  if (auto status = parseInOutArgs("sort", args, {{"--rtf", &rtf}, {"--tibetan", &tibetan}}, "-o OUT", sortUsage, out,
+                                   err, parsed)) {
+    return *status;
   }
-  if (input.empty() || !haveOutput || output.empty()) {
-    err << "yigsgyur sort: " << (input.empty() ? "no input file" : "no output file (-o OUT)") << '\n';
-    sortUsage(err);
-    return 2;
-  }
-
-  const FileBytes file = readFile(input);
-  if (!file.ok()) {
-    err << "yigsgyur sort: " << file.error << '\n';
-    return 2;
-  }
-  DecodedText decoded = decodeText(file.bytes);
-  if (!decoded.ok()) {
-    err << "yigsgyur sort: '" << input << "' is " << decoded.error << '\n';
-    return 2;
-  }
+  const std::string& input = parsed.input;
+  const std::string& output = parsed.output;
+  std::optional<DecodedText> read = readTextInput("sort", input, err);
+  if (!read) return 2;
+  DecodedText& decoded = *read;
   bool crlf = false;
   std::u16string text = toCrLf(decoded.text, crlf);
   decoded.text.clear();

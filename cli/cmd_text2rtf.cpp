@@ -2,6 +2,7 @@
 // Puts Unicode text into an empty document the way a paste does (every
 // character as a Unicode escape, fonts chosen by character range) and writes
 // the document's RTF.
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -47,51 +48,16 @@ std::u16string normaliseLineEnds(std::u16string_view text) {
 }  // namespace
 
 int runText2Rtf(const Args& args, std::ostream& out, std::ostream& err) {
-  std::string input, output;
   bool red = false;
-  bool haveOutput = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      text2rtfUsage(out);
-      return 0;
-    }
-    if (a == "-o" || a == "--output") {
-      if (i + 1 == args.size()) {
-        err << "yigsgyur text2rtf: " << a << " needs a file name\n";
-        return 2;
-      }
-      output = args[++i];
-      haveOutput = true;
-    } else if (a == "--red") {
-      red = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      err << "yigsgyur text2rtf: unknown option '" << a << "'\n";
-      text2rtfUsage(err);
-      return 2;
-    } else if (input.empty()) {
-      input = a;
-    } else {
-      err << "yigsgyur text2rtf: more than one input file ('" << input << "', '" << a << "')\n";
-      return 2;
-    }
+  InOutArgs parsed;
+  if (auto status = parseInOutArgs("text2rtf", args, {{"--red", &red}}, "-o OUT.rtf", text2rtfUsage, out, err, parsed)) {
+    return *status;
   }
-  if (input.empty() || !haveOutput || output.empty()) {
-    err << "yigsgyur text2rtf: " << (input.empty() ? "no input file" : "no output file (-o OUT.rtf)") << '\n';
-    text2rtfUsage(err);
-    return 2;
-  }
-
-  const FileBytes file = readFile(input);
-  if (!file.ok()) {
-    err << "yigsgyur text2rtf: " << file.error << '\n';
-    return 2;
-  }
-  DecodedText decoded = decodeText(file.bytes);
-  if (!decoded.ok()) {
-    err << "yigsgyur text2rtf: '" << input << "' is " << decoded.error << '\n';
-    return 2;
-  }
+  const std::string& input = parsed.input;
+  const std::string& output = parsed.output;
+  std::optional<DecodedText> read = readTextInput("text2rtf", input, err);
+  if (!read) return 2;
+  DecodedText& decoded = *read;
 
   std::u16string text = normaliseLineEnds(decoded.text);
   decoded.text.clear();
