@@ -2,6 +2,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "resources/embedded.h"
 
@@ -156,6 +159,26 @@ std::optional<MappingTable> LoadMappingTable(std::string_view code, TableDirecti
   std::u16string text = unscrambleTable(*stored);
   stored.reset();
   return buildMappingTable(text, direction);
+}
+
+std::shared_ptr<const MappingTable> SharedMappingTable(std::string_view code, TableDirection direction,
+                                                       const TableSource& source) {
+  if (&source != &builtinTables()) {
+    auto map = LoadMappingTable(code, direction, source);
+    if (!map) return nullptr;
+    return std::make_shared<const MappingTable>(std::move(*map));
+  }
+  using Key = std::pair<std::string, TableDirection>;
+  static std::mutex mutex;
+  static std::map<Key, std::shared_ptr<const MappingTable>> built;
+  std::lock_guard lock(mutex);
+  Key key{std::string(code), direction};
+  if (auto it = built.find(key); it != built.end()) return it->second;
+  auto map = LoadMappingTable(code, direction, source);
+  if (!map) return nullptr;  // not remembered: a missing table costs nothing to look for again
+  auto shared = std::make_shared<const MappingTable>(std::move(*map));
+  built.emplace(std::move(key), shared);
+  return shared;
 }
 
 }  // namespace yig

@@ -72,4 +72,12 @@ MappingTable buildMappingTable(std::u16string_view text, TableDirection directio
 std::optional<MappingTable> LoadMappingTable(std::string_view code, TableDirection direction,
                                              const TableSource& source = builtinTables());
 
+/// Like LoadMappingTable, but a map built from the tables built into the program
+/// is kept and shared by every later request for the same table and direction
+/// (those tables never change while the program runs). Maps from any other
+/// source are built afresh, so edits to a user's table folder are seen at once.
+/// Safe to call from several threads. Null when the table cannot be found.
+std::shared_ptr<const MappingTable> SharedMappingTable(std::string_view code, TableDirection direction,
+                                                       const TableSource& source = builtinTables());
+
 }  // namespace yig

@@ -117,7 +117,7 @@ void ConversionEngine::WJZH_HIMA_QT(std::string& zz, std::u16string dstcode) {
   }
   std::string_view fallbackFont = rtfpieces::firstFontTag(tags);
 
-  auto map = LoadMappingTable(narrowCode(dstcode), TableDirection::UnicodeToNational, tables_);
+  auto map = SharedMappingTable(narrowCode(dstcode), TableDirection::UnicodeToNational, tables_);
   if (!map) {
     EngineInternals::stopWithMessage(*this, u"找不到" + dstcode + u"转换表！");
     return;
@@ -286,7 +286,7 @@ void ConversionEngine::WJZH_QT_HIMA(std::string& zz, std::u16string srccode) {
     sourceTags.push_back(std::move(tag));
   });
 
-  auto map = LoadMappingTable(narrowCode(srccode), TableDirection::NationalToUnicode, tables_);
+  auto map = SharedMappingTable(narrowCode(srccode), TableDirection::NationalToUnicode, tables_);
   if (!map) {
     EngineInternals::stopWithMessage(*this, u"找不到" + srccode + u"转换表！");
     return;

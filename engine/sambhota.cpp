@@ -254,7 +254,7 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
   rtfpieces::insertFontEntry(header, sambhota::fontBlock(sambhota::familyFor(host_.sambhotaFamily()), numbers));
   const std::string red = rtfpieces::addRedColour(header);
 
-  std::optional<MappingTable> map = LoadMappingTable("SAM", TableDirection::UnicodeToSambhota, tables_);
+  std::shared_ptr<const MappingTable> map = SharedMappingTable("SAM", TableDirection::UnicodeToSambhota, tables_);
   if (!map) {
     EngineInternals::stopWithMessage(*this, kNoTable);
     return;
@@ -267,7 +267,7 @@ void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) {
     trie.add(key, static_cast<std::uint32_t>(outputs.size()));
     outputs.push_back(sambhotaOutput(value, numbers));
   });
-  map->clear();
+  map.reset();
 
   const std::string_view body = doc.body;
   std::string out;

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "engine_test_support.h"
 
@@ -84,6 +87,33 @@ TEST(MappingTable, UserFolderReplacesABuiltInTableAndFallsBack) {
   ASSERT_TRUE(builtin);
   EXPECT_GT(builtin->size(), 1000u);
   fs::remove_all(dir);
+}
+
+TEST(MappingTable, BuiltInMapsAreSharedAcrossThreadsWhileOtherSourcesAreRebuilt) {
+  // Built-in tables are built once and handed out to every caller, also from
+  // several threads at a time (batch conversions run in parallel).
+  std::vector<std::shared_ptr<const MappingTable>> got(4);
+  {
+    std::vector<std::thread> threads;
+    for (auto& slot : got)
+      threads.emplace_back([&slot] { slot = SharedMappingTable("HG", TableDirection::UnicodeToNational); });
+    for (auto& t : threads) t.join();
+  }
+  ASSERT_TRUE(got[0]);
+  for (const auto& map : got) EXPECT_EQ(map.get(), got[0].get());
+  EXPECT_EQ(got[0]->size(), LoadMappingTable("HG", TableDirection::UnicodeToNational)->size());
+  EXPECT_NE(SharedMappingTable("HG", TableDirection::NationalToUnicode).get(), got[0].get());
+  EXPECT_FALSE(SharedMappingTable("NONE", TableDirection::NationalToUnicode));
+
+  // A table from any other source reflects its current content.
+  test::MemoryTables tables;
+  tables.put("XY", u"A\tB\r\n");
+  auto first = SharedMappingTable("XY", TableDirection::NationalToUnicode, tables);
+  tables.put("XY", u"A\tC\r\n");
+  auto second = SharedMappingTable("XY", TableDirection::NationalToUnicode, tables);
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->lookup(u"A"), u"B");
+  EXPECT_EQ(second->lookup(u"A"), u"C");
 }
 
 }  // namespace
