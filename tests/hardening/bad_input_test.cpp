@@ -1,10 +1,14 @@
 // Named bad inputs: each gets a clear message or a best-effort result, in
 // bounded time and memory, and never a crash, a hang or a half-written file.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -242,6 +246,57 @@ TEST(BadFiles, UnwritableTargetLeavesNoFileBehind) {
     EXPECT_FALSE(docs::writeFileAtomically(target, "data").empty());
     EXPECT_FALSE(cli::writeFileAtomic(target, "data").empty());
   }
+}
+
+// Real read-only and full file systems: a child process in its own mount
+// namespace mounts a read-only tmpfs and a 64 KiB tmpfs over two folders and
+// saves into them. This works for root too, for whom permission bits do not
+// stop a write. Where namespaces are not allowed the test is skipped.
+TEST(BadFiles, ReadOnlyAndFullFileSystemsRefuseTheSaveCleanly) {
+  TempDir dir;
+  writeBytes(dir / "in.txt", "\xef\xbb\xbf\xe0\xbd\x80\xe0\xbd\x82\r\n");
+  fs::create_directory(dir / "read-only");
+  fs::create_directory(dir / "full");
+  const std::string big(256 << 10, 'x');
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("yig-ro", (dir / "read-only").c_str(), "tmpfs", MS_RDONLY, nullptr) != 0 ||
+        ::mount("yig-full", (dir / "full").c_str(), "tmpfs", 0, "size=64k") != 0) {
+      ::_exit(77);
+    }
+    int failures = 0;
+    const auto expect = [&failures](bool ok, const char* what) {
+      if (!ok) {
+        std::fprintf(stderr, "failed: %s\n", what);
+        ++failures;
+      }
+    };
+    // Read-only: nothing is written, and every route says which file failed.
+    const std::string ro = (dir / "read-only" / "out.rtf").string();
+    const CliRun r = runCli({"text2rtf", (dir / "in.txt").string(), "-o", ro});
+    expect(r.status != 0 && r.err.find("out.rtf") != std::string::npos, "text2rtf into a read-only folder");
+    expect(!docs::writeFileAtomically(ro, "data").empty(), "documents save into a read-only folder");
+    expect(!cli::writeFileAtomic(ro, "data").empty(), "command-line save into a read-only folder");
+    expect(!fs::exists(ro), "no file in the read-only folder");
+    // Full: the old file stays whole and no temporary file is left.
+    const fs::path full = dir / "full" / "out.rtf";
+    writeBytes(full, "old content");
+    expect(!docs::writeFileAtomically(full.string(), big).empty(), "documents save onto a full disk");
+    expect(!cli::writeFileAtomic(full.string(), big).empty(), "command-line save onto a full disk");
+    expect(readBytes(full) == "old content", "old file kept whole");
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir / "full")) ++files;
+    expect(files == 1, "no temporary file left on the full disk");
+    ::_exit(failures == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child process died";
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "mount namespaces are not available here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "see the failures printed above";
 }
 
 // A full disk, simulated with a file-size limit: the write fails, the message
