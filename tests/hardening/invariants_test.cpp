@@ -71,7 +71,7 @@ struct SourceSide {
   std::vector<std::u16string> units;
 };
 
-SourceSide sourceSide(const std::u16string& code) {
+SourceSide buildSourceSide(const std::u16string& code) {
   if (code == u"HIMA") {
     SourceSide s{fontFormat(u"Microsoft Himalaya", 0), keysOf("BZD", TableDirection::UnicodeToNational)};
     std::erase_if(s.units, [](const std::u16string& k) { return combining(k[0]); });
@@ -92,6 +92,14 @@ SourceSide sourceSide(const std::u16string& code) {
     if (k.size() == 1) s.units.push_back(k);
   }
   return s;
+}
+
+// Built once per code: the tables are large and the tests ask often.
+const SourceSide& sourceSide(const std::u16string& code) {
+  static std::map<std::u16string, SourceSide> built;
+  auto it = built.find(code);
+  if (it == built.end()) it = built.emplace(code, buildSourceSide(code)).first;
+  return it->second;
 }
 
 struct Host final : EngineHost {
@@ -172,7 +180,7 @@ Converted convert(const rt::Document& input, std::u16string from, std::u16string
 TEST(ConversionProperties, TextOutsideTheSourceFontsIsKeptAndOutputIsWellFormed) {
   std::mt19937 rng(testSeed());
   for (const std::u16string& from : kCodes) {
-    const SourceSide source = sourceSide(from);
+    const SourceSide& source = sourceSide(from);
     ASSERT_FALSE(source.units.empty());
     for (const std::u16string& to : kCodes) {
       if (from == to) continue;
@@ -193,6 +201,7 @@ TEST(ConversionProperties, TextOutsideTheSourceFontsIsKeptAndOutputIsWellFormed)
 
 TEST(ConversionProperties, EverySourceUnitIsConvertedOrMarkedRed) {
   std::mt19937 rng(testSeed() + 1);
+  const rt::CharFormat himaFormat = sourceSide(u"HIMA").format;
   for (const std::u16string code : {u"BZD", u"TY", u"FZ", u"HG", u"HKA"}) {
     SCOPED_TRACE(std::string(code.begin(), code.end()));
     const std::string narrow(code.begin(), code.end());
@@ -211,13 +220,13 @@ TEST(ConversionProperties, EverySourceUnitIsConvertedOrMarkedRed) {
     std::size_t knownCount = 0, unknownCount = 0;
     for (int i = 0; i < 200; ++i) {
       if (rng() % 4 == 0) {
-        doc.append(std::u16string(1, unknown[rng() % unknown.size()]), sourceSide(u"HIMA").format);
+        doc.append(std::u16string(1, unknown[rng() % unknown.size()]), himaFormat);
         ++unknownCount;
       } else {
-        doc.append(known[rng() % known.size()], sourceSide(u"HIMA").format);
+        doc.append(known[rng() % known.size()], himaFormat);
         ++knownCount;
       }
-      doc.append(u" ", sourceSide(u"HIMA").format);
+      doc.append(u" ", himaFormat);
     }
     Converted c = convert(doc, u"HIMA", code);
     EXPECT_EQ(c.stats.unitsConverted, knownCount);
@@ -225,7 +234,7 @@ TEST(ConversionProperties, EverySourceUnitIsConvertedOrMarkedRed) {
 
     // And back: characters of the national font the table lacks (private-use
     // characters outside code page 936) are left red.
-    const SourceSide national = sourceSide(code);
+    const SourceSide& national = sourceSide(code);
     rt::Document back;
     knownCount = unknownCount = 0;
     const MappingTable toUnicode = buildMappingTable(tableText(narrow), TableDirection::NationalToUnicode);
