@@ -363,8 +363,12 @@ MimePart parsePart(std::string_view text) {
       return part;
     }
     if ((line[0] == ' ' || line[0] == '\t') && !part.headers.empty()) {
-      part.headers.back().second += " ";
-      part.headers.back().second += line.substr(line.find_first_not_of(" \t"));
+      // A folded line that is all blanks adds nothing.
+      const std::size_t text = line.find_first_not_of(" \t");
+      if (text != std::string_view::npos) {
+        part.headers.back().second += " ";
+        part.headers.back().second += line.substr(text);
+      }
     } else if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
       std::string value(line.substr(colon + 1));
       value.erase(0, value.find_first_not_of(" \t"));

@@ -644,7 +644,8 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param, const 
       }
       break;
     case Kw::FontPitch:
-      if (state_.dest == Dest::FontTable && entryOpen_ && hasParam) entryFont_.pitch = param;
+      // Pitches are 0, 1 or 2; a negative one means nothing and reads as "not given".
+      if (state_.dest == Dest::FontTable && entryOpen_ && hasParam) entryFont_.pitch = param < 0 ? -1 : param;
       break;
     case Kw::FontCodePage:
       if (state_.dest == Dest::FontTable && entryOpen_ && hasParam) entryCodePage_ = supportedCodePage(param);

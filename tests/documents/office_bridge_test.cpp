@@ -86,6 +86,12 @@ TEST(WebArchive, SinglePartBase64AndBrokenArchives) {
   EXPECT_FALSE(extractHtmlFromMht("Content-Type: multipart/related\r\n\r\nno boundary"));
   EXPECT_FALSE(extractHtmlFromMht("Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: image/png\r\n\r\nxx\r\n--b--"));
   EXPECT_FALSE(extractHtmlFromMht("just some text"));
+  // A folded header line of blanks only (it once threw out of the reader).
+  const auto folded = extractHtmlFromMht("Content-Type: text/html;\r\n \t\r\n charset=utf-8\r\n\r\n<b>y</b>");
+  ASSERT_TRUE(folded);
+  EXPECT_NE(folded->find("charset=utf-8"), std::string::npos) << *folded;  // the fold was joined
+  EXPECT_TRUE(folded->ends_with("<b>y</b>")) << *folded;
+  EXPECT_NO_THROW((void)extractHtmlFromMht(":\n \n"));
 }
 
 // Round trips through LibreOffice: our RTF saved as each word-processor format

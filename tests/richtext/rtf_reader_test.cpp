@@ -187,6 +187,12 @@ TEST(RtfReader, FontTableForms) {
   EXPECT_EQ(d.formatAt(2).font.name, u"Big Number");
   EXPECT_EQ(d.formatAt(2).font.pitch, 2);
   EXPECT_EQ(d.formatAt(3).font.name, u"Helvetica");  // \plain returns to \deff
+
+  // A negative pitch means nothing: read as not given, so the document writes
+  // and reads back the same.
+  Document negative = read("{\\rtf1{\\fonttbl{\\f0\\fprq-6 Tahoma;}}x}");
+  EXPECT_EQ(negative.formatAt(0).font.pitch, -1);
+  EXPECT_EQ(read(negative.rtf()).formatAt(0).font.pitch, -1);
 }
 
 TEST(RtfReader, DefaultFontAndMissingFonts) {
