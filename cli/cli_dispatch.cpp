@@ -1,3 +1,5 @@
+#include <exception>
+#include <new>
 #include <ostream>
 #include <string_view>
 
@@ -40,7 +42,17 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
     return 0;
   }
   for (const auto& c : kCommands) {
-    if (args[0] == c.name) return c.run(Args(args.begin() + 1, args.end()), out, err);
+    if (args[0] != c.name) continue;
+    // Outputs are written whole or not at all, so a command that fails half-way
+    // leaves nothing behind; it only has to say so instead of aborting.
+    try {
+      return c.run(Args(args.begin() + 1, args.end()), out, err);
+    } catch (const std::bad_alloc&) {
+      err << "yigsgyur " << c.name << ": out of memory; nothing was written\n";
+    } catch (const std::exception& e) {
+      err << "yigsgyur " << c.name << ": internal error (" << e.what() << "); nothing was written\n";
+    }
+    return 2;
   }
   err << "yigsgyur: unknown command '" << args[0] << "'\n";
   usage(err);

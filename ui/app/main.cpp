@@ -2,16 +2,50 @@
 // window appears when the about window is closed.
 #include <QApplication>
 
+#include <cstdio>
+#include <exception>
+#include <new>
+
 #include "ui/about_window.h"
 #include "ui/fonts.h"
 #include "ui/main_form.h"
 
+namespace {
+
+// An exception escaping a command must not end the program: the user's unsaved
+// document would go with it. The command is abandoned and the user told so.
+class GuardedApplication final : public QApplication {
+ public:
+  using QApplication::QApplication;
+  yig::ui::MainForm* form = nullptr;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+      report(QStringLiteral("内存不足，操作未完成！"), "out of memory");
+    } catch (const std::exception& e) {
+      report(QStringLiteral("程序内部错误，操作未完成！"), e.what());
+    }
+    return false;
+  }
+
+ private:
+  void report(const QString& message, const char* detail) {
+    std::fprintf(stderr, "yigsgyur-gui: %s\n", detail);
+    if (form) form->ShowMessage(message);
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
-  QApplication app(argc, argv);
+  GuardedApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Yigsgyur"));
   yig::ui::installFontSubstitutions();
   yig::ui::MainForm form;
+  app.form = &form;
   form.ShowAbout();
   return QApplication::exec();
 }
