@@ -9,6 +9,7 @@
 #include "ui/about_window.h"
 #include "ui/fonts.h"
 #include "ui/main_form.h"
+#include "ui/rich_text_box.h"
 
 namespace {
 
@@ -33,7 +34,11 @@ class GuardedApplication final : public QApplication {
  private:
   void report(const QString& message, const char* detail) {
     std::fprintf(stderr, "yigsgyur-gui: %s\n", detail);
-    if (form) form->ShowMessage(message);
+    if (!form) return;
+    // A command interrupted half-way leaves the editor locked with the busy cursor.
+    form->RichTextBox1->setReadOnly(false);
+    form->RichTextBox1->viewport()->unsetCursor();
+    form->ShowMessage(message);
   }
 };
 
