@@ -242,6 +242,23 @@ std::string encodeUtf8(std::u16string_view text) {
   return out;
 }
 
+std::u16string toCrLf(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r') {
+      out += u"\r\n";
+      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else if (c == u'\n') {
+      out += u"\r\n";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
 std::optional<int> parseInOutArgs(std::string_view command, const std::vector<std::string>& args,
                                   std::initializer_list<Flag> flags, std::string_view outputHint,
                                   void (*usage)(std::ostream&), std::ostream& out, std::ostream& err,

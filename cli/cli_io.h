@@ -57,6 +57,10 @@ std::u16string decodeUtf16(std::string_view bytes, bool bigEndian);
 /// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string encodeUtf8(std::u16string_view text);
 
+/// Every line end of `text` (CR LF, LF or CR alone) as CR LF, the form the
+/// line-based steps split at.
+std::u16string toCrLf(std::u16string_view text);
+
 /// The words of a subcommand that takes one input file, "-o OUT" and on/off flags.
 struct InOutArgs {
   std::string input, output;

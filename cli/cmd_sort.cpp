@@ -34,26 +34,6 @@ void sortUsage(std::ostream& os) {
         "  --tibetan   messages in Tibetan\n";
 }
 
-// Every line end (CR LF, LF, CR) becomes CR LF; `crlf` tells whether the text
-// had any CR, so the output can be written back with the same kind of ends.
-std::u16string toCrLf(std::u16string_view text, bool& crlf) {
-  crlf = text.find(u'\r') != std::u16string_view::npos;
-  std::u16string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c == u'\r') {
-      out += u"\r\n";
-      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    } else if (c == u'\n') {
-      out += u"\r\n";
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
-
 std::u16string toLf(std::u16string_view text) {
   std::u16string out;
   out.reserve(text.size());
@@ -117,8 +97,10 @@ int runSort(const Args& args, std::ostream& out, std::ostream& err) {
   std::optional<DecodedText> read = readTextInput("sort", input, err);
   if (!read) return 2;
   DecodedText& decoded = *read;
-  bool crlf = false;
-  std::u16string text = toCrLf(decoded.text, crlf);
+  // Lines are sorted with CR LF ends; a text that had no CR is written back
+  // with LF alone.
+  const bool crlf = decoded.text.find(u'\r') != std::u16string::npos;
+  std::u16string text = toCrLf(decoded.text);
   decoded.text.clear();
 
   // When the program's messages go to standard output with the sorted text,

@@ -26,25 +26,6 @@ void text2rtfUsage(std::ostream& os) {
         "  --red        colour every character red\n";
 }
 
-// Lines of a text file may end in LF or CR alone; the text-to-RTF step
-// splits at CR LF only, so every line end is made CR LF first.
-std::u16string normaliseLineEnds(std::u16string_view text) {
-  std::u16string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c == u'\r') {
-      out += u"\r\n";
-      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    } else if (c == u'\n') {
-      out += u"\r\n";
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 int runText2Rtf(const Args& args, std::ostream& out, std::ostream& err) {
@@ -59,7 +40,8 @@ int runText2Rtf(const Args& args, std::ostream& out, std::ostream& err) {
   if (!read) return 2;
   DecodedText& decoded = *read;
 
-  std::u16string text = normaliseLineEnds(decoded.text);
+  // The text-to-RTF step splits at CR LF only.
+  std::u16string text = toCrLf(decoded.text);
   decoded.text.clear();
   rt::Document document;
   InsertUnicodeText(document, text, red);

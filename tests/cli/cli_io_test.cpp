@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -66,6 +67,18 @@ TEST(CliIo, EncodeUtf8) {
   EXPECT_EQ(encodeUtf8(std::u16string(1, 0xD800) + u"x"), "\xEF\xBF\xBDx");  // lone high surrogate
   EXPECT_EQ(encodeUtf8(std::u16string(1, 0xDC00)), "\xEF\xBF\xBD");         // lone low surrogate
   EXPECT_EQ(encodeUtf8(u""), "");
+}
+
+TEST(CliIo, ToCrLfMakesEveryLineEndCrLf) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"", u""},
+      {u"a\r\nb", u"a\r\nb"},           // already CR LF: unchanged, not doubled
+      {u"a\nb\n", u"a\r\nb\r\n"},      // LF alone
+      {u"a\rb\r", u"a\r\nb\r\n"},      // CR alone, also at the end
+      {u"\n\r\r\n\r", u"\r\n\r\n\r\n\r\n"},  // LF CR is two ends; CR CR LF is two
+      {u"\u0F40\n\u0F42", u"\u0F40\r\n\u0F42"},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(toCrLf(in), want) << encodeUtf8(in);
 }
 
 TEST(CliIo, DecodeTextByByteOrderMark) {
