@@ -454,6 +454,28 @@ std::optional<std::string> extractHtmlFromMht(std::string_view mht) {
 
 // --- associated fonts ----------------------------------------------------------
 
+namespace {
+
+// A control word at `rtf[at]` == '\\' followed by a letter: its letters, its
+// parameter as written (an optional '-' and the digits, possibly empty or a
+// lone '-'), and where the two end. A following blank is not included.
+struct ControlWord {
+  std::string_view word;
+  std::string_view parameter;
+  std::size_t end = 0;
+};
+
+ControlWord lexControlWord(std::string_view rtf, std::size_t at) {
+  std::size_t end = at + 1;
+  while (end < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[end]))) ++end;
+  std::size_t digits = end;
+  if (digits < rtf.size() && rtf[digits] == '-') ++digits;
+  while (digits < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[digits]))) ++digits;
+  return {rtf.substr(at + 1, end - at - 1), rtf.substr(end, digits - end), digits};
+}
+
+}  // namespace
+
 std::string addAssociatedFonts(std::string_view rtf) {
   std::size_t body = rtf.find("\\viewkind");
   if (body == std::string_view::npos) {
@@ -490,15 +512,11 @@ std::string addAssociatedFonts(std::string_view rtf) {
       i += 2;
       continue;
     }
-    std::size_t end = i + 1;
-    while (end < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[end]))) ++end;
-    const std::string_view word = rtf.substr(i + 1, end - i - 1);
-    std::size_t digits = end;
-    if (digits < rtf.size() && rtf[digits] == '-') ++digits;
-    while (digits < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[digits]))) ++digits;
-    const std::string_view number = rtf.substr(end, digits - end);
-    out.append(rtf.substr(i, digits - i));
-    i = digits;
+    const ControlWord cw = lexControlWord(rtf, i);
+    const std::string_view word = cw.word;
+    const std::string_view number = cw.parameter;
+    out.append(rtf.substr(i, cw.end - i));
+    i = cw.end;
     if ((word == "f" || word == "fs") && !number.empty()) {
       out += word == "f" ? "\\rtlch\\af" : "\\rtlch\\afs";
       out.append(number);
@@ -600,15 +618,11 @@ std::string useAssociatedFontsForTibetan(std::string_view rtf) {
       i += length;
       continue;
     }
-    std::size_t end = i + 1;
-    while (end < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[end]))) ++end;
-    const std::string_view word = rtf.substr(i + 1, end - i - 1);
-    std::size_t digits = end;
-    if (digits < rtf.size() && rtf[digits] == '-') ++digits;
-    while (digits < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[digits]))) ++digits;
-    const bool hasNumber = digits > end && !(digits == end + 1 && rtf[end] == '-');
-    const long number = hasNumber ? std::strtol(std::string(rtf.substr(end, digits - end)).c_str(), nullptr, 10) : 0;
-    std::size_t tokenEnd = digits;
+    const ControlWord cw = lexControlWord(rtf, i);
+    const std::string_view word = cw.word;
+    const bool hasNumber = cw.parameter.size() > (cw.parameter.starts_with('-') ? 1u : 0u);
+    const long number = hasNumber ? std::strtol(std::string(cw.parameter).c_str(), nullptr, 10) : 0;
+    std::size_t tokenEnd = cw.end;
     if (tokenEnd < rtf.size() && rtf[tokenEnd] == ' ') ++tokenEnd;  // the delimiter belongs to the word
 
     if (wasGroupStart && isIgnoredDestination(word)) state.ignore = true;
