@@ -21,6 +21,7 @@
 #include "cli/cli_progress.h"
 #include "documents/encoding_guess.h"
 #include "documents/open_document.h"
+#include "documents/text_decoding.h"
 #include "engine/conversion_engine.h"
 #include "engine/message_map.h"
 
@@ -166,7 +167,7 @@ std::vector<RedSample> redSamples(const rt::Document& doc) {
       for (char16_t& k : context) {
         if (k == u'\r' || k == u'\n' || k == u'\v' || k == u'\t') k = u' ';
       }
-      samples.push_back({c, encodeUtf8(context)});
+      samples.push_back({c, toUtf8(context)});
     }
     if (samples.size() >= kRedSamples) break;
   }
@@ -413,7 +414,7 @@ class FileConverter {
     if (source == job_.to) {
       // Guessed to be in the target encoding already: copied as it reads.
       r.status = BatchFileResult::Status::Unchanged;
-      write(item, r, textOutput ? encodeUtf8(document.plainText()) : document.rtf());
+      write(item, r, textOutput ? toUtf8(document.plainText()) : document.rtf());
       return;
     }
 
@@ -446,7 +447,7 @@ class FileConverter {
     r.redMarks = engine.stats().redMarks;
     if (r.redMarks > 0) r.redSamples = redSamples(host.editor());
     r.status = r.redMarks > 0 ? BatchFileResult::Status::Red : BatchFileResult::Status::Clean;
-    write(item, r, textOutput ? encodeUtf8(host.editor().plainText()) : host.editor().rtf());
+    write(item, r, textOutput ? toUtf8(host.editor().plainText()) : host.editor().rtf());
   }
 
   static void write(const PlanItem& item, BatchFileResult& r, const std::string& bytes) {
@@ -490,8 +491,7 @@ std::string progressLine(const BatchFileResult& r) {
 }
 
 void jsonString(std::string& out, std::string_view s) {
-  std::size_t bad = 0;
-  const std::string clean = encodeUtf8(decodeUtf8(s, &bad));  // invalid bytes become U+FFFD
+  const std::string clean = toUtf8(docs::decodeUtf8Lenient(s));  // invalid bytes become U+FFFD
   out += '"';
   for (const char c : clean) {
     switch (c) {

@@ -12,9 +12,10 @@ namespace yig::cli {
 std::string toUtf8(std::u16string_view text) { return docs::encodeUtf8(text); }
 
 std::u16string fromUtf8(std::string_view text, bool* ok) {
-  std::optional<std::u16string> strict = docs::decodeUtf8Strict(text);
-  if (ok) *ok = strict.has_value();
-  return strict ? std::move(*strict) : docs::decodeUtf8Lenient(text);
+  std::size_t bad = 0;
+  std::u16string decoded = docs::decodeUtf8Lenient(text, &bad);
+  if (ok) *ok = bad == std::string_view::npos;
+  return decoded;
 }
 
 std::u16string standardSourceFontList(std::u16string_view code) {

@@ -11,6 +11,7 @@
 #include <ostream>
 
 #include "documents/file_io.h"
+#include "documents/text_decoding.h"
 
 namespace yig::cli {
 namespace {
@@ -115,81 +116,13 @@ std::string writeFileAtomic(const std::string& path, std::string_view bytes) {
   return {};
 }
 
-std::u16string decodeUtf8(std::string_view bytes, std::size_t* firstInvalid) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  std::size_t bad = std::string_view::npos;
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-  const std::size_t n = bytes.size();
-  std::size_t i = 0;
-  auto invalid = [&](std::size_t at) {
-    if (bad == std::string_view::npos) bad = at;
-    out.push_back(u'\uFFFD');
-  };
-  auto cont = [&](std::size_t k) { return k < n && (s[k] & 0xC0) == 0x80; };
-  while (i < n) {
-    const unsigned char b = s[i];
-    if (b < 0x80) {
-      out.push_back(b);
-      ++i;
-      continue;
-    }
-    char32_t cp = 0;
-    std::size_t len = 0;
-    char32_t min = 0;
-    if (b >= 0xC2 && b <= 0xDF) {
-      len = 2, cp = b & 0x1F, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3, cp = b & 0x0F, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4, cp = b & 0x07, min = 0x10000;
-    } else {
-      invalid(i++);
-      continue;
-    }
-    std::size_t k = 1;
-    for (; k < len && cont(i + k); ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
-    if (k < len) {  // truncated sequence: one replacement for what was there
-      invalid(i);
-      i += k;
-      continue;
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      invalid(i);
-      i += len;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += len;
-  }
-  if (firstInvalid) *firstInvalid = bad;
-  return out;
-}
-
-std::u16string decodeUtf16(std::string_view bytes, bool bigEndian) {
-  std::u16string out;
-  out.reserve(bytes.size() / 2);
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    out.push_back(bigEndian ? static_cast<char16_t>(s[i] << 8 | s[i + 1])
-                            : static_cast<char16_t>(s[i + 1] << 8 | s[i]));
-  }
-  return out;
-}
-
 DecodedText decodeText(std::string_view bytes) {
   DecodedText result;
   auto starts = [&](std::string_view bom) { return bytes.substr(0, bom.size()) == bom; };
   if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
     const bool big = bytes[0] == '\xFE';
     result.encoding = big ? TextEncoding::Utf16BE : TextEncoding::Utf16LE;
-    result.text = decodeUtf16(bytes.substr(2), big);
+    result.text = docs::decodeUtf16(bytes.substr(2), big);
     if (bytes.size() % 2 != 0) {
       result.error = "UTF-16 text ends in half a character (offset " + std::to_string(bytes.size() - 1) + ")";
     }
@@ -201,62 +134,12 @@ DecodedText decodeText(std::string_view bytes) {
     offset = 3;
   }
   std::size_t bad = 0;
-  result.text = decodeUtf8(bytes.substr(offset), &bad);
+  result.text = docs::decodeUtf8Lenient(bytes.substr(offset), &bad);
   if (bad != std::string_view::npos) {
     result.error = "not UTF-8 text: invalid byte at offset " + std::to_string(bad + offset) +
                    " (save it as UTF-8, or as UTF-16 with a byte-order mark)";
   }
   return result;
-}
-
-std::string encodeUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size() * 3);
-  const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    char32_t cp = text[i];
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-      continue;
-    }
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
-}
-
-std::u16string toCrLf(std::u16string_view text) {
-  std::u16string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c == u'\r') {
-      out += u"\r\n";
-      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    } else if (c == u'\n') {
-      out += u"\r\n";
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
 }
 
 std::optional<int> parseInOutArgs(std::string_view command, const std::vector<std::string>& args,

@@ -48,19 +48,6 @@ struct DecodedText {
 /// odd byte in UTF-16 is an error naming the byte offset.
 DecodedText decodeText(std::string_view bytes);
 
-/// Strict UTF-8 to UTF-16: overlong forms, surrogates and codes past U+10FFFF
-/// are invalid. Each invalid sequence becomes U+FFFD; `firstInvalid`, when
-/// given, receives the offset of the first (or npos when there is none).
-std::u16string decodeUtf8(std::string_view bytes, std::size_t* firstInvalid = nullptr);
-/// UTF-16 without a byte-order mark; an odd last byte is dropped.
-std::u16string decodeUtf16(std::string_view bytes, bool bigEndian);
-/// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string encodeUtf8(std::u16string_view text);
-
-/// Every line end of `text` (CR LF, LF or CR alone) as CR LF, the form the
-/// line-based steps split at.
-std::u16string toCrLf(std::u16string_view text);
-
 /// The words of a subcommand that takes one input file, "-o OUT" and on/off flags.
 struct InOutArgs {
   std::string input, output;

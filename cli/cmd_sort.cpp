@@ -11,6 +11,7 @@
 #include "cli/cli_host.h"
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "documents/text_decoding.h"
 #include "engine/message_map.h"
 #include "engine/unicode_text_rtf.h"
 #include "richtext/document.h"
@@ -47,9 +48,9 @@ std::u16string toLf(std::u16string_view text) {
 std::string encode(std::u16string_view text, TextEncoding encoding) {
   switch (encoding) {
     case TextEncoding::Utf8:
-      return encodeUtf8(text);
+      return toUtf8(text);
     case TextEncoding::Utf8Bom:
-      return "\xEF\xBB\xBF" + encodeUtf8(text);
+      return "\xEF\xBB\xBF" + toUtf8(text);
     case TextEncoding::Utf16LE:
     case TextEncoding::Utf16BE: {
       const bool be = encoding == TextEncoding::Utf16BE;
@@ -63,7 +64,7 @@ std::string encode(std::u16string_view text, TextEncoding encoding) {
       return out;
     }
   }
-  return encodeUtf8(text);
+  return toUtf8(text);
 }
 
 int writeOutput(const std::string& output, const std::string& bytes, std::ostream& out, std::ostream& err) {
@@ -100,7 +101,7 @@ int runSort(const Args& args, std::ostream& out, std::ostream& err) {
   // Lines are sorted with CR LF ends; a text that had no CR is written back
   // with LF alone.
   const bool crlf = decoded.text.find(u'\r') != std::u16string::npos;
-  std::u16string text = toCrLf(decoded.text);
+  std::u16string text = docs::normaliseLineEnds(decoded.text);
   decoded.text.clear();
 
   // When the program's messages go to standard output with the sorted text,

@@ -8,6 +8,7 @@
 
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "documents/text_decoding.h"
 #include "engine/unicode_text_rtf.h"
 #include "richtext/document.h"
 
@@ -41,7 +42,7 @@ int runText2Rtf(const Args& args, std::ostream& out, std::ostream& err) {
   DecodedText& decoded = *read;
 
   // The text-to-RTF step splits at CR LF only.
-  std::u16string text = toCrLf(decoded.text);
+  std::u16string text = docs::normaliseLineEnds(decoded.text);
   decoded.text.clear();
   rt::Document document;
   InsertUnicodeText(document, text, red);

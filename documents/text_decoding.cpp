@@ -26,34 +26,48 @@ namespace {
 
 bool startsWith(std::string_view bytes, std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; }
 
-// Decodes one UTF-8 sequence at `i`; returns its length, 0 when invalid.
-std::size_t utf8Sequence(std::string_view bytes, std::size_t i, char32_t& code) {
+// One step of UTF-8 decoding: a valid sequence and its length, or the length
+// of an invalid sequence's maximal subpart -- the bytes one U+FFFD stands for
+// (at least one), as Unicode recommends: "\xE0\xBD" cut short is one
+// replacement, an overlong "\xE0\x80\x80" three.
+struct Utf8Step {
+  std::size_t length;
+  bool valid;
+};
+
+Utf8Step utf8Step(std::string_view bytes, std::size_t i, char32_t& code) {
   const auto b = static_cast<unsigned char>(bytes[i]);
-  std::size_t len;
   if (b < 0x80) {
     code = b;
-    return 1;
-  } else if (b >= 0xC2 && b <= 0xDF) {
+    return {1, true};
+  }
+  std::size_t len;
+  unsigned char lo = 0x80, hi = 0xBF;  // the allowed range of the next byte
+  if (b >= 0xC2 && b <= 0xDF) {
     code = b & 0x1F;
     len = 2;
   } else if (b >= 0xE0 && b <= 0xEF) {
     code = b & 0x0F;
     len = 3;
+    if (b == 0xE0) lo = 0xA0;       // no overlong forms
+    else if (b == 0xED) hi = 0x9F;  // no surrogates
   } else if (b >= 0xF0 && b <= 0xF4) {
     code = b & 0x07;
     len = 4;
+    if (b == 0xF0) lo = 0x90;       // no overlong forms
+    else if (b == 0xF4) hi = 0x8F;  // nothing past U+10FFFF
   } else {
-    return 0;
+    return {1, false};
   }
-  if (i + len > bytes.size()) return 0;
   for (std::size_t k = 1; k < len; ++k) {
+    if (i + k >= bytes.size()) return {k, false};
     const auto t = static_cast<unsigned char>(bytes[i + k]);
-    if ((t & 0xC0) != 0x80) return 0;
+    if (t < lo || t > hi) return {k, false};
     code = (code << 6) | (t & 0x3F);
+    lo = 0x80;
+    hi = 0xBF;
   }
-  if (len == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) return 0;
-  if (len == 4 && (code < 0x10000 || code > 0x10FFFF)) return 0;
-  return len;
+  return {len, true};
 }
 
 void appendCode(std::u16string& out, char32_t code) {
@@ -76,10 +90,10 @@ bool isMultiByteUtf8(std::string_view bytes) {
       continue;
     }
     char32_t code;
-    const std::size_t len = utf8Sequence(bytes, i, code);
-    if (len == 0) return false;
+    const Utf8Step step = utf8Step(bytes, i, code);
+    if (!step.valid) return false;
     multi = true;
-    i += len;
+    i += step.length;
   }
   return multi;
 }
@@ -95,34 +109,29 @@ TextKind detectTextKind(std::string_view bytes) {
 }
 
 std::optional<std::u16string> decodeUtf8Strict(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    char32_t code;
-    const std::size_t len = utf8Sequence(bytes, i, code);
-    if (len == 0) return std::nullopt;
-    appendCode(out, code);
-    i += len;
-  }
-  return out;
+  std::size_t bad = 0;
+  std::u16string text = decodeUtf8Lenient(bytes, &bad);
+  if (bad != std::string_view::npos) return std::nullopt;
+  return text;
 }
 
-std::u16string decodeUtf8Lenient(std::string_view bytes) {
+std::u16string decodeUtf8Lenient(std::string_view bytes, std::size_t* firstInvalid) {
   std::u16string out;
   out.reserve(bytes.size());
+  std::size_t bad = std::string_view::npos;
   std::size_t i = 0;
   while (i < bytes.size()) {
     char32_t code;
-    const std::size_t len = utf8Sequence(bytes, i, code);
-    if (len == 0) {
-      out += u'\xFFFD';
-      ++i;
-    } else {
+    const Utf8Step step = utf8Step(bytes, i, code);
+    if (step.valid) {
       appendCode(out, code);
-      i += len;
+    } else {
+      if (bad == std::string_view::npos) bad = i;
+      out += u'\xFFFD';
     }
+    i += step.length;
   }
+  if (firstInvalid) *firstInvalid = bad;
   return out;
 }
 

@@ -36,8 +36,10 @@ TextKind detectTextKind(std::string_view bytes);
 /// Strict UTF-8: overlong forms, surrogates and codes past U+10FFFF are
 /// invalid. Returns nothing when any byte is invalid.
 std::optional<std::u16string> decodeUtf8Strict(std::string_view bytes);
-/// UTF-8 with every invalid sequence as U+FFFD.
-std::u16string decodeUtf8Lenient(std::string_view bytes);
+/// UTF-8 with every invalid sequence as U+FFFD (one for each maximal subpart
+/// of an invalid sequence). `firstInvalid`, when given, receives the offset of
+/// the first invalid byte, or npos when there is none.
+std::u16string decodeUtf8Lenient(std::string_view bytes, std::size_t* firstInvalid = nullptr);
 /// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string encodeUtf8(std::u16string_view text);
 

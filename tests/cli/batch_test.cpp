@@ -1,4 +1,5 @@
 #include "cli/batch.h"
+#include "cli/cli_host.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -34,7 +35,7 @@ const std::string kRedText = "\xE0\xBD\x96\xE0\xBD\x80\xE0\xBE\xB2\xE0\xBC\x8B \
 
 std::string himaRtf(const std::string& utf8) {
   yig::rt::Document doc;
-  std::u16string text = yig::cli::decodeUtf8(utf8);
+  std::u16string text = yig::cli::fromUtf8(utf8);
   yig::InsertUnicodeText(doc, text, false);
   return doc.rtf();
 }
@@ -296,7 +297,7 @@ TEST_F(Batch, AutoGuessesEachFileAndReportsTheGuess) {
   // The BZD document came back to the Unicode text it was made from.
   yig::rt::Document back;
   ASSERT_TRUE(back.setRtf(read("out/bzd.rtf")).ok);
-  EXPECT_NE(back.plainText().find(yig::cli::decodeUtf8(kCleanText.substr(0, 21))), std::u16string::npos);
+  EXPECT_NE(back.plainText().find(yig::cli::fromUtf8(kCleanText.substr(0, 21))), std::u16string::npos);
   // A Unicode text guessed to be in the target encoding stays text, as it was.
   EXPECT_EQ(read("out/hima.txt").substr(0, 24), kCleanText.substr(0, 24));
 }
@@ -315,7 +316,7 @@ TEST_F(Batch, PlainTextTakesTheFontOfTheGivenSource) {
   ASSERT_TRUE(bzd.setRtf(read("bzd/a.rtf")).ok);
   // Blank lines first: the guess looks at the first 500 characters only and
   // finds nothing to go by.
-  write("in/bzd.txt", std::string(600, '\n') + yig::cli::encodeUtf8(bzd.plainText()));
+  write("in/bzd.txt", std::string(600, '\n') + yig::cli::toUtf8(bzd.plainText()));
 
   BatchJob job;
   job.inputs = {path("in/bzd.txt")};

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 namespace yig::docs {
 namespace {
 
@@ -84,12 +87,58 @@ TEST(DecodeTextFile, BinaryFilesAreRecognised) {
   EXPECT_FALSE(looksBinary(utf16, decodeTextFile(utf16)));
 }
 
-TEST(Utf8, StrictRefusesWhatLenientReplaces) {
-  EXPECT_EQ(decodeUtf8Strict("\xF0\x9F\x98\x80"), std::u16string(u"\U0001F600"));
-  EXPECT_EQ(decodeUtf8Strict("a\xFF"), std::nullopt);
-  EXPECT_EQ(decodeUtf8Lenient("a\xFF" "b"), u"a\uFFFDb");
-  EXPECT_EQ(encodeUtf8(u"\u0F40\U0001F600"), "\xE0\xBD\x80\xF0\x9F\x98\x80");
-  EXPECT_EQ(encodeUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
+// One U+FFFD for each maximal subpart of an invalid sequence, the count other
+// decoders (and the reader comparing our output with theirs) produce.
+TEST(Utf8, InvalidSequencesBecomeOneReplacementPerMaximalSubpart) {
+  const std::size_t none = std::string::npos;
+  struct Case {
+    const char* name;
+    std::string in;
+    std::u16string out;
+    std::size_t firstInvalid;
+  };
+  const Case cases[] = {
+      {"ascii", "abc", u"abc", none},
+      {"two, three and four bytes", "\xC3\xA9\xE0\xBD\x80\xF0\x9F\x98\x80", u"\u00E9\u0F40\U0001F600", none},
+      {"last code point", "\xF4\x8F\xBF\xBF", u"\U0010FFFF", none},
+      {"overlong two bytes", "a\xC0\x80", u"a\uFFFD\uFFFD", 1},
+      {"overlong three bytes", "\xE0\x80\x80z", u"\uFFFD\uFFFD\uFFFDz", 0},
+      {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", 0},
+      {"past U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", 0},
+      {"stray continuation", "x\x80y", u"x\uFFFDy", 1},
+      {"byte FF", "\xFF", u"\uFFFD", 0},
+      {"truncated at end", "ab\xE0\xBD", u"ab\uFFFD", 2},
+      {"truncated before ASCII", "\xE0\xBD" "A", u"\uFFFDA", 0},
+      {"truncated four bytes before a valid one", "\xF0\x9F\x98\xC3\xA9", u"\uFFFD\u00E9", 0},
+      {"GBK bytes are not UTF-8", "\xCB\xCE\xCC\xE5", u"\uFFFD\uFFFD\uFFFD\uFFFD", 0},
+  };
+  for (const auto& tc : cases) {
+    std::size_t bad = 12345;
+    EXPECT_EQ(decodeUtf8Lenient(tc.in, &bad), tc.out) << tc.name;
+    EXPECT_EQ(bad, tc.firstInvalid) << tc.name;
+    EXPECT_EQ(decodeUtf8Strict(tc.in).has_value(), tc.firstInvalid == none) << tc.name;
+    if (tc.firstInvalid == none) {
+      EXPECT_EQ(encodeUtf8(tc.out), tc.in) << tc.name;
+    }
+  }
+}
+
+TEST(Utf8, EncodeReplacesUnpairedSurrogates) {
+  EXPECT_EQ(encodeUtf8(std::u16string(1, 0xD800) + u"x"), "\xEF\xBF\xBDx");  // lone high surrogate
+  EXPECT_EQ(encodeUtf8(std::u16string(1, 0xDC00)), "\xEF\xBF\xBD");         // lone low surrogate
+  EXPECT_EQ(encodeUtf8(u""), "");
+}
+
+TEST(LineEnds, EveryLineEndBecomesCrLf) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"", u""},
+      {u"a\r\nb", u"a\r\nb"},                          // already CR LF: unchanged, not doubled
+      {u"a\nb\n", u"a\r\nb\r\n"},                      // LF alone
+      {u"a\rb\r", u"a\r\nb\r\n"},                      // CR alone, also at the end
+      {u"\n\r\r\n\r", u"\r\n\r\n\r\n\r\n"},            // LF CR is two ends; CR CR LF is two
+      {u"\u0F40\n\u0F42", u"\u0F40\r\n\u0F42"},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(normaliseLineEnds(in), want) << encodeUtf8(in);
 }
 
 }  // namespace
