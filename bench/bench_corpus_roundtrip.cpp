@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "documents/text_decoding.h"
 #include "engine/conversion_engine.h"
 #include "engine/host.h"
 #include "engine/unicode_text_rtf.h"
@@ -30,42 +31,8 @@
 
 namespace {
 
-std::u16string fromUtf8(std::string_view s) {
-  std::u16string out;
-  for (std::size_t i = 0; i < s.size();) {
-    auto b = static_cast<unsigned char>(s[i]);
-    char32_t c = b;
-    std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    if (n > 1) c = b & (0x7F >> n);
-    for (std::size_t k = 1; k < n && i + k < s.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    i += n;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
-
-std::string toUtf8(std::u16string_view s) {
-  std::string out;
-  for (char16_t c : s) {  // the corpus holds no characters beyond the first plane
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+std::u16string fromUtf8(std::string_view s) { return yig::docs::decodeUtf8Lenient(s); }
+std::string toUtf8(std::u16string_view s) { return yig::docs::encodeUtf8(s); }
 
 std::u16string sourceList(std::u16string_view code) {
   if (code == u"BZD") return u" BZD;";
