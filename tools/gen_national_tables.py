@@ -37,10 +37,11 @@ Decisions, with reasons:
   mostly unrelated units (BFC3 མིཾ and བྷྲཱུྃ, BCBD དྒ and དྲྀ), so one of them
   would silently turn text into another stack. FZ on Windows draws the BZD
   glyphs at the same codes, so BZD keeps only the listing that FZ gives for
-  that code; where FZ agrees with neither, both stay as the source has them.
-  TY (3 codes) has no such witness: the row order of the source puts the
-  to-Unicode choice first, and the other sequence still maps to the code in
-  the Unicode-to-national direction.
+  that code (today FZ settles all 13). TY (3 codes: 876F, 8964, C346) has no
+  such witness; each code keeps the source's to-Unicode reading, which also
+  fits its neighbours (C345 སྡ, C346 སྡི, C347 སྡུ), and the other sequence is
+  not written with it (see the round-trip rule below). Neither ཛཱ, ཊཱུ nor ཉཱིཾ
+  has another TY code, so TY marks them red instead of turning ཛཱ into སྡི.
 
 * Sequences with several codes: the preferred code is the source's own choice
   (the row without `from_uni_shadowed`) when that row still carries the
@@ -89,6 +90,13 @@ Decisions, with reasons:
   national encoding still gives the source's spelling (the first line of the
   code wins); writing it accepts both.
 
+* Round-trip rule: a unit is written only with a code that reads back as the
+  same text or a canonically equivalent spelling (tools/table_roundtrip.py).
+  After ordering, a line whose code already reads as another unit is left
+  out; the unit then takes the next line that lists it, or is marked red. The
+  finished table is proved line by line and the generator stops, naming the
+  rows, if any written unit would read back differently.
+
 * HKA encodes stacks in the private-use area and takes the basic Tibetan
   characters as they are. Every Tibetan character that no HKA line lists alone
   is therefore added as mapping to itself (after the private-use lines), so that
@@ -99,6 +107,8 @@ import collections
 import os
 import sys
 import unicodedata
+
+import table_roundtrip
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, ".."))
@@ -423,7 +433,12 @@ def main():
     for code in CODES:
         rows = tables[code]
         left_out = [r for r in rows if r.key is None]
-        ordered = order_rows(code, rows)
+        ordered, unreadable = table_roundtrip.drop_unreadable(order_rows(code, rows), lambda r: r.key,
+                                                              lambda r: r.seq)
+        for r in unreadable:
+            notes.append(f"{code} {r.gbk}: {seq_label(r.seq)} not written (the code reads as another unit)")
+        table_roundtrip.require_round_trip(code, ordered, lambda r: r.key, lambda r: r.seq,
+                                           lambda r: f"{r.origin} ({r.gbk})")
         text = table_text(ordered)
         with open(os.path.join(ROOT, "resources", "embedded", f"{code}.tbl"), "wb") as f:
             f.write(scramble(text))
@@ -431,7 +446,7 @@ def main():
                   newline="") as f:
             f.write(text)
         print(f"{code}: {len(ordered)} lines, {changed[code]} corrected, {variants[code]} spellings added, "
-              f"{len(left_out)} left out (not code page 936)")
+              f"{len(left_out)} left out (not code page 936), {len(unreadable)} not written")
     for n in notes:
         print(n)
 
