@@ -29,13 +29,20 @@ emitted in three blocks:
      block the lines are ordered so that, for a sequence drawn by several
      glyphs, the best glyph comes first (see writing_rank);
   2. writing-only lines: a glyph whose position already has its line in
-     block 1, listed again under another spelling of the same text (the
-     precomposed vowels and stacks, U+0F62 for the fixed-form U+0F6A where no
-     glyph of its own exists, U+0F0C for the tsheg). Reading ignores them
+     block 1, listed again under a canonically equivalent spelling of the
+     same text (the precomposed vowels and stacks). Reading ignores them
      (their position key is taken); writing uses them only for sequences no
      block-1 line gives;
   3. the blank of each of the thirty fonts, read as U+0020, so that an
      ordinary space inside a Sambhota run is not an unconvertible character.
+
+Round-trip rule (tools/table_roundtrip.py): a text is written only with a
+glyph that reads back as the same text or a canonically equivalent spelling.
+The finished lines are proved and the generator stops, naming the lines, if
+any written text would come back different. So U+0F62 and U+0F6A are never
+written with each other's glyph, and U+0F0C (the non-breaking tsheg, not
+canonically equivalent to U+0F0B) has no glyph: it is marked red rather than
+coming back as U+0F0B.
 
 How a value is chosen at a position where the sources disagree
 (decisions recorded here, the counts are from SAM.tsv):
@@ -51,16 +58,40 @@ How a value is chosen at a position where the sources disagree
     same position with U+0F74, U+0F71, U+0F71 U+0F74 below. A candidate equal
     to the base font's value plus that vowel gets +0.5 (this settles, for
     example, Dedris-d1 0x78 as U+0F53 U+0FBB U+0F74 rather than a lone U+0F74).
-  * U+0F6A against U+0F62 (100 positions differ only there): the glyphs of
-    Dedris-f.. and Dedris-g.. are full-form RA stacks (Sanskrit), which
-    Unicode spells with U+0F6A; utfc and tiblegenc both say so, UDP alone
-    says U+0F62. The weights pick U+0F6A; the U+0F62 spelling is kept as a
-    writing-only line when no other glyph draws it.
-  * RA above YA, WA or HA is drawn in full in every spelling, and Unicode
-    text spells it with the ordinary U+0F62 (the corpus round trip turned
-    U+0F62 U+0FB1 into U+0F6A U+0FB1 at Dedris-g 0x23). Values read
-    U+0F6A before U+0FB1, U+0FAD, U+0FB7 as U+0F62; the U+0F6A spelling
-    stays as a writing-only line.
+  * U+0F62 against U+0F6A (100 positions differ only there) follows the
+    Unicode convention: U+0F6A only where the RA is drawn in full above a
+    letter under which U+0F62 would take its reduced (head-less) form.
+    - The glyphs of Dedris-f.. and Dedris-g.. are full-form RA stacks
+      (Sanskrit); utfc and tiblegenc spell them with U+0F6A, UDP alone with
+      U+0F62. Above every letter but YA, WA and HA, U+0F62 would be reduced,
+      so these glyphs read as U+0F6A (ཪྵ at Dedris-g 0x2E, ཪྤ at Dedris-f 0x76).
+      The reduced spellings (རྵ, རྤ) have no glyph of their own and are
+      written letter by letter or marked red.
+    - RA above YA, WA or HA is drawn in full in every spelling, and Unicode
+      text spells it with the ordinary U+0F62 (the corpus round trip turned
+      U+0F62 U+0FB1 into U+0F6A U+0FB1 at Dedris-g 0x23). Values read
+      U+0F6A before U+0FB1, U+0FAD, U+0FB7 as U+0F62; ཪྱ, ཪྭ and ཪྷ then have
+      no glyph and are marked red.
+  * a value that only one source gives (status single) is checked against
+    the others (see confirmed): kept when another source gives the same
+    value at the same character of another font (the tsheg at 0x2D of every
+    font, listed by tiblegenc and confirmed by all sources in Dedris-a..a3)
+    or the x1/x2/x3 family relation holds with another source's value; kept
+    when it is a Tibetan sign from ATTU (TRUSTED_ALONE); otherwise left out,
+    so the glyph reads as unconvertible. Left out: tiblegenc's lone vowels
+    at the quote characters 0x22, 0x27, 0x60 and its tsheg-with-vowel
+    values, ATTU's guesses of ASCII punctuation in Dedris-syma, and UDP's
+    Dedris-vowa 0x70 (དྷཱི), which no other source knows; དྷཱི is written as
+    དྷཱ plus the gigu glyph instead.
+  * the vowel glyph after ཙ, ཚ and ཛ: Dedris-vowa has two glyphs for each
+    vowel sign above (three for U+0F72) with the same value, agreed by every
+    source; none of the sources says which letters each glyph is made for
+    (no width class, no context), and a table keyed on the Unicode text
+    alone writes one glyph per vowel whatever letter precedes it, since the
+    letter and the vowel are drawn by different fonts. The table writes the
+    glyph utfc's reverse file names (the first of each pair) everywhere.
+    Whether ཙ, ཚ, ཛ (whose tail rises above the head line) need the second
+    glyph can only be settled with the font outlines and advances.
   * Dedris-vowa 0x3C: utfc's file holds the broken token "150" there; UDP
     and tiblegenc give U+0F68 U+0F7C U+0F7E, which SAM.tsv already carries.
   * rows starting with a vowel sign or a subjoined letter are kept: the
@@ -72,6 +103,8 @@ How a value is chosen at a position where the sources disagree
 import os
 import sys
 import unicodedata
+
+import table_roundtrip
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_IN = "/work/shared/reference/tables/SAM.tsv"
@@ -101,7 +134,6 @@ for cp in range(0x0F00, 0x0FD0):
     d = unicodedata.decomposition(ch)
     if d and not d.startswith("<"):
         COMPOSED[ch] = unicodedata.normalize("NFD", ch)
-COMPOSED["\u0F0C"] = "\u0F0B"  # the non-breaking tsheg is drawn like the tsheg
 
 
 def fail(where, msg):
@@ -184,10 +216,57 @@ def plain_ra(value):
     return "".join(out)
 
 
-def choose(positions):
+# Sources that vouch for a value on their own (uni2sam restates utfc, attu-last
+# only the last character).
+INDEPENDENT = ("utfc", "udp", "attu", "tiblegenc")
+# ATTU is the only source that lists the stand-alone subjoined letters and
+# vowel signs of Dedris-syma; the others are silent there (nothing contradicts
+# it), and where ATTU and utfc both give a value they agree at 2,570 of 2,587
+# positions. Without these glyphs stacks that no glyph draws whole (ཟྲ, མྱྭ)
+# could not be written at all.
+TRUSTED_ALONE = ("attu",)
+
+
+def vouched(positions, font, char, value, source):
+    """Whether a source other than `source` gives `value` at (font, char)."""
+    return any(c["value"] == value and any(s in INDEPENDENT and s != source for s in c["sources"])
+               for c in positions.get((font, char), []))
+
+
+def tibetan(value):
+    return all(0x0F00 <= ord(c) <= 0x0FFF for c in value)
+
+
+def confirmed(positions, font, char, cand):
+    """A value that one source alone gives, checked against the other sources:
+    the same character of another font holds the same value there, or the
+    family relation holds with a value another source gives (x1, x2, x3 draw
+    the glyph of font x at the same character with U+0F74, U+0F71, U+0F71 U+0F74
+    below), or it is a Tibetan sign from the one source trusted alone."""
+    (source,) = [s for s in cand["sources"] if s in INDEPENDENT]
+    value = cand["value"]
+    if source in TRUSTED_ALONE and tibetan(value):
+        return True
+    if any(vouched(positions, other, char, value, source) for other in FONTS if other != font):
+        return True
+    suffix = font[len("Dedris-"):]
+    if len(suffix) == 2 and suffix[1] in FAMILY_VOWELS:
+        vowel = FAMILY_VOWELS[suffix[1]]
+        base = "Dedris-" + suffix[0]
+        return value.endswith(vowel) and vouched(positions, base, char, value[:-len(vowel)], source)
+    if len(suffix) == 1:
+        return any(vouched(positions, font + n, char, value + v, source) for n, v in FAMILY_VOWELS.items())
+    return False
+
+
+def choose(positions, log):
     chosen = {}
     alternatives = {}
     for (font, char), cands in positions.items():
+        if len(cands) == 1 and cands[0]["status"] == "single" and not confirmed(positions, font, char, cands[0]):
+            log(f"{font} {ord(char):02X}: {table_roundtrip.label(cands[0]['value'])} only from "
+                f"{','.join(cands[0]['sources'])}, unconfirmed: left out")
+            continue
         ranked = sorted(cands, key=lambda c: (-score(positions, font, char, c), tie_key(c)))
         best = dict(ranked[0])
         if plain_ra(best["value"]) != best["value"]:
@@ -219,18 +298,11 @@ def spellings(value):
             composed = composed.replace(dec, ch)
     if composed != value:
         out.add(composed)
-    if "\u0F6A" in value:
-        out.add(value.replace("\u0F6A", "\u0F62"))
-    for i in range(len(value) - 1):
-        if value[i] == "\u0F62" and value[i + 1] in FULL_RA_BEFORE:
-            out.add(value[:i] + "\u0F6A" + value[i + 1:])
-    if value == "\u0F0B":
-        out.add("\u0F0C")
     return out
 
 
-def build_lines(positions):
-    chosen, alternatives = choose(positions)
+def build_lines(positions, log):
+    chosen, alternatives = choose(positions, log)
     primary = []
     for (font, char), cand in chosen.items():
         if len(cand["value"]) > MAX_UNIT:
@@ -249,7 +321,20 @@ def build_lines(positions):
     lines.extend(extra)
     for font in FONTS:
         lines.append((" ", " ", font))
+    lines, unreadable = table_roundtrip.drop_unreadable(lines, line_code, line_text)
+    for char, value, font in unreadable:
+        log(f"{font} {ord(char):02X}: {table_roundtrip.label(value)} not written (the glyph reads as another unit)")
+    table_roundtrip.require_round_trip("SAM", lines, line_code, line_text,
+                                       lambda l: f"{l[2]} {ord(l[0]):02X}")
     return lines, chosen, alternatives
+
+
+def line_code(line):
+    return line[2], line[0]
+
+
+def line_text(line):
+    return line[1]
 
 
 def table_text(lines):
@@ -269,7 +354,8 @@ def main(argv):
     src = argv[1] if len(argv) > 1 else DEFAULT_IN
     out_dir = argv[2] if len(argv) > 2 else DEFAULT_OUT
     positions = read_rows(src)
-    lines, chosen, alternatives = build_lines(positions)
+    notes = []
+    lines, chosen, alternatives = build_lines(positions, notes.append)
     text = table_text(lines)
     tbl = os.path.join(out_dir, "resources", "embedded", "SAM.tbl")
     txt = os.path.join(out_dir, "resources", "tables", "SAM.txt")
@@ -283,6 +369,8 @@ def main(argv):
                    and any("utfc" in a["sources"] for a in alternatives[key]))
     print(f"{len(chosen)} positions, {len(lines)} lines, "
           f"{not_utfc} positions where utfc was outvoted", file=sys.stderr)
+    for n in notes:
+        print(n, file=sys.stderr)
 
 
 if __name__ == "__main__":
