@@ -1,6 +1,7 @@
 // yigsgyur convert: converts a document between two Tibetan encodings.
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -11,7 +12,11 @@
 #include "cli/commands.h"
 #include "documents/open_document.h"
 #include "documents/save_document.h"
+#include "documents/rtf_route.h"
 #include "engine/conversion_engine.h"
+#include "engine/convert_core.h"
+#include "engine/encodings.h"
+#include "engine/engine_internals.h"
 #include "engine/message_map.h"
 
 namespace yig::cli {
@@ -130,50 +135,59 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
 
   CliHost::Options hostOptions;
   hostOptions.tibetan = o.tibetan;
-  hostOptions.sourceFontList = standardSourceFontList(o.from);
-  hostOptions.sambhotaFamily = o.family;
   hostOptions.showProgress = ::isatty(2) != 0;
   CliHost host(out, err, hostOptions);
 
-  // Every input the desktop program opens: RTF, text in any of its encodings,
-  // proof files, and Word, web and XML documents through LibreOffice.
-  {
-    docs::OpenedDocument opened = docs::openForConversion(o.in, "12", o.tibetan);
-    if (!opened.ok()) {
-      err << "yigsgyur convert: " << opened.outcome.error << '\n';
-      return 2;
-    }
-    host.editor() = std::move(opened.document);
+  // Every input the desktop program opens: RTF as it stands, Word, web and
+  // XML documents as LibreOffice writes them in RTF, text and proof files.
+  docs::RtfBytes input = docs::openAsRtf(o.in, "12", o.tibetan);
+  if (!input.ok()) {
+    err << "yigsgyur convert: " << input.error << '\n';
+    return 2;
   }
-  host.workArea().setRtf(host.editor().rtf());
 
-  ConversionEngine engine(host, userTables ? *userTables : builtinTables());
-  std::u16string src = o.from, dst = o.to;
-  engine.convertFile(src, dst);
-  if (!engine.refusal().empty()) return 2;  // the engine has said why
+  conv::Options options;
+  options.tables = userTables.get();
+  options.sambhotaFamily = o.family;
+  conv::Callbacks callbacks;
+  if (hostOptions.showProgress) {
+    host.progressStarted();
+    callbacks.progress = [&host](int percent) { host.setProgress(percent); };
+  }
+  std::string output;
+  const auto started = std::chrono::steady_clock::now();
+  const conv::Result result =
+      conv::convert(input.bytes, *encodingFromCode(o.from), *encodingFromCode(o.to), options, output, callbacks);
+  if (hostOptions.showProgress) host.progressStopped();
+  std::string().swap(input.bytes);
+  if (!result.ok()) {
+    host.say(result.message);
+    return 2;
+  }
+  const std::u16string elapsed = elapsedCaption(std::chrono::steady_clock::now() - started);
 
-  if (plainOut || endsWith(o.out, ".rtf")) {
-    // Written under exactly the name given.
-    std::string error =
-        writeFileAtomic(o.out, plainOut ? toUtf8(host.editor().plainText()) : host.editor().rtf());
+  if (plainOut) {
+    rt::Document document;
+    document.setRtf(output);
+    std::string error = writeFileAtomic(o.out, toUtf8(document.plainText()));
     if (!error.empty()) {
       err << "yigsgyur convert: " << error << '\n';
       return 2;
     }
   } else {
-    // RTF, Word, web page, XML or text in the other encodings, by the ending.
-    docs::SaveOutcome saved = docs::saveDocumentAs(host.editor(), o.out, docs::formatForPath(o.out));
+    // RTF as the conversion wrote it; Word, web page and XML through LibreOffice.
+    docs::SaveOutcome saved = docs::saveRtfAs(output, o.out, docs::formatForPath(o.out));
     if (!saved.ok()) {
       err << "yigsgyur convert: " << saved.error << '\n';
       return 2;
     }
     if (saved.writtenPath != o.out) out << "written to " << saved.writtenPath << '\n';
   }
-  const ConversionStats& stats = engine.stats();
-  if (stats.redMarks == 0) host.say(u"转换完成，正常！");  // the engine itself reports red marks
-  out << toUtf8(host.translateForDisplay(u"耗时")) << ": " << toUtf8(host.elapsed()) << '\n';
-  out << toUtf8(host.translateForDisplay(u"红色标记字符")) << ": " << stats.redMarks << '\n';
-  return stats.redMarks == 0 ? 0 : 1;
+  const std::size_t red = result.stats.red;
+  host.say(red == 0 ? u"转换完成，正常！" : u"转换完成，发现有不能转换的字符，请检查红色标记字符！”");
+  out << toUtf8(host.translateForDisplay(u"耗时")) << ": " << toUtf8(elapsed) << '\n';
+  out << toUtf8(host.translateForDisplay(u"红色标记字符")) << ": " << red << '\n';
+  return red == 0 ? 0 : 1;
 }
 
 }  // namespace yig::cli
