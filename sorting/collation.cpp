@@ -1,5 +1,7 @@
 #include "sorting/collation.h"
 
+#include <algorithm>
+
 #include "resources/embedded.h"
 
 namespace yig::sorting {
@@ -91,9 +93,22 @@ bool CollationTable::add(std::u16string_view unit, std::uint32_t rank) {
   const std::size_t i = findSlot(unit);
   if (slots_[i].rank != 0) return false;
   slots_[i] = Slot{static_cast<std::uint32_t>(chars_.size()), static_cast<std::uint32_t>(unit.size()), rank};
+  added_.push_back(slots_[i]);
   chars_.append(unit);
   ++count_;
+  maxRank_ = std::max(maxRank_, rank);
   return true;
+}
+
+std::vector<CollationTable::Row> CollationTable::rowsByRank() const {
+  std::vector<Row> rows;
+  rows.reserve(added_.size());
+  for (const Slot& s : added_) rows.push_back(Row{s.rank, std::u16string_view(chars_).substr(s.offset, s.length)});
+  // The stored table lists its rows in rank order already.
+  if (!std::is_sorted(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.rank < b.rank; })) {
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.rank < b.rank; });
+  }
+  return rows;
 }
 
 std::uint32_t CollationTable::rank(std::u16string_view unit) const {

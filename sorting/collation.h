@@ -37,6 +37,15 @@ class CollationTable {
   bool contains(std::u16string_view unit) const { return rank(unit) != 0; }
   std::size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
+  /// The highest rank in the table (0 when it is empty).
+  std::uint32_t maxRank() const { return maxRank_; }
+
+  struct Row {
+    std::uint32_t rank;
+    std::u16string_view unit;
+  };
+  /// Every unit with its rank, in ascending rank order.
+  std::vector<Row> rowsByRank() const;
 
  private:
   struct Slot {
@@ -49,7 +58,9 @@ class CollationTable {
 
   std::u16string chars_;
   std::vector<Slot> slots_;
+  std::vector<Slot> added_;  ///< the units in the order they were added
   std::size_t count_ = 0;
+  std::uint32_t maxRank_ = 0;
 };
 
 /// The characters that are tokens of their own.

@@ -1,6 +1,9 @@
 #include "sorting/tibetan_sort.h"
 
 #include <algorithm>
+#include <unordered_map>
+
+#include "sorting/syllable_key.h"
 
 namespace yig::sorting {
 namespace {
@@ -41,76 +44,221 @@ void packHead(KeySlice& key, const std::uint32_t* ranks) {
 
 enum class Verdict { Empty, Ranked, Unrankable };
 
-// Appends the line's ranks to `ranks`. `scratch` is reused for the Tibetan part
-// of tokens that mix scripts. The cut is the one the text would get from
-// wrapping every delimiter and blank in "~", folding "~~" to "~" and splitting
-// at "~": the non-empty pieces are the runs between separators, and each
-// delimiter and blank is a piece of its own.
-Verdict rankLine(std::u16string_view line, const SortTables& tables, std::vector<std::uint32_t>& ranks,
-                 std::u16string& scratch) {
-  if (line.empty()) return Verdict::Empty;
-  const std::size_t mark = ranks.size();
-  const CollationTable& table = tables.collation;
-  const DelimiterSet& delims = tables.delimiters;
+// A syllable the table lacks gets a provisional rank with this bit set while
+// the lines are read; finish() replaces it.
+constexpr std::uint32_t kComputed = 0x8000'0000u;
 
-  // A token: look up its Tibetan part first (the whole token when it has no
-  // other characters), then the whole token.
-  auto token = [&](std::u16string_view tok) -> bool {
-    bool allTibetan = true;
-    bool anyTibetan = false;
+// Ranks the lines of one sort. A token's Tibetan part is compared in its
+// canonical form; the table ranks it when it can, and a well-formed syllable
+// the table lacks is placed among the table's syllables by its computed key.
+//
+// The cut into tokens is the one the text would get from wrapping every
+// delimiter and blank in "~", folding "~~" to "~" and splitting at "~": the
+// non-empty pieces are the runs between separators, and each delimiter and
+// blank is a piece of its own.
+class LineRanker {
+ public:
+  explicit LineRanker(const SortTables& tables) : table_(tables.collation), delims_(tables.delimiters) {}
+
+  // Appends the line's ranks to `ranks`.
+  Verdict rank(std::u16string_view line, std::vector<std::uint32_t>& ranks) {
+    if (line.empty()) return Verdict::Empty;
+    const std::size_t mark = ranks.size();
+    auto fail = [&] {
+      ranks.resize(mark);
+      return Verdict::Unrankable;
+    };
+    bool separated = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const char16_t c = line[i];
+      if (c != kSeparator && c != kBlank && !delims_.contains(c)) continue;
+      separated = true;
+      if (i > start && !token(line.substr(start, i - start), ranks)) return fail();
+      if (c != kSeparator && !token(line.substr(i, 1), ranks)) return fail();
+      start = i + 1;
+    }
+    if (!separated) {
+      // One token without delimiters or blanks: the whole line, unfiltered.
+      const std::uint32_t r = tibetanOnly(line) ? tibetanRank(line) : table_.rank(line);
+      if (r == 0) return fail();
+      ranks.push_back(r);
+      return Verdict::Ranked;
+    }
+    if (start < line.size() && !token(line.substr(start), ranks)) return fail();
+    return Verdict::Ranked;
+  }
+
+  // Gives the computed syllables their final ranks: each goes right after the
+  // last table syllable below it (or takes the rank of one with an equal key),
+  // and the table's ranks above it move up to make room. Without computed
+  // syllables the ranks stay the table's.
+  void finish(std::vector<std::uint32_t>& ranks) {
+    if (computedKeys_.empty()) return;
+    const std::vector<CollationTable::Row> rows = table_.rowsByRank();
+    SyllableRows syllables(rows);
+
+    struct Placed {
+      std::uint32_t after;
+      std::size_t id;
+    };
+    std::vector<std::uint32_t> finalRank(computedKeys_.size(), 0);
+    std::vector<Placed> between;
+    for (std::size_t id = 0; id < computedKeys_.size(); ++id) {
+      const SyllableRows::Place p = syllables.place(computedKeys_[id]);
+      if (p.equal) {
+        finalRank[id] = p.rank;
+      } else {
+        between.push_back(Placed{p.rank, id});
+      }
+    }
+    std::sort(between.begin(), between.end(), [&](const Placed& a, const Placed& b) {
+      return a.after != b.after ? a.after < b.after : computedKeys_[a.id] < computedKeys_[b.id];
+    });
+    // Equal keys share a rank: group k after table rank q gets q + k + 1, and
+    // a table rank r moves up by the number of groups placed below it.
+    std::vector<std::uint32_t> groupAfter;
+    for (std::size_t k = 0; k < between.size(); ++k) {
+      const bool same = k > 0 && between[k].after == between[k - 1].after &&
+                        computedKeys_[between[k].id] == computedKeys_[between[k - 1].id];
+      if (!same) groupAfter.push_back(between[k].after);
+      finalRank[between[k].id] = between[k].after + static_cast<std::uint32_t>(groupAfter.size());
+    }
+    auto shifted = [&groupAfter](std::uint32_t r) {
+      return r + static_cast<std::uint32_t>(std::lower_bound(groupAfter.begin(), groupAfter.end(), r) - groupAfter.begin());
+    };
+    std::vector<std::uint32_t> shift;
+    constexpr std::uint32_t kDenseLimit = 1u << 22;
+    if (table_.maxRank() < kDenseLimit) {
+      shift.resize(table_.maxRank() + 1);
+      for (std::uint32_t r = 0; r < shift.size(); ++r) shift[r] = shifted(r);
+    }
+    for (std::uint32_t& r : ranks) {
+      if (r & kComputed) {
+        r = finalRank[r & ~kComputed];
+      } else {
+        r = r < shift.size() ? shift[r] : shifted(r);
+      }
+    }
+  }
+
+ private:
+  // The table's syllable rows in rank order, with their keys computed as needed.
+  class SyllableRows {
+   public:
+    struct Place {
+      std::uint32_t rank;  ///< the equal row's rank, or the rank the syllable follows
+      bool equal;
+    };
+    explicit SyllableRows(const std::vector<CollationTable::Row>& rows)
+        : rows_(rows), keys_(rows.size()), known_(rows.size(), false) {
+      // The syllables are one run of rows: marks and digits before them,
+      // further marks and signs after them.
+      while (first_ < rows_.size() && key(first_).empty()) ++first_;
+      std::size_t lo = first_, hi = rows_.size();  // the run ends in [lo, hi)
+      while (hi - lo > 1) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        (key(mid).empty() ? hi : lo) = mid;
+      }
+      end_ = first_ < rows_.size() ? hi : first_;
+    }
+
+    Place place(const std::u16string& k) {
+      if (first_ == end_) return {0, false};
+      std::size_t lo = first_, hi = end_;  // first row whose key is not below k
+      while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (key(mid) < k) {
+          lo = mid + 1;
+        } else {
+          hi = mid;
+        }
+      }
+      if (lo < end_ && key(lo) == k) return {rows_[lo].rank, true};
+      return {lo > first_ ? rows_[lo - 1].rank : rows_[first_].rank - 1, false};
+    }
+
+   private:
+    const std::u16string& key(std::size_t i) {
+      if (!known_[i]) {
+        keys_[i] = syllableKey(rows_[i].unit);
+        known_[i] = true;
+      }
+      return keys_[i];
+    }
+    const std::vector<CollationTable::Row>& rows_;
+    std::vector<std::u16string> keys_;
+    std::vector<bool> known_;
+    std::size_t first_ = 0, end_ = 0;
+  };
+
+  // Tibetan text: the characters of the block, and the joiners that steer the
+  // reading of a syllable.
+  static bool tibetanOnly(std::u16string_view tok) {
+    bool any = false;
+    for (char16_t c : tok) {
+      if (inTibetanBlock(c)) {
+        any = true;
+      } else if (!isJoiner(c)) {
+        return false;
+      }
+    }
+    return any;
+  }
+
+  // The rank of Tibetan text: the table's rank of its canonical form, else a
+  // provisional rank for a well-formed syllable, else the table's rank of the
+  // text as written (an isolated sign such as ཷ); 0 when it is none of these.
+  std::uint32_t tibetanRank(std::u16string_view text) {
+    const bool changed = normalizeTibetan(text, canonical_);
+    const std::u16string_view canonical = changed ? std::u16string_view(canonical_) : text;
+    if (const std::uint32_t r = table_.rank(canonical); r != 0) return r;
+    const auto [it, added] = computedIds_.try_emplace(std::u16string(canonical), 0);
+    if (added) {
+      std::u16string key = syllableKey(canonical);
+      if (!key.empty()) {
+        it->second = kComputed | static_cast<std::uint32_t>(computedKeys_.size());
+        computedKeys_.push_back(std::move(key));
+      }
+    }
+    return it->second != 0 || !changed ? it->second : table_.rank(text);
+  }
+
+  // A token: its Tibetan part must be ranked (or computed); a token of
+  // Tibetan only adds that rank, any other token its own rank when the table
+  // has it, else nothing.
+  bool token(std::u16string_view tok, std::vector<std::uint32_t>& ranks) {
+    bool anyTibetan = false, allTibetan = true;
     for (char16_t c : tok) {
       if (inTibetanBlock(c)) {
         anyTibetan = true;
-      } else {
+      } else if (!isJoiner(c)) {
         allTibetan = false;
       }
     }
-    if (allTibetan) {
-      const std::uint32_t r = table.rank(tok);
+    if (anyTibetan && allTibetan) {
+      const std::uint32_t r = tibetanRank(tok);
       if (r == 0) return false;
       ranks.push_back(r);
       return true;
     }
     if (anyTibetan) {
-      scratch.clear();
+      scratch_.clear();
       for (char16_t c : tok) {
-        if (inTibetanBlock(c)) scratch.push_back(c);
+        if (inTibetanBlock(c) || isJoiner(c)) scratch_.push_back(c);
       }
-      if (!table.contains(scratch)) return false;
+      if (tibetanRank(scratch_) == 0) return false;
     }
-    if (const std::uint32_t r = table.rank(tok); r != 0) ranks.push_back(r);
+    if (const std::uint32_t r = table_.rank(tok); r != 0) ranks.push_back(r);
     return true;
-  };
+  }
 
-  bool separated = false;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char16_t c = line[i];
-    if (c != kSeparator && c != kBlank && !delims.contains(c)) continue;
-    separated = true;
-    if (i > start && !token(line.substr(start, i - start))) {
-      ranks.resize(mark);
-      return Verdict::Unrankable;
-    }
-    if (c != kSeparator && !token(line.substr(i, 1))) {
-      ranks.resize(mark);
-      return Verdict::Unrankable;
-    }
-    start = i + 1;
-  }
-  if (!separated) {
-    // One token without delimiters or blanks: the whole line, unfiltered.
-    const std::uint32_t r = table.rank(line);
-    if (r == 0) return Verdict::Unrankable;
-    ranks.push_back(r);
-    return Verdict::Ranked;
-  }
-  if (start < line.size() && !token(line.substr(start))) {
-    ranks.resize(mark);
-    return Verdict::Unrankable;
-  }
-  return Verdict::Ranked;
-}
+  const CollationTable& table_;
+  const DelimiterSet& delims_;
+  std::u16string scratch_, canonical_;
+  std::unordered_map<std::u16string, std::uint32_t> computedIds_;  ///< 0: not well formed
+  std::vector<std::u16string> computedKeys_;
+};
 
 }  // namespace
 
@@ -155,12 +303,13 @@ std::u16string unrankableKey(std::u16string_view line) {
 
 LineKey keyOfLine(std::u16string_view line, const SortTables& tables) {
   LineKey key;
-  std::u16string scratch;
-  switch (rankLine(line, tables, key.ranks, scratch)) {
+  LineRanker ranker(tables);
+  switch (ranker.rank(line, key.ranks)) {
     case Verdict::Empty: key.kind = LineKey::Kind::Empty; break;
     case Verdict::Ranked: key.kind = LineKey::Kind::Ranked; break;
     case Verdict::Unrankable: key.kind = LineKey::Kind::Unrankable; break;
   }
+  ranker.finish(key.ranks);
   return key;
 }
 
@@ -170,7 +319,7 @@ LineOrder orderLines(std::span<const std::u16string_view> lines, const SortTable
   std::vector<std::uint32_t> ranks;
   std::vector<KeySlice> keys;
   std::vector<std::pair<std::u16string, std::size_t>> red;
-  std::u16string scratch;
+  LineRanker ranker(tables);
   keys.reserve(lines.size());
   int lastPercent = -1;
   // Lines 0..L-1 report i / (L - 1): the last line reports 100.
@@ -184,7 +333,7 @@ LineOrder orderLines(std::span<const std::u16string_view> lines, const SortTable
       }
     }
     const auto begin = static_cast<std::uint32_t>(ranks.size());
-    switch (rankLine(lines[i], tables, ranks, scratch)) {
+    switch (ranker.rank(lines[i], ranks)) {
       case Verdict::Empty:
         ++order.emptyLines;
         break;
@@ -196,6 +345,7 @@ LineOrder orderLines(std::span<const std::u16string_view> lines, const SortTable
         break;
     }
   }
+  ranker.finish(ranks);
 
   const std::uint32_t* base = ranks.data();
   const bool packed = std::all_of(ranks.begin(), ranks.end(), [](std::uint32_t r) { return r <= kMaxPackedRank; });

@@ -9,12 +9,15 @@
 // line order. Lines are compared by their keys, rank by rank, a key that is a
 // prefix of another first; equal keys keep their input order.
 //
-// A line cannot be ranked when one of its tokens has a Tibetan part (its
-// characters U+0F00-U+0FCF) that the table lacks, or when the line has no
-// delimiter, blank or "~" and the table lacks the whole line. Such lines
-// are put after the sorted ones, ordered by the decimal text of their first
-// character's code (read as a signed 16-bit number), input order on ties.
-// Empty lines are dropped.
+// The Tibetan part of a token (its characters U+0F00-U+0FCF and the joiners
+// among them) is looked up in its canonical form (sorting/syllable_key.h). A
+// well-formed syllable the table lacks is placed among the table's syllables
+// by its computed key. A line cannot be ranked when one of its tokens has a
+// Tibetan part that is neither in the table nor a well-formed syllable, or
+// when the line has no delimiter, blank or "~" and is neither Tibetan the
+// sort can rank nor a unit of the table. Such lines are put after the sorted
+// ones, ordered by the decimal text of their first character's code (read as
+// a signed 16-bit number), input order on ties. Empty lines are dropped.
 #include <cstddef>
 #include <cstdint>
 #include <functional>

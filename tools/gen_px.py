@@ -118,8 +118,9 @@ COMPOSE_VOWELS = COMPOSE[12:]
 
 
 def decompose(s):
-    """Canonical decomposition, with ༀ read as ཨོཾ."""
+    """Canonical decomposition, with ༀ read as ཨོཾ, ཷ as ྲཱྀ and ཹ as ླཱྀ."""
     s = s.replace("\u0F00", "\u0F68\u0F7C\u0F7E")
+    s = s.replace("\u0F77", "\u0FB2\u0F71\u0F80").replace("\u0F79", "\u0FB3\u0F71\u0F80")
     return unicodedata.normalize("NFD", s)
 
 
@@ -265,6 +266,8 @@ def split_stacks(s):
         if is_sub(c):
             if st.vowels or st.signs:
                 return None  # a subjoined letter after a vowel sign is not a stack
+            if len(st.subs) >= 2 and st.subs[-1] == st.subs[-2] == c:
+                return None  # nor is one subjoined letter three times running
             st.subs.append(c)
         elif c in VOWEL_SIGNS:
             st.vowels.append(c)
@@ -300,6 +303,10 @@ def valid_prefix(p, stack):
     cons = consonants(stack)
     if not stack.subs:
         return stack.base in PREFIX_ROOTS[p.base]
+    if stack.subs == [subjoin("ཝ")] and stack.base in SUBSCRIPTED["ཝ"]:
+        return stack.base in PREFIX_ROOTS[p.base]  # the wa-zur keeps the root's prefixes (བསྭ, གདྭ)
+    if p.base == "བ" and cons in SUPER_SUB and sub_letter(cons[1]) in BA_SUPERSCRIPTED.get(cons[0], ""):
+        return True  # so does a subscript under a superscripted root (བརྐྱ)
     return (p.base + cons) in PREFIXED
 
 
@@ -580,7 +587,7 @@ def sanskrit_syllables(stacks):
 MAX_UNIT = 9  # characters in one unit
 
 
-def build_px(reference):
+def build_px(reference, with_corpus=True):
     syll = set(generated_syllables())
     whole, stacks = table_stacks(reference)
     syll |= whole
@@ -588,7 +595,8 @@ def build_px(reference):
     syll |= set(SIGN_LETTERS)
     syll.add("\u0F00")
     corpus = corpus_syllables(reference)
-    syll |= {s for s in corpus if well_formed(s)}
+    if with_corpus:
+        syll |= {s for s in corpus if well_formed(s)}
     # Precomposed letters (བྷ as U+0F57) and long vowels (ཱི as U+0F73) occur in
     # real text: every syllable is also ranked with its consonants composed,
     # its long vowels composed, and both.
@@ -661,9 +669,11 @@ def main():
     ap.add_argument("--out", default=os.path.join(ROOT, "resources", "embedded"))
     ap.add_argument("--report", action="store_true", help="print the corpus coverage")
     ap.add_argument("--readable", metavar="FILE", help="also write the table as UTF-8 text, LF line ends")
+    ap.add_argument("--without-corpus", action="store_true",
+                    help="leave the corpus syllables out (to see how the sort does on text the table has not seen)")
     args = ap.parse_args()
     check_known_orders()
-    rows, corpus = build_px(args.reference)
+    rows, corpus = build_px(args.reference, with_corpus=not args.without_corpus)
     if args.readable:
         with open(args.readable, "w", encoding="utf-8", newline="\n") as f:
             f.writelines("%05d\t%s\n" % (i + 1, u) for i, u in enumerate(rows))

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "resources/embedded.h"
+#include "sorting/syllable_key.h"
 
 namespace {
 
@@ -120,6 +122,34 @@ struct ReferenceResult {
   std::vector<std::u16string> sorted, red;
 };
 
+// A token's place: a table rank, or for a syllable the table lacks, the rank
+// of the table syllable it follows and its own key.
+using Weight = std::pair<std::uint32_t, std::u16string>;
+
+std::optional<Weight> referenceWeight(const std::u16string& tibetan) {
+  static const std::vector<Weight> syllableRows = [] {
+    std::vector<Weight> out;
+    for (const auto& row : tables().collation.rowsByRank()) {
+      std::u16string k = syllableKey(row.unit);
+      if (!k.empty()) out.emplace_back(row.rank, std::move(k));
+    }
+    return out;
+  }();
+  const CollationTable& map = tables().collation;
+  std::u16string canonical;
+  if (!normalizeTibetan(tibetan, canonical)) canonical = tibetan;
+  if (map.contains(canonical)) return Weight{map.rank(canonical), u""};
+  const std::u16string key = syllableKey(canonical);
+  if (key.empty()) {
+    if (map.contains(tibetan)) return Weight{map.rank(tibetan), u""};
+    return std::nullopt;
+  }
+  const auto after = std::partition_point(syllableRows.begin(), syllableRows.end(),
+                                          [&](const Weight& row) { return row.second < key; });
+  if (after != syllableRows.end() && after->second == key) return Weight{after->first, u""};
+  return Weight{after == syllableRows.begin() ? after->first - 1 : std::prev(after)->first, key};
+}
+
 ReferenceResult referenceSort(std::u16string text) {
   const auto dl = yig::resources::find("DL");
   std::vector<std::u16string> delimiters = splitStoredTable(*dl);  // the last, empty line takes part too
@@ -131,45 +161,62 @@ ReferenceResult referenceSort(std::u16string text) {
   w = replaceAll(w, u"~~", u"~");
   const std::vector<std::u16string> work = splitAll(w, u"\r\n");
 
-  struct Row {
-    std::u16string a;
-    std::size_t b;
-    bool x;
+  // The Tibetan part of a token: its characters U+0F00-U+0FCF, with the
+  // joiners among them.
+  auto tibetanPart = [](const std::u16string& tok) {
+    std::u16string f;
+    for (char16_t c : tok) {
+      if ((c >= 0x0F00 && c <= 0x0FCF) || isJoiner(c)) f.push_back(c);
+    }
+    const bool anyTibetan = std::any_of(f.begin(), f.end(), [](char16_t c) { return !isJoiner(c); });
+    return anyTibetan ? f : std::u16string();
   };
-  std::vector<Row> rows;
+  std::vector<std::pair<std::vector<Weight>, std::size_t>> ranked;
+  std::vector<std::pair<std::u16string, std::size_t>> red;
   const CollationTable& map = tables().collation;
   for (std::size_t i = 0; i + 1 < work.size(); ++i) {
     const std::u16string& line = work[i];
     if (line.empty()) continue;
-    std::u16string key;
+    std::vector<Weight> key;
     bool unrankable = false;
     if (line.find(u'~') != std::u16string::npos) {
       for (const auto& tok : splitAll(line, u"~")) {
         if (tok.empty()) continue;
-        std::u16string f;
-        for (char16_t c : tok) {
-          if (c >= 0x0F00 && c <= 0x0FCF) f.push_back(c);
+        const std::u16string f = tibetanPart(tok);
+        if (!f.empty()) {
+          const std::optional<Weight> weight = referenceWeight(f);
+          if (!weight) {
+            unrankable = true;
+            break;
+          }
+          if (f == tok) {
+            key.push_back(*weight);
+            continue;
+          }
         }
-        if (!f.empty() && !map.contains(f)) {
-          unrankable = true;
-          break;
-        }
-        if (map.contains(tok)) key += rankText(tok);
+        if (map.contains(tok)) key.emplace_back(map.rank(tok), u"");
       }
+    } else if (const std::u16string f = tibetanPart(line); f == line) {
+      const std::optional<Weight> weight = referenceWeight(f);
+      unrankable = !weight;
+      if (weight) key.push_back(*weight);
     } else if (map.contains(line)) {
-      key = rankText(line);
+      key.emplace_back(map.rank(line), u"");
     } else {
       unrankable = true;
     }
     if (unrankable) {
       const std::string code = std::to_string(static_cast<std::int16_t>(lines[i][0]));
-      key.assign(code.begin(), code.end());
+      red.emplace_back(std::u16string(code.begin(), code.end()), i);
+    } else {
+      ranked.emplace_back(std::move(key), i);
     }
-    rows.push_back(Row{key, i, unrankable});
   }
-  std::stable_sort(rows.begin(), rows.end(), [](const Row& p, const Row& q) { return p.a < q.a; });
+  std::stable_sort(ranked.begin(), ranked.end(), [](const auto& p, const auto& q) { return p.first < q.first; });
+  std::stable_sort(red.begin(), red.end(), [](const auto& p, const auto& q) { return p.first < q.first; });
   ReferenceResult r;
-  for (const Row& row : rows) (row.x ? r.red : r.sorted).push_back(lines[row.b]);
+  for (const auto& row : ranked) r.sorted.push_back(lines[row.second]);
+  for (const auto& row : red) r.red.push_back(lines[row.second]);
   return r;
 }
 
@@ -204,7 +251,7 @@ TEST(LineKeys, EdgeCases) {
       {"a mixed token with an unknown Tibetan part", u"ཀྐྐྐa་ཁ", LineKey::Kind::Unrankable, u""},
       {"an unknown syllable", u"ཀ་ཀྐྐྐ", LineKey::Kind::Unrankable, u""},
       {"a known syllable alone without delimiters", u"བསྒྲུབས", LineKey::Kind::Ranked, rankText(u"བསྒྲུབས")},
-      {"two syllables run together without a tsheg", u"ཀཀཀཀཀ", LineKey::Kind::Unrankable, u""},
+      {"a vowel sign before its letter", u"ཀ་ིཀ", LineKey::Kind::Unrankable, u""},
       {"\"~\" in the text separates tokens", u"ཀ~ཁ", LineKey::Kind::Ranked, ka + kha},
       {"closing marks are ranked", u"《ཀ》", LineKey::Kind::Ranked, rankText(u"《") + ka + rankText(u"》")},
       {"head marks are not delimiters", u"༄༅། །ཀ", LineKey::Kind::Ranked,
