@@ -1,43 +1,23 @@
-// Throughput of the national-standard conversions on generated documents of
-// 1, 10 and 50 MB of RTF, in the form the rich-text model writes (Unicode
-// Tibetan as "\uN?" escapes in Microsoft Himalaya; BZD as GBK byte escapes).
+// Throughput of the conversion core on generated documents of 1, 10 and 50 MB
+// of RTF (Unicode Tibetan as "\uN?" escapes; BZD as GBK byte escapes; Sambhota
+// as ASCII glyphs in the Dedris fonts), with iconv's GBK to UTF-16 on the same
+// number of bytes as the reference measured in the same run.
 //
-//   Engine/*   the operation alone: its result is kept as a string
-//   Request/*  the operation with the work area: the result is read into the
-//              rich-text model, as inside a conversion request
-//
-//   bench_engine --benchmark_filter=Engine
-//   /usr/bin/time -v bench_engine --benchmark_filter='Engine_HimaToBzd/50'   (peak memory)
+//   bench_engine --benchmark_filter=Core
+//   /usr/bin/time -v yigsgyur convert ... (peak memory of the command-line tool)
 #include <benchmark/benchmark.h>
+#include <iconv.h>
 
 #include <map>
 #include <string>
 
-#include "engine/conversion_engine.h"
-#include "engine/engine_internals.h"
-#include "engine/host.h"
+#include "engine/convert_core.h"
 #include "engine/unicode_text_rtf.h"
 #include "richtext/document.h"
 
 namespace {
 
-class BenchHost final : public yig::EngineHost {
- public:
-  explicit BenchHost(std::u16string list) : list_(std::move(list)) {}
-  yig::rt::Document& editor() override { return editor_; }
-  yig::rt::Document& workArea() override { return area_; }
-  std::u16string sourceFontList() const override { return list_; }
-  std::u16string sambhotaFamily() const override { return u"Ededris"; }
-  bool tibetanInterface() const override { return false; }
-  std::u16string translateForDisplay(const std::u16string& s) const override { return s; }
-  void showMessage(const std::u16string&) override {}
-  void setProgress(int) override {}
-  void setElapsedTime(const std::u16string&) override {}
-
- private:
-  std::u16string list_;
-  yig::rt::Document editor_, area_;
-};
+using yig::Encoding;
 
 // A paragraph of ordinary Tibetan prose with a little Latin and Chinese.
 const std::u16string kParagraph =
@@ -47,13 +27,13 @@ const std::u16string kParagraph =
     u"\u0F0B\u0F46\u0F7A\u0F0B\u0F41\u0F42\u0F0B\u0F56\u0F45\u0F74\u0F0D \u4E2D\u6587 \u0F56\u0F66\u0F92\u0FB2\u0F74\u0F56"
     u"\u0F0B\u0F54\u0F0B\u0F61\u0F72\u0F53\u0F0D\r\n";
 
-// Cuts a whole document into header and body (between "\viewkind" and the
-// final "\par }") so that the body can be repeated.
+// Cuts a document into header and body (between the font/colour tables and
+// the final brace) so that the body can be repeated.
 void split(const std::string& rtf, std::string& header, std::string& body) {
-  std::size_t bodyStart = rtf.find("\\viewkind");
-  std::size_t bodyEnd = rtf.rfind("\\par }");
-  header = rtf.substr(0, bodyStart + 9);
-  body = rtf.substr(bodyStart + 9, bodyEnd - bodyStart - 9);
+  const std::size_t bodyStart = rtf.find("\\viewkind") != std::string::npos ? rtf.find("\\viewkind") : rtf.find("\\pard");
+  const std::size_t bodyEnd = rtf.rfind('}');
+  header = rtf.substr(0, bodyStart);
+  body = rtf.substr(bodyStart, bodyEnd - bodyStart);
 }
 
 std::string repeatTo(const std::string& header, const std::string& body, std::size_t bytes) {
@@ -64,69 +44,78 @@ std::string repeatTo(const std::string& header, const std::string& body, std::si
     doc += body;
     doc += "\\par\r\n";
   }
-  doc += "\\par }\r\n";
+  doc += "}\r\n";
   return doc;
 }
 
-// A document of about `mb` megabytes of RTF: Unicode Tibetan, or BZD as the
-// rich-text model writes it after a conversion.
-const std::string& document(int mb, bool bzd) {
-  static std::map<std::pair<int, bool>, std::string> cache;
-  auto key = std::make_pair(mb, bzd);
-  auto it = cache.find(key);
-  if (it != cache.end()) return it->second;
-  static std::string himaHeader, himaBody, bzdHeader, bzdBody;
-  if (himaBody.empty()) {
+// A document of about `mb` megabytes of RTF in `encoding`.
+const std::string& document(int mb, Encoding encoding) {
+  static std::map<std::pair<int, Encoding>, std::string> cache;
+  static std::map<Encoding, std::pair<std::string, std::string>> parts;
+  auto key = std::make_pair(mb, encoding);
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  if (parts.empty()) {
     std::u16string text;
     for (int i = 0; i < 400; ++i) text += kParagraph;
     yig::rt::Document doc;
     yig::InsertUnicodeText(doc, text, false);
-    split(doc.rtf(), himaHeader, himaBody);
-    BenchHost host(u"Himalaya;");
-    yig::ConversionEngine engine(host);
-    engine.proceed = yig::kTrue;
-    std::string zz = doc.rtf();
-    engine.WJZH_HIMA_QT(zz, u"BZD");
-    split(host.workArea().rtf(), bzdHeader, bzdBody);
+    const std::string hima = doc.rtf();
+    split(hima, parts[Encoding::HIMA].first, parts[Encoding::HIMA].second);
+    for (Encoding e : {Encoding::BZD, Encoding::SAM}) {
+      std::string out;
+      yig::conv::convert(hima, Encoding::HIMA, e, {}, out);
+      split(out, parts[e].first, parts[e].second);
+    }
   }
-  std::size_t target = static_cast<std::size_t>(mb) << 20;
-  return cache.emplace(key, bzd ? repeatTo(bzdHeader, bzdBody, target) : repeatTo(himaHeader, himaBody, target))
-      .first->second;
+  const auto& [header, body] = parts[encoding];
+  return cache.emplace(key, repeatTo(header, body, static_cast<std::size_t>(mb) << 20)).first->second;
 }
 
-void run(benchmark::State& state, bool toBzd, bool workArea) {
-  int mb = static_cast<int>(state.range(0));
-  const std::string& input = document(mb, !toBzd);
-  BenchHost host(toBzd ? u"Himalaya;" : u" BZD;");
+void core(benchmark::State& state, Encoding from, Encoding to) {
+  const std::string& input = document(static_cast<int>(state.range(0)), from);
   std::string output;
   for (auto _ : state) {
-    state.PauseTiming();
-    std::string zz = input;
-    yig::ConversionEngine engine(host);
-    yig::EngineInternals::copyOutputTo(engine, &output, workArea);
-    engine.proceed = yig::kTrue;
-    state.ResumeTiming();
-    if (toBzd) {
-      engine.WJZH_HIMA_QT(zz, u"BZD");
-    } else {
-      engine.WJZH_QT_HIMA(zz, u"BZD");
-    }
-    benchmark::DoNotOptimize(output.data());
+    yig::conv::Result r = yig::conv::convert(input, from, to, {}, output);
+    benchmark::DoNotOptimize(r.stats.converted);
+    if (!r.ok()) state.SkipWithError("conversion refused");
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(input.size()));
-  state.counters["input_MB"] = static_cast<double>(input.size()) / (1 << 20);
   state.counters["output_MB"] = static_cast<double>(output.size()) / (1 << 20);
 }
 
-void Engine_HimaToBzd(benchmark::State& s) { run(s, true, false); }
-void Engine_BzdToHima(benchmark::State& s) { run(s, false, false); }
-void Request_HimaToBzd(benchmark::State& s) { run(s, true, true); }
-void Request_BzdToHima(benchmark::State& s) { run(s, false, true); }
+// iconv's GBK to UTF-16 over as many bytes of GBK text as the document has.
+void Iconv_GbkToUtf16(benchmark::State& state) {
+  const std::size_t bytes = static_cast<std::size_t>(state.range(0)) << 20;
+  std::string gbk;
+  gbk.reserve(bytes);
+  while (gbk.size() < bytes) gbk += "\xb2\xd8\xce\xc4 Tibetan \xd6\xd0\xce\xc4\r\n";
+  std::string out(bytes * 2, '\0');
+  iconv_t cd = iconv_open("UTF-16LE", "GBK");
+  for (auto _ : state) {
+    char* in = gbk.data();
+    std::size_t inLeft = gbk.size();
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    iconv(cd, &in, &inLeft, &o, &outLeft);
+    benchmark::DoNotOptimize(o);
+  }
+  iconv_close(cd);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(gbk.size()));
+}
 
-BENCHMARK(Engine_HimaToBzd)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond);
-BENCHMARK(Engine_BzdToHima)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond);
-BENCHMARK(Request_HimaToBzd)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(Request_BzdToHima)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(2);
+void Core_HimaToBzd(benchmark::State& s) { core(s, Encoding::HIMA, Encoding::BZD); }
+void Core_BzdToHima(benchmark::State& s) { core(s, Encoding::BZD, Encoding::HIMA); }
+void Core_HimaToSam(benchmark::State& s) { core(s, Encoding::HIMA, Encoding::SAM); }
+void Core_SamToHima(benchmark::State& s) { core(s, Encoding::SAM, Encoding::HIMA); }
+void Core_BzdToSam(benchmark::State& s) { core(s, Encoding::BZD, Encoding::SAM); }
+
+#define YIG_SIZES ->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()
+BENCHMARK(Iconv_GbkToUtf16) YIG_SIZES;
+BENCHMARK(Core_HimaToBzd) YIG_SIZES;
+BENCHMARK(Core_BzdToHima) YIG_SIZES;
+BENCHMARK(Core_HimaToSam) YIG_SIZES;
+BENCHMARK(Core_SamToHima) YIG_SIZES;
+BENCHMARK(Core_BzdToSam) YIG_SIZES;
 
 }  // namespace
 

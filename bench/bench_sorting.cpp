@@ -5,6 +5,9 @@
 //     bench_sorting [--benchmark_filter=...]
 //
 // BM_SortText includes loading the two tables, as every sort command does;
+// BM_SortTextComputed does the same with text where about one syllable in
+// twenty is missing from the collation table (a particle stacked on it), so
+// that those syllables are placed by their computed keys;
 // BM_LoadTables measures that part alone; BM_SortCommand runs the editor
 // command (taking the text out of the editor and putting the result back as
 // RTF through the text-to-RTF routine).
@@ -49,8 +52,9 @@ std::vector<std::u16string> phrases() {
   return out;
 }
 
-// `lines` lines joined by CR LF.
-std::u16string sampleText(std::size_t lines) {
+// `lines` lines joined by CR LF. With `stackEvery` > 0, about one syllable in
+// `stackEvery` gets the particles འུའང stacked on it.
+std::u16string sampleText(std::size_t lines, unsigned stackEvery = 0) {
   static const std::vector<std::u16string> source = phrases();
   std::mt19937 rng(6);
   std::u16string text;
@@ -64,7 +68,14 @@ std::u16string sampleText(std::size_t lines) {
       if (t == std::u16string::npos || t + 1 >= p.size()) break;
       from = t + 1;
     }
-    text.append(p, from, 160);
+    if (stackEvery == 0) {
+      text.append(p, from, 160);
+    } else {
+      for (std::size_t k = from; k < p.size() && k < from + 160; ++k) {
+        if (p[k] == u'\u0F0B' && rng() % stackEvery == 0) text += u"འུའང";
+        text += p[k];
+      }
+    }
     text += u"\r\n";
   }
   return text;
@@ -90,6 +101,18 @@ void BM_SortText(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size() * 2));
 }
 BENCHMARK(BM_SortText)->Arg(50'000)->Arg(100'000)->Arg(200'000)->Arg(400'000)->Unit(benchmark::kMillisecond);
+
+void BM_SortTextComputed(benchmark::State& state) {
+  const std::u16string text = sampleText(static_cast<std::size_t>(state.range(0)), 20);
+  for (auto _ : state) {
+    const yig::sorting::SortTables tables = yig::sorting::SortTables::builtin();
+    yig::sorting::SortedText r = yig::sorting::sortText(text, tables);
+    benchmark::DoNotOptimize(r.sorted.data());
+    state.counters["unrankable"] = static_cast<double>(r.unrankableLines);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SortTextComputed)->Arg(200'000)->Unit(benchmark::kMillisecond);
 
 class BenchHost final : public yig::sorting::SortHost {
  public:

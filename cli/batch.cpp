@@ -22,7 +22,10 @@
 #include "documents/encoding_guess.h"
 #include "documents/open_document.h"
 #include "documents/text_decoding.h"
+#include "documents/rtf_route.h"
 #include "engine/conversion_engine.h"
+#include "engine/convert_core.h"
+#include "engine/encodings.h"
 #include "engine/message_map.h"
 
 namespace yig::cli {
@@ -375,25 +378,36 @@ class FileConverter {
 
   void convertInto(const PlanItem& item, BatchFileResult& r) const {
     const docs::OpenRoute route = docs::routeFor(item.input);
+    // RTF is converted as it stands; other documents are opened first.
+    std::string rtfBytes;
+    const bool rawRtf = route == docs::OpenRoute::Rtf;
     docs::OpenedDocument opened;
-    if (route == docs::OpenRoute::WordProcessor) {
-      // The word-processor route goes through the documents library's
-      // temporary-file helper, which draws names from one shared random
-      // generator: one such open at a time.
-      std::lock_guard lock(officeMutex_);
-      opened = docs::openForConversion(item.input, "12", job_.tibetan);
+    if (rawRtf) {
+      docs::RtfBytes read = docs::openAsRtf(item.input, "12", job_.tibetan);
+      if (!read.ok()) return fail(r, read.error);
+      rtfBytes = std::move(read.bytes);
     } else {
-      opened = docs::openForConversion(item.input, "12", job_.tibetan);
-    }
-    if (!opened.ok()) {
-      std::string why = opened.outcome.error;
-      if (why.empty()) why = "cannot open '" + item.input + "': " + toUtf8(opened.outcome.status);
-      return fail(r, why);
+      if (route == docs::OpenRoute::WordProcessor) {
+        // The word-processor route goes through the documents library's
+        // temporary-file helper, which draws names from one shared random
+        // generator: one such open at a time.
+        std::lock_guard lock(officeMutex_);
+        opened = docs::openForConversion(item.input, "12", job_.tibetan);
+      } else {
+        opened = docs::openForConversion(item.input, "12", job_.tibetan);
+      }
+      if (!opened.ok()) {
+        std::string why = opened.outcome.error;
+        if (why.empty()) why = "cannot open '" + item.input + "': " + toUtf8(opened.outcome.status);
+        return fail(r, why);
+      }
     }
     rt::Document& document = opened.document;
 
     std::u16string source = job_.from;
     if (source == u"AUTO") {
+      // RTF is read into the model only to look at its fonts and text.
+      if (rawRtf) document.setRtf(rtfBytes);
       if (opened.outcome.guess) {
         source = std::u16string(opened.outcome.guess->code);
         r.guessedBy = "text";
@@ -411,43 +425,55 @@ class FileConverter {
     r.source = source;
 
     const bool textOutput = endingOf(item.output) == ".TXT" && job_.to == u"HIMA";
+    auto asText = [](std::string_view rtf) {
+      rt::Document d;
+      d.setRtf(rtf);
+      return toUtf8(d.plainText());
+    };
     if (source == job_.to) {
       // Guessed to be in the target encoding already: copied as it reads.
       r.status = BatchFileResult::Status::Unchanged;
-      write(item, r, textOutput ? toUtf8(document.plainText()) : document.rtf());
+      if (rawRtf) {
+        write(item, r, textOutput ? asText(rtfBytes) : rtfBytes);
+      } else {
+        write(item, r, textOutput ? toUtf8(document.plainText()) : document.rtf());
+      }
       return;
     }
 
-    // Plain text carries no fonts: it is set in the source encoding's font,
-    // unless the open already did so by its guess.
-    if (route == docs::OpenRoute::PlainText && !hasFontOf(document, source)) {
-      const auto font = fontForPlainText(source);
-      if (!font) return fail(r, "plain text cannot hold " + toUtf8(source) + " (its characters need their fonts): convert the RTF document");
-      applyFontToAll(document, *font);
+    if (!rawRtf) {
+      // Plain text carries no fonts: it is set in the source encoding's font,
+      // unless the open already did so by its guess.
+      if (route == docs::OpenRoute::PlainText && !hasFontOf(document, source)) {
+        const auto font = fontForPlainText(source);
+        if (!font) return fail(r, "plain text cannot hold " + toUtf8(source) + " (its characters need their fonts): convert the RTF document");
+        applyFontToAll(document, *font);
+      }
+      rtfBytes = document.rtf();
     }
+    document = rt::Document();
 
-    std::ostringstream said;
-    CliHost::Options options;
-    options.tibetan = job_.tibetan;
-    options.sourceFontList = standardSourceFontList(source);
+    conv::Options options;
+    options.tables = &tables_;
     options.sambhotaFamily = job_.sambhotaFamily;
-    CliHost host(said, said, options);
-    host.editor() = std::move(document);
-    host.editor().select(0, 0);
-    host.workArea().setRtf(host.editor().rtf());
-
-    ConversionEngine engine(host, tables_);
-    std::u16string src = source, dst = job_.to;
-    engine.convertFile(src, dst);
-    for (const std::u16string& m : host.messages()) r.messages.push_back(toUtf8(m));
-    if (!engine.refusal().empty()) {
-      return fail(r, "not converted: " + toUtf8(host.translateForDisplay(engine.refusal())));
+    std::string out;
+    const conv::Result result =
+        conv::convert(rtfBytes, *encodingFromCode(source), *encodingFromCode(job_.to), options, out);
+    std::string().swap(rtfBytes);
+    if (!result.ok()) {
+      r.messages.push_back(toUtf8(TranslateForDisplay(result.message, job_.tibetan)));
+      return fail(r, "not converted: " + r.messages.back());
     }
-    r.charactersConverted = engine.stats().unitsConverted;
-    r.redMarks = engine.stats().redMarks;
-    if (r.redMarks > 0) r.redSamples = redSamples(host.editor());
+    r.charactersConverted = result.stats.converted;
+    r.redMarks = result.stats.red;
+    if (r.redMarks > 0) {
+      rt::Document shown;
+      shown.setRtf(out);
+      r.redSamples = redSamples(shown);
+      r.messages.push_back(toUtf8(TranslateForDisplay(u"转换完成，发现有不能转换的字符，请检查红色标记字符！”", job_.tibetan)));
+    }
     r.status = r.redMarks > 0 ? BatchFileResult::Status::Red : BatchFileResult::Status::Clean;
-    write(item, r, textOutput ? toUtf8(host.editor().plainText()) : host.editor().rtf());
+    write(item, r, textOutput ? asText(out) : out);
   }
 
   static void write(const PlanItem& item, BatchFileResult& r, const std::string& bytes) {

@@ -2,6 +2,8 @@
 // hand-over through the work area, the elapsed time and the end notice.
 #include "engine/conversion_engine.h"
 
+#include "engine/convert_core.h"
+#include "engine/encodings.h"
 #include "engine/engine_internals.h"
 #include "richtext/document.h"
 
@@ -93,6 +95,65 @@ void EngineInternals::writeWorkArea(ConversionEngine& e, std::string_view rtf, b
 
 ConversionEngine::ConversionEngine(EngineHost& host, const TableSource& tables) : host_(host), tables_(tables) {}
 
+namespace {
+
+// Runs one conversion of the core on `zz` with the engine's tables, family and
+// progress display; empties `zz`.
+conv::Result runCore(EngineHost& host, const TableSource& tables, std::string& zz, Encoding from, Encoding to,
+                     bool requireSourceFont, std::string& out) {
+  conv::Options options;
+  options.tables = &tables;
+  options.sambhotaFamily = host.sambhotaFamily();
+  options.requireSourceFont = requireSourceFont;
+  conv::Callbacks callbacks;
+  callbacks.progress = [&host](int percent) {
+    host.processEvents();
+    host.setProgress(percent);
+  };
+  host.progressStarted();
+  conv::Result result = conv::convert(zz, from, to, options, out, callbacks);
+  host.setProgress(100);
+  host.progressStopped();
+  std::string().swap(zz);
+  return result;
+}
+
+}  // namespace
+
+void ConversionEngine::run(std::string& zz, std::u16string_view fromCode, std::u16string_view toCode,
+                           bool honourSelection) {
+  if (zz.empty()) return;
+  const auto from = encodingFromCode(fromCode);
+  const auto to = encodingFromCode(toCode);
+  if (!from || !to) {
+    EngineInternals::stopWithMessage(*this, u"原文本中无所选编码的藏文！");
+    return;
+  }
+  // A direct call (proceed not set by convertFile) and a request whose source
+  // is not Unicode refuse a document that holds no text of the source.
+  const bool requireSource = *from != Encoding::HIMA || proceed != kTrue || unicodeSourceRequest_;
+  std::string out;
+  conv::Result result = runCore(host_, tables_, zz, *from, *to, requireSource, out);
+  stats_.unitsConverted += result.stats.converted;
+  stats_.redMarks += result.stats.red;
+  if (!result.ok()) {
+    if (result.status != conv::Status::SameEncoding) EngineInternals::stopWithMessage(*this, result.message);
+    return;
+  }
+  if (result.stats.red > 0) sfywzh = kTrue;
+  EngineInternals::writeWorkArea(*this, out, honourSelection);
+}
+
+void ConversionEngine::WJZH_HIMA_QT(std::string& zz, std::u16string dstcode) { run(zz, u"HIMA", dstcode, true); }
+void ConversionEngine::WJZH_QT_HIMA(std::string& zz, std::u16string srccode) { run(zz, srccode, u"HIMA", false); }
+void ConversionEngine::WJZH_SAM_HIMA(std::string& zz) { run(zz, u"SAM", u"HIMA", false); }
+void ConversionEngine::WJZH_HIMA_SAM(std::string& zz) { run(zz, u"HIMA", u"SAM", true); }
+void ConversionEngine::WJZH_SAM_QT(std::string& zz, std::u16string dstcode) { run(zz, u"SAM", dstcode, false); }
+void ConversionEngine::WJZH_QT_SAM(std::string& zz, std::u16string srccode) { run(zz, srccode, u"SAM", false); }
+void ConversionEngine::WJZH_QT_QT(std::string& zz, std::u16string srccode, std::u16string dstcode) {
+  run(zz, srccode, dstcode, false);
+}
+
 void ConversionEngine::convertFile(std::u16string& srccode, std::u16string& dstcode) {
   sfywzh = kFalse;
   runNotAborted = kTrue;
@@ -107,23 +168,10 @@ void ConversionEngine::convertFile(std::u16string& srccode, std::u16string& dstc
   std::string text = area.selectedText().empty() ? area.rtf() : area.selectionRtf();
   auto started = std::chrono::steady_clock::now();
 
-  if (srccode == u"SAM" && dstcode == u"HIMA") {
-    WJZH_SAM_HIMA(text);
-  } else if (srccode == u"HIMA" && dstcode == u"SAM") {
-    unicodeSourceRequest_ = true;
-    WJZH_HIMA_SAM(text);
-  } else if (srccode == u"SAM") {
-    WJZH_SAM_QT(text, dstcode);
-  } else if (dstcode == u"SAM") {
-    WJZH_QT_SAM(text, srccode);
-  } else if (dstcode == u"HIMA") {
-    WJZH_QT_HIMA(text, srccode);
-  } else if (srccode == u"HIMA") {
-    unicodeSourceRequest_ = true;
-    WJZH_HIMA_QT(text, dstcode);
-  } else {
-    WJZH_QT_QT(text, srccode, dstcode);
-  }
+  // Chains through Unicode run inside the core, the first stage streaming
+  // into the second.
+  unicodeSourceRequest_ = srccode == u"HIMA";
+  run(text, srccode, dstcode, srccode == u"HIMA");
   unicodeSourceRequest_ = false;
   std::string().swap(text);
   host_.setElapsedTime(elapsedCaption(std::chrono::steady_clock::now() - started));
@@ -154,17 +202,6 @@ void ConversionEngine::convertFile(std::u16string& srccode, std::u16string& dstc
   }
   sfywzh = kFalse;
   runNotAborted = kFalse;
-}
-
-void ConversionEngine::WJZH_QT_QT(std::string& zz, std::u16string srccode, std::u16string dstcode) {
-  WJZH_QT_HIMA(zz, std::move(srccode));
-  if (proceed == kFalse) return;
-  // The second stage reads the work area's own rendering of the first stage's
-  // result. Red marks of both stages add up; the units counted are those
-  // written in the target encoding.
-  zz = host_.workArea().rtf();
-  stats_.unitsConverted = 0;
-  WJZH_HIMA_QT(zz, std::move(dstcode));
 }
 
 }  // namespace yig

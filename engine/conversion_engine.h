@@ -50,6 +50,10 @@ class ConversionEngine {
 
  private:
   friend struct EngineInternals;
+  /// Converts `zz` from one code to another through the conversion core and
+  /// puts the result into the work area (in place of its selection when it has
+  /// one and `honourSelection` is set).
+  void run(std::string& zz, std::u16string_view fromCode, std::u16string_view toCode, bool honourSelection);
   EngineHost& host_;
   const TableSource& tables_;
   ConversionStats stats_;

@@ -318,7 +318,9 @@ class Converter::Stage {
     }
     // \ucN fallback characters after a \uN escape.
     if (skip_ > 0) {
-      if (t.kind == TokenKind::GroupOpen || t.kind == TokenKind::GroupClose) {
+      if (t.kind != TokenKind::Text && t.kind != TokenKind::HexByte) {
+        // Only text stands in for a \uN; a brace or a control word ends the
+        // fallback and is kept.
         skip_ = 0;
       } else if (t.kind == TokenKind::Text) {
         std::string_view text = t.bytes;
@@ -339,6 +341,15 @@ class Converter::Stage {
         fallbackBytes(t.bytes);
         return;
       }
+    }
+    if (leadPending_ && heldBraces_ > 0 && heldBraces_ < 8 && t.kind == TokenKind::ControlWord &&
+        isRunFormatting(t.name)) {
+      // A group between the two bytes of a character repeats its formatting.
+      ++heldBraces_;
+      runBytes_.append(t.bytes);
+      top().fresh = false;
+      characterWord(top(), t.name, t);
+      return;
     }
     if (leadPending_ && !continuesPair(t)) abandonLead();
 
@@ -370,6 +381,15 @@ class Converter::Stage {
     }
   }
 
+  static bool isRunFormatting(std::string_view w) {
+    for (std::string_view f : {"f", "af", "fs", "afs", "loch", "hich", "dbch", "rtlch", "ltrch", "fcs", "lang",
+                               "langfe", "langnp", "langfenp", "alang", "cf", "b", "i", "ul", "ulnone", "plain",
+                               "cs", "insrsid", "charrsid", "kerning", "ab", "ai"}) {
+      if (w == f) return true;
+    }
+    return false;
+  }
+
   // A lead byte waits for its trail byte across braces and line breaks.
   bool continuesPair(const Token& t) const {
     return t.kind == TokenKind::HexByte || t.kind == TokenKind::Text || t.kind == TokenKind::GroupOpen ||
@@ -377,7 +397,7 @@ class Converter::Stage {
   }
 
   void groupOpen(const Token& t) {
-    if (leadPending_ && heldBraces_ < 4) {
+    if (leadPending_ && heldBraces_ < 8) {
       ++heldBraces_;
       runBytes_.append(t.bytes);
       pushGroup();
@@ -415,7 +435,7 @@ class Converter::Stage {
   }
 
   void groupClose(const Token& t) {
-    if (leadPending_ && heldBraces_ < 4 && depth_ > 1) {
+    if (leadPending_ && heldBraces_ < 8 && depth_ > 1) {
       ++heldBraces_;
       runBytes_.append(t.bytes);
       popGroup();
@@ -460,6 +480,16 @@ class Converter::Stage {
 
     if ((w == "u" || w == "U") && t.hasParam) {
       unicodeChar(t);
+      return;
+    }
+    if (from_ == Encoding::SAM && !items_.empty() && w == "f" && t.hasParam && isSource(t.param) &&
+        s.dest == Dest::Text) {
+      // Sambhota draws one stack with glyphs of several fonts: the switch
+      // belongs to the run (and to the unconverted bytes where a glyph stays).
+      runBytes_.append(t.bytes);
+      items_.back().end = static_cast<std::uint32_t>(runBytes_.size());
+      absorbed_.assign(t.bytes);
+      characterWord(s, w, t);
       return;
     }
     flushRun();
@@ -1148,6 +1178,11 @@ class Converter::Stage {
       flushFromUnicode();
     }
     closeGroup();
+    if (!absorbed_.empty()) {
+      // The font the run ended in is the font of what follows.
+      out_ += absorbed_;
+      absorbed_.clear();
+    }
     items_.clear();
     runBytes_.clear();
     if (out_.size() >= kFlushAt) flushOut(false);
@@ -1222,7 +1257,10 @@ class Converter::Stage {
         continue;
       }
       const char16_t c = key[0];
-      const bool combiningFirst = c >= 0x0F71 && c <= 0x0FBD && c != 0x0F7F && c != 0x0F85;
+      // A national unit that begins with a vowel sign or a subjoined letter
+      // is written, but marked for checking.
+      const bool combiningFirst =
+          to_ != Encoding::SAM && c >= 0x0F71 && c <= 0x0FBD && c != 0x0F7F && c != 0x0F85;
       openGroup(combiningFirst ? Open::RedConverted : Open::Converted);
       if (to_ == Encoding::SAM) {
         writeSambhota(hit);
@@ -1337,6 +1375,7 @@ class Converter::Stage {
   // the run being gathered
   std::vector<Item> items_;
   std::string runBytes_;
+  std::string absorbed_;  // the last Sambhota font switch taken into the run
   int runUc_ = 1;
   bool leadPending_ = false;
   unsigned char leadByte_ = 0;
