@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "bench/corpus_roundtrip.h"
 #include "engine/conversion_engine.h"
 #include "engine/mapping_table.h"
 #include "engine/sambhota.h"
@@ -45,24 +46,8 @@ std::vector<Line> tableLines(std::u16string_view text) {
   return lines;
 }
 
-// Canonically equivalent spellings the table accepts when writing: the
-// precomposed vowels and stacks, the fixed-form RA and the non-breaking tsheg.
-std::u16string equivalent(std::u16string_view s) {
-  static const std::map<char16_t, std::u16string> decompose = {
-      {u'\u0F43', u"\u0F42\u0FB7"}, {u'\u0F4D', u"\u0F4C\u0FB7"}, {u'\u0F52', u"\u0F51\u0FB7"},
-      {u'\u0F57', u"\u0F56\u0FB7"}, {u'\u0F5C', u"\u0F5B\u0FB7"}, {u'\u0F69', u"\u0F40\u0FB5"},
-      {u'\u0F73', u"\u0F71\u0F72"}, {u'\u0F75', u"\u0F71\u0F74"}, {u'\u0F76', u"\u0FB2\u0F80"},
-      {u'\u0F78', u"\u0FB3\u0F80"}, {u'\u0F81', u"\u0F71\u0F80"}, {u'\u0F93', u"\u0F92\u0FB7"},
-      {u'\u0F9D', u"\u0F9C\u0FB7"}, {u'\u0FA2', u"\u0FA1\u0FB7"}, {u'\u0FA7', u"\u0FA6\u0FB7"},
-      {u'\u0FAC', u"\u0FAB\u0FB7"}, {u'\u0FB9', u"\u0F90\u0FB5"}, {u'\u0F6A', u"\u0F62"},
-      {u'\u0F0C', u"\u0F0B"}};
-  std::u16string out;
-  for (char16_t c : s) {
-    auto it = decompose.find(c);
-    out += it == decompose.end() ? std::u16string(1, c) : it->second;
-  }
-  return out;
-}
+// The same text up to canonical equivalence (precomposed vowels and stacks).
+std::u16string equivalent(std::u16string_view s) { return corpus::canonical(s); }
 
 TEST(SambhotaTable, StoredFormMatchesReadableForm) {
   std::ifstream in(std::string(YIG_SOURCE_DIR) + "/resources/tables/SAM.txt", std::ios::binary);
