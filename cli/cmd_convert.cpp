@@ -162,11 +162,19 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
   std::string().swap(input.bytes);
   if (!result.ok()) {
     host.say(result.message);
+    err << "yigsgyur convert: '" << o.in << "': " << toUtf8(host.translateForDisplay(result.message)) << '\n';
     return 2;
   }
   const std::u16string elapsed = elapsedCaption(std::chrono::steady_clock::now() - started);
 
-  if (plainOut) {
+  if (endsWith(o.out, ".rtf")) {
+    // Written under exactly the name given.
+    std::string error = writeFileAtomic(o.out, output);
+    if (!error.empty()) {
+      err << "yigsgyur convert: " << error << '\n';
+      return 2;
+    }
+  } else if (plainOut) {
     rt::Document document;
     document.setRtf(output);
     std::string error = writeFileAtomic(o.out, toUtf8(document.plainText()));

@@ -129,9 +129,19 @@ void ConversionEngine::run(std::string& zz, std::u16string_view fromCode, std::u
     EngineInternals::stopWithMessage(*this, u"原文本中无所选编码的藏文！");
     return;
   }
+  if (proceed != kTrue) {
+    // A direct call checks the panel's source font list against the font table.
+    std::string_view header(zz);
+    header = header.substr(0, header.find(rtfpieces::bodyMarker(header)));
+    if (!rtfpieces::containsAnyListItem(header, narrowCode(host_.sourceFontList()))) {
+      EngineInternals::stopWithMessage(*this, info(*from).missingMessage);
+      return;
+    }
+  }
   // A direct call (proceed not set by convertFile) and a request whose source
   // is not Unicode refuse a document that holds no text of the source.
-  const bool requireSource = *from != Encoding::HIMA || proceed != kTrue || unicodeSourceRequest_;
+  const bool requireSource =
+      *from != Encoding::HIMA || *to == Encoding::SAM || proceed != kTrue || unicodeSourceRequest_;
   std::string out;
   conv::Result result = runCore(host_, tables_, zz, *from, *to, requireSource, out);
   stats_.unitsConverted += result.stats.converted;

@@ -144,7 +144,6 @@ class Converter::Stage {
 
   bool feed(std::string_view chunk) {
     if (stopped()) return false;
-    if (!loadTables()) return false;
     std::string_view input = chunk;
     if (!carry_.empty()) {
       carry_.append(chunk);
@@ -163,7 +162,7 @@ class Converter::Stage {
   }
 
   Result finish() {
-    if (!stopped() && loadTables()) {
+    if (!stopped()) {
       std::string rest;
       rest.swap(carry_);
       rtf::Lexer lexer(rest, true);
@@ -311,9 +310,19 @@ class Converter::Stage {
   State& top() { return stack_.back(); }
 
   void token(const Token& t) {
-    if (afterEnd_) {  // bytes after the document's last brace
-      flushRun();
+    if (afterEnd_) {
+      // After the document's last brace only blanks and line breaks (and the
+      // NULs some writers pad with) may follow.
+      if (t.kind != TokenKind::Text || t.bytes.find_first_not_of(std::string_view(" \t\r\n\0", 5)) != std::string_view::npos) {
+        stop(Status::Incomplete);
+        return;
+      }
       emit(t.bytes);
+      return;
+    }
+    if (t.kind == TokenKind::ControlWord && t.overlong) {
+      // Not RTF: no reader takes such a word, and it is not ours to repair.
+      stop(Status::Incomplete);
       return;
     }
     // \ucN fallback characters after a \uN escape.
@@ -979,6 +988,7 @@ class Converter::Stage {
       stop(Status::NothingToConvert);
       return;
     }
+    if (!loadTables()) return;
     // The target fonts go at the end of the table, on numbers no font uses.
     auto freeNumber = [&](int from) {
       while (fonts_.count(from) || std::find(targetNumbers_.begin(), targetNumbers_.end(), from) != targetNumbers_.end())

@@ -95,6 +95,7 @@ Token Lexer::controlToken() {
   }
   std::size_t end = start + 1;
   while (end < n && isLetter(in_[end]) && end - start - 1 < kMaxControlWordLetters) ++end;
+  t.overlong = end < n && isLetter(in_[end]);
   t.name = in_.substr(start + 1, end - start - 1);
   std::size_t numStart = end;
   bool negative = false;
@@ -112,6 +113,7 @@ Token Lexer::controlToken() {
     ++digits;
   }
   if (end >= n && !final_) return needMore();
+  if (digits > 10) t.overlong = true;
   if (digits > 0) {
     t.hasParam = true;
     if (negative) value = -value;

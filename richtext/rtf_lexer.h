@@ -32,6 +32,7 @@ struct Token {
   std::string_view name;     ///< ControlWord, Binary: the letters ("fonttbl", "bin")
   std::int32_t param = 0;    ///< ControlWord: the number (clamped to 32 bits)
   bool hasParam = false;     ///< ControlWord: a number followed the letters
+  bool overlong = false;     ///< ControlWord: more than 32 letters or 10 digits (not valid RTF)
   char symbol = 0;           ///< ControlSymbol: the character after the backslash
   std::uint8_t byte = 0;     ///< HexByte: the value (a malformed escape gives the bytes it has)
   std::string_view payload;  ///< Binary: the raw bytes; Text: the same as `bytes`
