@@ -138,14 +138,6 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
   hostOptions.showProgress = ::isatty(2) != 0;
   CliHost host(out, err, hostOptions);
 
-  // Every input the desktop program opens: RTF as it stands, Word, web and
-  // XML documents as LibreOffice writes them in RTF, text and proof files.
-  docs::RtfBytes input = docs::openAsRtf(o.in, "12", o.tibetan);
-  if (!input.ok()) {
-    err << "yigsgyur convert: " << input.error << '\n';
-    return 2;
-  }
-
   conv::Options options;
   options.tables = userTables.get();
   options.sambhotaFamily = o.family;
@@ -154,18 +146,46 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
     host.progressStarted();
     callbacks.progress = [&host](int percent) { host.setProgress(percent); };
   }
-  std::string output;
+  const Encoding from = *encodingFromCode(o.from), to = *encodingFromCode(o.to);
   const auto started = std::chrono::steady_clock::now();
-  const conv::Result result =
-      conv::convert(input.bytes, *encodingFromCode(o.from), *encodingFromCode(o.to), options, output, callbacks);
-  if (hostOptions.showProgress) host.progressStopped();
-  std::string().swap(input.bytes);
-  if (!result.ok()) {
-    host.say(result.message);
-    err << "yigsgyur convert: '" << o.in << "': " << toUtf8(host.translateForDisplay(result.message)) << '\n';
+  auto finished = [&](const conv::Result& result) {
+    if (hostOptions.showProgress) host.progressStopped();
+    if (!result.ok()) {
+      host.say(result.message);
+      err << "yigsgyur convert: '" << o.in << "': " << toUtf8(host.translateForDisplay(result.message)) << '\n';
+      return 2;
+    }
+    const std::size_t red = result.stats.red;
+    host.say(red == 0 ? u"转换完成，正常！" : u"转换完成，发现有不能转换的字符，请检查红色标记字符！”");
+    out << toUtf8(host.translateForDisplay(u"耗时")) << ": "
+        << toUtf8(elapsedCaption(std::chrono::steady_clock::now() - started)) << '\n';
+    out << toUtf8(host.translateForDisplay(u"红色标记字符")) << ": " << red << '\n';
+    return red == 0 ? 0 : 1;
+  };
+
+  if (docs::routeFor(o.in) == docs::OpenRoute::Rtf && endsWith(o.out, ".rtf")) {
+    // RTF to RTF a chunk at a time: memory stays bounded whatever the size.
+    const docs::FileConversion c = docs::convertRtfFile(o.in, o.out, from, to, options, callbacks);
+    if (!c.error.empty()) {
+      if (hostOptions.showProgress) host.progressStopped();
+      err << "yigsgyur convert: " << c.error << '\n';
+      return 2;
+    }
+    return finished(c.result);
+  }
+
+  // Every other input the desktop program opens: Word, web and XML documents
+  // as LibreOffice writes them in RTF, text and proof files.
+  docs::RtfBytes input = docs::openAsRtf(o.in, "12", o.tibetan);
+  if (!input.ok()) {
+    err << "yigsgyur convert: " << input.error << '\n';
     return 2;
   }
-  const std::u16string elapsed = elapsedCaption(std::chrono::steady_clock::now() - started);
+
+  std::string output;
+  const conv::Result result = conv::convert(input.bytes, from, to, options, output, callbacks);
+  std::string().swap(input.bytes);
+  if (!result.ok()) return finished(result);
 
   if (endsWith(o.out, ".rtf")) {
     // Written under exactly the name given.
@@ -191,11 +211,7 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
     }
     if (saved.writtenPath != o.out) out << "written to " << saved.writtenPath << '\n';
   }
-  const std::size_t red = result.stats.red;
-  host.say(red == 0 ? u"转换完成，正常！" : u"转换完成，发现有不能转换的字符，请检查红色标记字符！”");
-  out << toUtf8(host.translateForDisplay(u"耗时")) << ": " << toUtf8(elapsed) << '\n';
-  out << toUtf8(host.translateForDisplay(u"红色标记字符")) << ": " << red << '\n';
-  return red == 0 ? 0 : 1;
+  return finished(result);
 }
 
 }  // namespace yig::cli

@@ -1,5 +1,13 @@
 #include "documents/rtf_route.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "documents/atomic_writer.h"
 #include "documents/file_io.h"
 #include "documents/office_bridge.h"
 #include "documents/open_document.h"
@@ -113,6 +121,59 @@ SaveOutcome saveRtfAs(std::string_view rtf, const std::string& path, SaveFormat 
     return outcome;
   }
   return saveDocumentAs(document, path, format);
+}
+
+FileConversion convertRtfFile(const std::string& in, const std::string& out, Encoding from, Encoding to,
+                              conv::Options options, const conv::Callbacks& callbacks) {
+  FileConversion c;
+  const int fd = ::open(in.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    c.error = "cannot open '" + in + "': " + std::strerror(errno);
+    return c;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    c.error = "cannot read '" + in + "': not a regular file";
+    return c;
+  }
+  options.totalBytes = static_cast<std::uint64_t>(st.st_size);
+  AtomicWriter writer;
+  c.error = writer.open(out);
+  if (!c.error.empty()) return c;
+  conv::Converter converter(from, to, options, [&writer](std::string_view bytes) { writer.write(bytes); }, callbacks);
+  std::string chunk(1 << 20, '\0');
+  bool first = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      c.error = "cannot read '" + in + "': " + std::strerror(errno);
+      return c;
+    }
+    if (n == 0) break;
+    const std::string_view piece(chunk.data(), static_cast<std::size_t>(n));
+    if (first && !looksLikeRtf(piece)) {
+      c.error = "'" + in + "' is not an RTF document (it does not begin with {\\rtf)";
+      return c;
+    }
+    first = false;
+    if (!converter.feed(piece) || !writer.error().empty()) break;
+  }
+  if (first) {
+    c.error = "'" + in + "' is empty";
+    return c;
+  }
+  c.result = converter.finish();
+  if (!writer.error().empty()) {
+    c.error = writer.error();
+  } else if (c.result.ok()) {
+    c.error = writer.commit();
+  }
+  return c;
 }
 
 }  // namespace yig::docs

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "documents/save_document.h"
+#include "engine/convert_core.h"
 
 namespace yig::docs {
 
@@ -27,5 +28,18 @@ RtfBytes openAsRtf(const std::string& path, std::string_view proofMode = "12", b
 /// Writes RTF bytes to `path` in `format`: RTF as it stands; Word, web page and
 /// XML through LibreOffice; text through the editor's model.
 SaveOutcome saveRtfAs(std::string_view rtf, const std::string& path, SaveFormat format);
+
+/// What converting a file chunk by chunk did.
+struct FileConversion {
+  conv::Result result;  ///< the conversion's outcome (when the files could be read and written)
+  std::string error;    ///< why a file could not be read or written; empty otherwise
+  bool ok() const { return error.empty() && result.ok(); }
+};
+
+/// Converts the RTF file `in` into `out` a chunk at a time, so that memory stays
+/// bounded whatever the document's size. `out` appears only when the whole
+/// document has been converted; otherwise nothing is written.
+FileConversion convertRtfFile(const std::string& in, const std::string& out, Encoding from, Encoding to,
+                              conv::Options options, const conv::Callbacks& callbacks = {});
 
 }  // namespace yig::docs
