@@ -8,6 +8,7 @@
 #include "engine/codec/cp936.h"
 #include "engine/sambhota.h"
 #include "engine/unit_matcher.h"
+#include "richtext/codepages.h"
 #include "richtext/rtf_lexer.h"
 
 namespace yig::conv {
@@ -78,6 +79,7 @@ struct State {
   bool starred = false;    // "\*" seen, destination word not yet
   bool fresh = true;       // no control word yet in this group
   int source = -2;         // the source font drawing this state's text; -1 none, -2 not worked out
+  std::int8_t sambhota = -1;  // with it: the index of its Sambhota font
 };
 
 struct FontRecord {
@@ -89,13 +91,22 @@ struct FontRecord {
 // One character of a run waiting to be converted.
 struct Item {
   char16_t ch;
-  std::uint32_t begin, end;  // its bytes in the run buffer (with fallback bytes and line breaks)
+  // Its bytes in the run buffer: [begin, trail) the character itself (with its
+  // fallback and line breaks), [trail, end) braces and formatting that stood
+  // between it and the next character of the run.
+  std::uint32_t begin, trail, end;
   std::uint32_t held, heldEnd;  // braces met between a lead and a trail byte (empty when none)
   std::uint64_t offset;      // where it stood in the input
   bool fromUnicode;          // written as \uN (not as bytes)
   std::int8_t font;          // Sambhota font index
 };
 
+
+// A control word's name compared with a literal (inlined for short names).
+template <std::size_t N>
+bool is(std::string_view w, const char (&literal)[N]) {
+  return w.size() == N - 1 && std::memcmp(w.data(), literal, N - 1) == 0;
+}
 
 void appendNumber(std::string& out, long long n) {
   char buf[24];
@@ -143,19 +154,30 @@ class Converter::Stage {
   bool stopped() const { return status_ != Status::Converted; }
 
   bool feed(std::string_view chunk) {
-    if (stopped()) return false;
-    std::string_view input = chunk;
-    if (!carry_.empty()) {
-      carry_.append(chunk);
-      input = carry_;
-    }
-    rtf::Lexer lexer(input, false);
-    std::size_t done = run(lexer);
-    consumedBase_ += done;
-    if (!carry_.empty()) {
+    while (!chunk.empty() && !stopped()) {
+      if (carry_.empty()) {
+        rtf::Lexer lexer(chunk, false);
+        const std::size_t done = run(lexer);
+        consumedBase_ += done;
+        carry_.assign(chunk.substr(done));
+        break;
+      }
+      // A token cut at the end of the last chunk: complete it in the carried
+      // bytes (taking more each time, for a long \bin payload), then go on
+      // in the chunk itself.
+      const std::size_t old = carry_.size();
+      const std::size_t take = std::min(chunk.size(), std::max<std::size_t>(4096, old));
+      carry_.append(chunk.substr(0, take));
+      chunk.remove_prefix(take);
+      rtf::Lexer lexer(carry_, false);
+      const std::size_t done = run(lexer);
+      consumedBase_ += done;
       carry_.erase(0, done);
-    } else {
-      carry_.assign(input.substr(done));
+      if (done >= old && !stopped()) {
+        const std::size_t back = carry_.size();  // the chunk's own bytes not yet read
+        chunk = std::string_view(chunk.data() - back, chunk.size() + back);
+        carry_.clear();
+      }
     }
     report();
     return !stopped();
@@ -284,6 +306,14 @@ class Converter::Stage {
       offset_ = consumedBase_ + before;
       token(t);
       if (stopped()) return lexer.consumed();
+      if (skip_ == 1) {
+        // The usual one-character fallback of a \uN, taken without a token.
+        const std::string_view fallback = lexer.takeIf('?');
+        if (!fallback.empty()) {
+          skip_ = 0;
+          fallbackBytes(fallback);
+        }
+      }
       sinceCheck += t.bytes.size();
       if (sinceCheck >= kFlushAt) {
         sinceCheck = 0;
@@ -361,6 +391,7 @@ class Converter::Stage {
       return;
     }
     if (leadPending_ && !continuesPair(t)) abandonLead();
+    if (!leadPending_ && !items_.empty() && holdInRun(t)) return;
 
     switch (t.kind) {
       case TokenKind::GroupOpen:
@@ -390,13 +421,47 @@ class Converter::Stage {
     }
   }
 
+  // Character formatting: words that change how a run looks, not where it goes.
   static bool isRunFormatting(std::string_view w) {
-    for (std::string_view f : {"f", "af", "fs", "afs", "loch", "hich", "dbch", "rtlch", "ltrch", "fcs", "lang",
-                               "langfe", "langnp", "langfenp", "alang", "cf", "b", "i", "ul", "ulnone", "plain",
-                               "cs", "insrsid", "charrsid", "kerning", "ab", "ai"}) {
-      if (w == f) return true;
+    static constexpr std::array<std::string_view, 67> kWords = {
+      "ab", "acaps", "acf", "adn", "aexpnd", "af", "afs", "ai", "alang", "animtext", "aoutl", "ascaps",
+      "ashad", "aul", "aup", "b", "caps", "cb", "cf", "charrsid", "charscalex", "chcbpat", "chcfpat",
+      "chshdng", "crauth", "crdate", "cs", "dbch", "delrsid", "dn", "embo", "expnd", "expndtw", "f", "fcs",
+      "fittext", "fs", "hich", "highlight", "i", "impr", "insrsid", "kerning", "lang", "langfe", "langfenp",
+      "langnp", "loch", "ltrch", "noproof", "nosupersub", "outl", "plain", "revauth", "revdttm", "rtlch",
+      "scaps", "shad", "strike", "striked", "sub", "super", "ul", "ulc", "ulnone", "up", "webhidden"};
+    static_assert(std::is_sorted(kWords.begin(), kWords.end()));
+    if (w.size() > 2 && w[0] == 'u' && w[1] == 'l') return true;  // the underline styles
+    return std::binary_search(kWords.begin(), kWords.end(), w);
+  }
+
+  // Braces and character formatting between two characters of a run do not
+  // end it: a stack that a writer split over two groups is still one unit.
+  // They are kept, in order, after the converted text.
+  bool holdInRun(const Token& t) {
+    const bool brace = t.kind == TokenKind::GroupOpen || (t.kind == TokenKind::GroupClose && depth_ > 1);
+    const bool formatting = t.kind == TokenKind::ControlWord && isRunFormatting(t.name) &&
+                            !(from_ == Encoding::SAM && is(t.name, "f") && items_.back().trail == items_.back().end);
+    if (!brace && !formatting) return false;
+    Item& item = items_.back();
+    if (!absorbed_.empty()) {
+      // The Sambhota font the run had switched to holds for what follows.
+      runBytes_.append(absorbed_);
+      absorbed_.clear();
     }
-    return false;
+    runBytes_.append(t.bytes);
+    item.end = static_cast<std::uint32_t>(runBytes_.size());
+    if (t.kind == TokenKind::GroupOpen) {
+      pushGroup();
+    } else if (t.kind == TokenKind::GroupClose) {
+      popGroup();
+    } else {
+      top().fresh = false;
+      top().starred = false;
+      characterWord(top(), t.name, t);
+    }
+    if (item.end - item.trail > 4096) flushRun();
+    return true;
   }
 
   // A lead byte waits for its trail byte across braces and line breaks.
@@ -487,16 +552,16 @@ class Converter::Stage {
     const bool firstWord = s.fresh;
     s.fresh = false;
 
-    if ((w == "u" || w == "U") && t.hasParam) {
+    if (t.hasParam && w.size() == 1 && (w[0] == 'u' || w[0] == 'U')) {
       unicodeChar(t);
       return;
     }
-    if (from_ == Encoding::SAM && !items_.empty() && w == "f" && t.hasParam && isSource(t.param) &&
-        s.dest == Dest::Text) {
+    if (from_ == Encoding::SAM && !items_.empty() && items_.back().trail == items_.back().end && is(w, "f") &&
+        t.hasParam && isSource(t.param) && s.dest == Dest::Text) {
       // Sambhota draws one stack with glyphs of several fonts: the switch
       // belongs to the run (and to the unconverted bytes where a glyph stays).
       runBytes_.append(t.bytes);
-      items_.back().end = static_cast<std::uint32_t>(runBytes_.size());
+      items_.back().end = items_.back().trail = static_cast<std::uint32_t>(runBytes_.size());
       absorbed_.assign(t.bytes);
       characterWord(s, w, t);
       return;
@@ -505,7 +570,7 @@ class Converter::Stage {
     emit(t.bytes);
 
     if (!sawRtf_) {
-      if (w == "rtf") sawRtf_ = true;
+      if (is(w, "rtf")) sawRtf_ = true;
       return;
     }
     if (s.starred || firstWord) {
@@ -529,33 +594,33 @@ class Converter::Stage {
   // Returns true when the word has been dealt with.
   bool destination(State& s, std::string_view w, bool starred) {
     if (s.dest == Dest::FontInner) {
-      s.dest = w == "falt" ? Dest::FontAlt : Dest::Skip;
+      s.dest = is(w, "falt") ? Dest::FontAlt : Dest::Skip;
       return true;
     }
-    if (s.dest == Dest::Skip && !(w == "ud" && starred && parentIsUpr())) return true;
-    if (w == "fonttbl") {
+    if (s.dest == Dest::Skip && !(is(w, "ud") && starred && parentIsUpr())) return true;
+    if (is(w, "fonttbl")) {
       s.dest = Dest::FontTable;
       return true;
     }
-    if (w == "colortbl") {
+    if (is(w, "colortbl")) {
       s.dest = Dest::ColorTable;
       beginColorTable();
       return true;
     }
-    if (w == "stylesheet") {
+    if (is(w, "stylesheet")) {
       s.dest = Dest::StyleSheet;
       return true;
     }
-    if (w == "ud" && parentIsUpr()) {
+    if (is(w, "ud") && parentIsUpr()) {
       s.dest = Dest::Text;
       return true;
     }
     if (s.dest == Dest::StyleEntry) {
-      if (starred && (w == "cs" || w == "ds" || w == "ts")) return false;  // {\*\csN ...}
+      if (starred && (is(w, "cs") || is(w, "ds") || is(w, "ts"))) return false;  // {\*\csN ...}
       if (starred) s.dest = Dest::Skip;
       return starred;
     }
-    if (w == "upr") {
+    if (is(w, "upr")) {
       s.dest = Dest::Upr;
       return true;
     }
@@ -566,7 +631,7 @@ class Converter::Stage {
     if (starred) {
       // Unknown to most readers and skipped by them, except the destinations
       // that hold shapes' and comments' text.
-      if (w != "shpinst" && w != "annotation" && w != "shptxt") s.dest = Dest::Skip;
+      if (!is(w, "shpinst") && !is(w, "annotation") && !is(w, "shptxt") && !is(w, "footnote")) s.dest = Dest::Skip;
       return true;
     }
     return false;
@@ -579,10 +644,10 @@ class Converter::Stage {
     auto changed = [&] { s.source = -2; };
     switch (w.size()) {
       case 1:
-        if (w == "f") {
+        if (is(w, "f")) {
           s.fonts.set(n, false);
           changed();
-        } else if (w == "s") {
+        } else if (is(w, "s")) {
           if (s.dest == Dest::StyleEntry) {
             styleEntry_ = {n, false};
           } else {
@@ -591,46 +656,46 @@ class Converter::Stage {
         }
         return;
       case 2:
-        if (w == "af") {
+        if (is(w, "af")) {
           s.fonts.set(n, true);
           changed();
-        } else if (w == "uc") {
+        } else if (is(w, "uc")) {
           s.uc = static_cast<std::uint8_t>(std::clamp(n, 0, kMaxUnicodeSkip));
-        } else if (w == "cs") {
+        } else if (is(w, "cs")) {
           if (s.dest == Dest::StyleEntry) {
             styleEntry_ = {n, true};
           } else {
             applyStyle(s, n, true);
           }
-        } else if ((w == "ds" || w == "ts") && s.dest == Dest::StyleEntry) {
+        } else if ((is(w, "ds") || is(w, "ts")) && s.dest == Dest::StyleEntry) {
           styleEntry_ = {-1, false};  // section and table styles carry no run fonts
         }
         return;
       default:
         break;
     }
-    if (w == "loch") {
+    if (is(w, "loch")) {
       s.fonts.run = RunType::Loch;
-    } else if (w == "hich") {
+    } else if (is(w, "hich")) {
       s.fonts.run = RunType::Hich;
-    } else if (w == "dbch") {
+    } else if (is(w, "dbch")) {
       s.fonts.run = RunType::Dbch;
-    } else if (w == "rtlch") {
+    } else if (is(w, "rtlch")) {
       s.fonts.run = s.fonts.run == RunType::LtrRtl1 ? RunType::LtrRtl2 : RunType::RtlLtr1;
-    } else if (w == "ltrch") {
+    } else if (is(w, "ltrch")) {
       s.fonts.run = s.fonts.run == RunType::RtlLtr1 ? RunType::RtlLtr2 : RunType::LtrRtl1;
-    } else if (w == "plain") {
+    } else if (is(w, "plain")) {
       s.fonts = Fonts{};
       changed();
-    } else if (w == "deff") {
+    } else if (is(w, "deff")) {
       deff_ = n;
       changed();
-    } else if (w == "adeff") {
+    } else if (is(w, "adeff")) {
       adeff_ = n;
       changed();
-    } else if (w == "ansicpg") {
+    } else if (is(w, "ansicpg")) {
       ansiCodePage_ = n;
-    } else if (w == "pard" || w == "sectd" || w == "par" || w == "viewkind" || w == "ltrpar" || w == "rtlpar") {
+    } else if (is(w, "pard") || is(w, "sectd") || is(w, "par") || is(w, "viewkind") || is(w, "ltrpar") || is(w, "rtlpar")) {
       if (depth_ == 1) headerEnds();
     }
   }
@@ -701,8 +766,7 @@ class Converter::Stage {
       // No character of these bytes is a source character (Unicode Tibetan
       // only comes as \uN escapes); line breaks inside a run stay with it.
       if (!items_.empty() && onlyLineBreaks(t.bytes)) {
-        runBytes_.append(t.bytes);
-        items_.back().end = static_cast<std::uint32_t>(runBytes_.size());
+        lineBreaksInRun(t.bytes);
         return;
       }
       flushRun();
@@ -719,8 +783,7 @@ class Converter::Stage {
         if (leadPending_) {
           runBytes_ += static_cast<char>(c);
         } else if (!items_.empty()) {
-          runBytes_ += static_cast<char>(c);
-          items_.back().end = static_cast<std::uint32_t>(runBytes_.size());
+          lineBreaksInRun(b.substr(i, 1));
         } else {
           emit(b.substr(i, 1));
         }
@@ -728,6 +791,15 @@ class Converter::Stage {
       }
       byteChar(c, b.substr(i, 1));
     }
+  }
+
+  // Line breaks between characters of a run stay with it (RTF ignores them).
+  void lineBreaksInRun(std::string_view b) {
+    Item& item = items_.back();
+    const bool plain = item.trail == item.end;
+    runBytes_.append(b);
+    item.end = static_cast<std::uint32_t>(runBytes_.size());
+    if (plain) item.trail = item.end;
   }
 
   static bool onlyLineBreaks(std::string_view b) {
@@ -770,7 +842,7 @@ class Converter::Stage {
       Item& item = items_.back();
       item.heldEnd = static_cast<std::uint32_t>(runBytes_.size());
       runBytes_.append(bytes);
-      item.end = static_cast<std::uint32_t>(runBytes_.size());
+      item.end = item.trail = static_cast<std::uint32_t>(runBytes_.size());
       leadPending_ = false;
       heldBraces_ = 0;
       auto ch = cp936::decodePair(leadByte_, c);
@@ -806,7 +878,7 @@ class Converter::Stage {
     if (!items_.empty()) {
       Item& item = items_.back();
       item.ch = 0;
-      item.end = item.held = item.heldEnd = static_cast<std::uint32_t>(runBytes_.size());
+      item.end = item.trail = item.held = item.heldEnd = static_cast<std::uint32_t>(runBytes_.size());
     }
   }
 
@@ -853,7 +925,7 @@ class Converter::Stage {
     item.ch = ch;
     item.begin = static_cast<std::uint32_t>(runBytes_.size());
     runBytes_.append(bytes);
-    item.end = item.held = item.heldEnd = static_cast<std::uint32_t>(runBytes_.size());
+    item.end = item.trail = item.held = item.heldEnd = static_cast<std::uint32_t>(runBytes_.size());
     item.offset = offset_;
     item.fromUnicode = fromUnicode;
     item.font = static_cast<std::int8_t>(from_ == Encoding::SAM ? samFontOf(top()) : -1);
@@ -864,9 +936,9 @@ class Converter::Stage {
 
   // Bytes that follow a \uN as its fallback: they belong to the escape.
   void fallbackBytes(std::string_view bytes) {
-    if (!items_.empty() && items_.back().fromUnicode && items_.back().end == runBytes_.size()) {
+    if (!items_.empty() && items_.back().fromUnicode && items_.back().trail == runBytes_.size()) {
       runBytes_.append(bytes);
-      items_.back().end = static_cast<std::uint32_t>(runBytes_.size());
+      items_.back().end = items_.back().trail = static_cast<std::uint32_t>(runBytes_.size());
     } else {
       flushRun();
       emit(bytes);
@@ -903,13 +975,14 @@ class Converter::Stage {
       consider(f.eastAsia);
     }
     s.source = found;
+    auto it = fonts_.find(found);
+    s.sambhota = static_cast<std::int8_t>(it == fonts_.end() ? -1 : it->second.sambhota);
     return found;
   }
 
   int samFontOf(State& s) {
-    const int n = sourceFont(s);
-    auto it = fonts_.find(n);
-    return it == fonts_.end() ? -1 : it->second.sambhota;
+    sourceFont(s);
+    return s.sambhota;
   }
 
   void beginFontEntry() {
@@ -923,14 +996,14 @@ class Converter::Stage {
   }
 
   void fontEntryWord(std::string_view w, const Token& t) {
-    if (w == "f" && t.hasParam) {
+    if (is(w, "f") && t.hasParam) {
       if (top().dest == Dest::FontTable) {
         // Entries written without braces of their own.
         if (fontNumber_ >= 0) endFontEntry();
         beginFontEntry();
       }
       fontNumber_ = t.param;
-    } else if (w == "fcharset" && t.hasParam) {
+    } else if (is(w, "fcharset") && t.hasParam) {
       fontCharset_ = t.param;
     }
   }
@@ -951,18 +1024,27 @@ class Converter::Stage {
     fontNameBytes_ += static_cast<char>(c);
   }
 
-  static std::u16string decodeName(const std::string& bytes) {
-    // Non-ASCII names are written in their font's code page; the names that
-    // matter here are GBK (Chinese systems), so that is how bytes are read.
-    return cp936::decode(bytes);
+  // A font name's bytes are in its own charset's code page (LibreOffice
+  // writes 方正 names in Shift-JIS under \fcharset128); a name whose charset
+  // says nothing is read as GBK, the code page of the systems these documents
+  // come from.
+  static std::u16string decodeName(const std::string& bytes, int charset) {
+    int page = rt::codePageForCharset(charset);
+    if (page == 0 || page == rt::kCodePageSymbol || !rt::isDoubleByteCodePage(page)) page = rt::kCodePageGbk;
+    if (page == rt::kCodePageGbk) return cp936::decode(bytes);
+    rt::ByteDecoder decoder;
+    std::u16string out;
+    char16_t units[2];
+    for (unsigned char b : bytes) out.append(units, static_cast<std::size_t>(decoder.feed(b, page, units)));
+    return out;
   }
 
   void endFontEntry() {
     if (fontNumber_ < 0) return;
     FontRecord r;
     r.charset = fontCharset_;
-    std::u16string name = decodeName(fontNameBytes_) + fontName_;
-    std::u16string alt = decodeName(fontAltBytes_);
+    std::u16string name = decodeName(fontNameBytes_, fontCharset_) + fontName_;
+    std::u16string alt = decodeName(fontAltBytes_, fontCharset_);
     r.encoding = encodingOfFontName(name);
     if (!r.encoding && !alt.empty()) r.encoding = encodingOfFontName(alt);
     if (r.encoding == Encoding::SAM) {
@@ -1034,8 +1116,23 @@ class Converter::Stage {
     buildPrefixes();
   }
 
+  // Every value's escapes, written once (for the usual \uc1).
+  void renderValues() {
+    rendered_.resize(values_.size());
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+      for (char16_t c : values_[i]) {
+        if (c < 0x80 && c >= 0x20) {
+          appendAscii(rendered_[i], static_cast<char>(c));
+        } else {
+          appendUnicode(rendered_[i], c, 1);
+        }
+      }
+    }
+  }
+
   void buildPrefixes() {
     if (to_ == Encoding::HIMA) {
+      renderValues();
       prefix_ = "\\rtlch\\af";
       appendNumber(prefix_, targetFont_);
       prefix_ += "\\ltrch\\f";
@@ -1095,9 +1192,9 @@ class Converter::Stage {
   void colorWord(std::string_view w, const Token& t) {
     colorPending_ = true;
     const int n = t.hasParam ? t.param : 0;
-    if (w == "red") colorIsRed_ |= n == 255 ? 1 : 8;
-    else if (w == "green") colorIsRed_ |= n == 0 ? 2 : 8;
-    else if (w == "blue") colorIsRed_ |= n == 0 ? 4 : 8;
+    if (is(w, "red")) colorIsRed_ |= n == 255 ? 1 : 8;
+    else if (is(w, "green")) colorIsRed_ |= n == 0 ? 2 : 8;
+    else if (is(w, "blue")) colorIsRed_ |= n == 0 ? 4 : 8;
     else colorIsRed_ |= 8;
   }
 
@@ -1198,8 +1295,22 @@ class Converter::Stage {
     if (out_.size() >= kFlushAt) flushOut(false);
   }
 
-  void copyItems(std::size_t from, std::size_t to) {
-    out_.append(runBytes_, items_[from].begin, items_[to - 1].end - items_[from].begin);
+  // An item left as it was: its own bytes (in a red group when `red`), then
+  // what followed it, outside any group of ours.
+  void keepItem(const Item& it, bool red) {
+    if (red) {
+      openGroup(Open::Red);
+    } else {
+      closeGroup();
+    }
+    out_.append(runBytes_, it.begin, it.trail - it.begin);
+    writeMarkup(it);
+  }
+
+  void writeMarkup(const Item& it) {
+    if (it.trail == it.end) return;
+    closeGroup();
+    out_.append(runBytes_, it.trail, it.end - it.trail);
   }
 
   void flushToUnicode() {
@@ -1213,23 +1324,21 @@ class Converter::Stage {
       }
       if (v == 0) {
         const bool mark = from_ == Encoding::SAM ? it.ch != u' ' : (it.fromUnicode && it.ch != 0);
-        if (mark) {
-          openGroup(Open::Red);
-          copyItems(i, i + 1);
-          red(it, 1);
-        } else {
-          closeGroup();
-          copyItems(i, i + 1);
-        }
+        keepItem(it, mark);
+        if (mark) red(it, 1);
         continue;
       }
       openGroup(Open::Converted);
-      for (char16_t c : values_[v]) {
-        if (c < 0x80 && c >= 0x20) {
-          appendAscii(out_, static_cast<char>(c));
-        } else {
-          appendUnicode(out_, c, 0);
-          writeFallbacks();
+      if (runUc_ == 1) {
+        out_ += rendered_[v];
+      } else {
+        for (char16_t c : values_[v]) {
+          if (c < 0x80 && c >= 0x20) {
+            appendAscii(out_, static_cast<char>(c));
+          } else {
+            appendUnicode(out_, c, 0);
+            writeFallbacks();
+          }
         }
       }
       ++stats_.converted;
@@ -1238,6 +1347,7 @@ class Converter::Stage {
         closeGroup();
         out_.append(runBytes_, it.held, it.heldEnd - it.held);
       }
+      writeMarkup(it);
     }
   }
 
@@ -1249,9 +1359,11 @@ class Converter::Stage {
       const UnitMatcher::Hit* best = nullptr;
       UnitMatcher::Hit hit{};
       std::size_t matched = 0;
+      std::uint64_t packed = 0;
       for (std::size_t j = 1; j <= UnitMatcher::kMaxUnit && i + j <= n; ++j) {
         key[j - 1] = items_[i + j - 1].ch;
-        UnitMatcher::Hit h = matcher_->find(key, j);
+        packed = UnitMatcher::extend(packed, key[j - 1]);  // run items are Tibetan-block characters
+        UnitMatcher::Hit h = matcher_->findPacked(packed);
         if (h.value != nullptr) {
           hit = h;
           best = &hit;
@@ -1260,8 +1372,7 @@ class Converter::Stage {
         if (!h.extends) break;
       }
       if (best == nullptr) {
-        openGroup(Open::Red);
-        copyItems(i, i + 1);
+        keepItem(items_[i], true);
         red(items_[i], 1);
         ++i;
         continue;
@@ -1281,6 +1392,7 @@ class Converter::Stage {
       }
       ++stats_.converted;
       if (combiningFirst) red(items_[i], matched);
+      for (std::size_t j = i; j < i + matched; ++j) writeMarkup(items_[j]);
       i += matched;
     }
   }
@@ -1348,6 +1460,7 @@ class Converter::Stage {
   std::vector<std::uint32_t> nationalValue_;  // character -> index into values_
   std::vector<std::uint32_t> samValue_;       // font * 256 + glyph -> index into values_
   std::vector<std::u16string> values_;
+  std::vector<std::string> rendered_;  // values_ as RTF escapes
   std::vector<std::string> written_;                  // national rendering per matcher value
   std::vector<std::pair<int, unsigned char>> samWritten_;  // Sambotha font index and glyph per value
 

@@ -98,6 +98,11 @@ std::optional<Encoding> encodingOfFontName(std::u16string_view name) {
   return std::nullopt;
 }
 
+bool isNationalFontName(std::u16string_view name) {
+  const std::optional<Encoding> e = encodingOfFontName(name);
+  return e && info(*e).national;
+}
+
 std::string_view sambhotaFamilyName(std::u16string_view familyChoice) {
   return familyChoice == u"Dedris" ? std::string_view("Dedris") : std::string_view("Ededris");
 }

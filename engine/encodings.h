@@ -45,6 +45,10 @@ std::optional<Encoding> encodingFromCode(std::string_view code);
 /// suffix. Nothing for fonts of no Tibetan encoding.
 std::optional<Encoding> encodingOfFontName(std::u16string_view name);
 
+/// True when `name` (as above) is a font of a national-standard encoding, whose
+/// font-table entry carries \fcharset134.
+bool isNationalFontName(std::u16string_view name);
+
 /// The Sambhota fonts: thirty per family, Dedris and Ededris.
 inline constexpr std::size_t kSambhotaFontsPerFamily = 30;
 inline constexpr std::array<std::string_view, kSambhotaFontsPerFamily> kSambhotaSuffixes = {

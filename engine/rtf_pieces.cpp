@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/encodings.h"
+
 namespace yig::rtfpieces {
 
 namespace {
@@ -108,6 +110,15 @@ std::string unicodeTibetanFontTags(std::string_view header, std::string_view pat
     }
   });
   return tags;
+}
+
+std::string unicodeTibetanFontTags(std::string_view header) {
+  static const std::string patterns = [] {
+    std::string list;
+    for (char16_t c : info(Encoding::HIMA).sourceFontList) list += static_cast<char>(c);  // ASCII
+    return list;
+  }();
+  return unicodeTibetanFontTags(header, patterns);
 }
 
 std::string_view firstFontTag(std::string_view tags) {

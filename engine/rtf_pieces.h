@@ -49,9 +49,6 @@ bool insertFontEntry(std::string& header, std::string_view entry);
 /// entry and the index is the number of ";" inside the table group.
 std::string addRedColour(std::string& header);
 
-/// Font-name patterns that make a font a Unicode Tibetan font.
-inline constexpr std::string_view kUnicodeFontPatterns = "Himalaya;Monlam;Tibetan ; Uni;????;";
-
 /// Splits `list` at ";" and calls `f(item)` for every non-empty item, in order.
 template <class F>
 void forEachListItem(std::string_view list, F&& f) {
@@ -85,8 +82,9 @@ void forEachFontEntry(std::string_view header, F&& f) {
 /// entry that contains one of `patterns` (";"-separated, case-sensitive), for
 /// one- and two-digit font numbers only. The first item names the fallback
 /// font for unconvertible characters.
-std::string unicodeTibetanFontTags(std::string_view header,
-                                   std::string_view patterns = kUnicodeFontPatterns);
+std::string unicodeTibetanFontTags(std::string_view header, std::string_view patterns);
+/// The same with the HIMA encoding's source font list as the patterns.
+std::string unicodeTibetanFontTags(std::string_view header);
 
 /// The first font's control word of a tag list (" \f0; \f12;" gives "\f0").
 std::string_view firstFontTag(std::string_view tags);

@@ -7,19 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/encodings.h"
+
 namespace yig::sambhota {
 
 /// The thirty font suffixes in font-number order (fonts 10 to 39 by default).
-inline constexpr std::array<std::string_view, 30> kFontSuffixes = {
-    "a",  "a1", "a2", "a3", "b",  "b1", "b2", "b3", "c",  "c1", "c2", "c3", "d",    "d1",   "d2",
-    "d3", "e",  "e1", "e2", "e3", "f",  "f1", "f2", "f3", "g",  "g1", "g2", "g3", "syma", "vowa"};
+inline constexpr const auto& kFontSuffixes = kSambhotaSuffixes;
 
 /// The first font number of the block; the table's column 3 names f10..f39.
 inline constexpr int kFirstBlockNumber = 10;
-
-/// The family written for a SambhotaFamilyList text: "Dedris" only when the
-/// text is exactly "Dedris", else "Ededris".
-std::string_view familyFor(std::u16string_view familyList);
 
 /// Font numbers the block is written on. The fonts 10..39 when the document's
 /// font table uses none of them; otherwise the first run of thirty numbers

@@ -26,10 +26,6 @@ std::u16string widen(std::string_view s) { return std::u16string(s.begin(), s.en
 
 }  // namespace
 
-std::string_view familyFor(std::u16string_view familyList) {
-  return familyList == u"Dedris" ? std::string_view("Dedris") : std::string_view("Ededris");
-}
-
 std::vector<int> usedFontNumbers(std::string_view header) {
   std::vector<int> used;
   std::size_t pos = header.find("{\\f");

@@ -30,6 +30,19 @@ class UnitMatcher {
   };
   /// Looks up the sequence chars[0..n), n from 1 to kMaxUnit.
   Hit find(const char16_t* chars, std::size_t n) const;
+  /// The same for a sequence of Tibetan-block characters (U+0F00..U+0FFF)
+  /// packed with `extend`; keys outside the block cannot match it and are not
+  /// looked at.
+  Hit findPacked(std::uint64_t packed) const {
+    const Slot* s = findSlot(packed);
+    if (s == nullptr) return {nullptr, false, kNoIndex};
+    const bool has = (s->flags & kHasValue) != 0;
+    return {has ? values_[s->value] : nullptr, (s->flags & kExtends) != 0, has ? s->value : kNoIndex};
+  }
+  /// `packed` followed by the Tibetan-block character `c`.
+  static constexpr std::uint64_t extend(std::uint64_t packed, char16_t c) {
+    return (packed << 9) | static_cast<std::uint64_t>(c - 0x0F00 + 1);
+  }
   /// The values of the Tibetan-block keys, numbered as Hit::index gives them.
   std::size_t valueCount() const { return values_.size(); }
   const std::u16string& valueAt(std::size_t i) const { return *values_[i]; }

@@ -8,8 +8,11 @@
 // next() gives NeedMore and the caller keeps the bytes from consumed() on,
 // appends the next chunk and lexes again. With `final` set the end of the
 // buffer ends every token.
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 
 namespace yig::rtf {
@@ -51,6 +54,13 @@ class Lexer {
   /// consumed) where chunked input ends inside what may be one token.
   Token next();
 
+  /// Takes the next byte when it is `c` (and not the last byte of chunked
+  /// input); the byte as a view, or an empty view.
+  std::string_view takeIf(char c) {
+    if (pos_ < in_.size() && in_[pos_] == c && (final_ || pos_ + 1 < in_.size())) return in_.substr(pos_++, 1);
+    return {};
+  }
+
   /// Bytes consumed so far.
   std::size_t consumed() const { return pos_; }
   std::string_view input() const { return in_; }
@@ -66,5 +76,176 @@ class Lexer {
 /// True for a control word whose group holds no document text: the tables
 /// and the destinations a reader skips when it does not know them.
 bool isNonTextDestination(std::string_view word);
+
+// The lexer is inlined into its callers: a token then lives in registers.
+namespace lexer_detail {
+
+inline constexpr bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+inline int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Bytes that end a text token.
+inline constexpr std::array<bool, 256> kSpecial = [] {
+  std::array<bool, 256> t{};
+  t[static_cast<unsigned char>('\\')] = true;
+  t[static_cast<unsigned char>('{')] = true;
+  t[static_cast<unsigned char>('}')] = true;
+  return t;
+}();
+
+}  // namespace lexer_detail
+
+inline Token Lexer::next() {
+  Token t;
+  const char* const base = in_.data();
+  const std::size_t n = in_.size();
+  if (pos_ >= n) {
+    t.kind = final_ ? TokenKind::End : TokenKind::NeedMore;
+    return t;
+  }
+  const char c = base[pos_];
+  if (c == '{' || c == '}') {
+    t.kind = c == '{' ? TokenKind::GroupOpen : TokenKind::GroupClose;
+    t.bytes = std::string_view(base + pos_, 1);
+    ++pos_;
+    return t;
+  }
+  if (c == '\\') {
+    // "\'xx", the commonest token of legacy text, without the general path.
+    if (pos_ + 3 < n && base[pos_ + 1] == '\'') {
+      const int hi = lexer_detail::hexValue(base[pos_ + 2]);
+      const int lo = lexer_detail::hexValue(base[pos_ + 3]);
+      if ((hi | lo) >= 0) {
+        t.kind = TokenKind::HexByte;
+        t.byte = static_cast<std::uint8_t>(hi * 16 + lo);
+        t.bytes = std::string_view(base + pos_, 4);
+        pos_ += 4;
+        return t;
+      }
+    }
+    return controlToken();
+  }
+  std::size_t end = pos_ + 1;
+  const auto* data = reinterpret_cast<const unsigned char*>(base);
+  while (end < n && !lexer_detail::kSpecial[data[end]]) ++end;
+  t.kind = TokenKind::Text;
+  t.bytes = t.payload = std::string_view(base + pos_, end - pos_);
+  pos_ = end;
+  return t;
+}
+
+inline Token Lexer::controlToken() {
+  Token t;
+  const char* const base = in_.data();
+  const std::size_t start = pos_;
+  const std::size_t n = in_.size();
+  auto view = [base](std::size_t from, std::size_t to) { return std::string_view(base + from, to - from); };
+  if (start + 1 >= n) {
+    if (!final_) {
+      t.kind = TokenKind::NeedMore;
+      return t;
+    }
+    // A lone backslash at the very end: a symbol with nothing after it.
+    t.kind = TokenKind::ControlSymbol;
+    t.bytes = view(start, n);
+    pos_ = n;
+    return t;
+  }
+  const char c = base[start + 1];
+  if (c == '\'') {
+    if (start + 4 > n && !final_) {
+      t.kind = TokenKind::NeedMore;
+      return t;
+    }
+    std::size_t end = start + 2;
+    int value = 0;
+    for (int i = 0; i < 2 && end < n; ++i) {
+      const int h = lexer_detail::hexValue(base[end]);
+      if (h < 0) break;
+      value = value * 16 + h;
+      ++end;
+    }
+    t.kind = TokenKind::HexByte;
+    t.byte = static_cast<std::uint8_t>(value);
+    t.bytes = view(start, end);
+    pos_ = end;
+    return t;
+  }
+  if (!lexer_detail::isLetter(c)) {
+    t.kind = TokenKind::ControlSymbol;
+    t.symbol = c;
+    t.bytes = view(start, start + 2);
+    pos_ = start + 2;
+    return t;
+  }
+  std::size_t end = start + 1;
+  const std::size_t letterLimit = std::min(n, start + 1 + kMaxControlWordLetters);
+  while (end < letterLimit && lexer_detail::isLetter(base[end])) ++end;
+  t.overlong = end < n && lexer_detail::isLetter(base[end]);
+  t.name = view(start + 1, end);
+  const std::size_t numStart = end;
+  bool negative = false;
+  if (end < n && base[end] == '-') {
+    if (end + 1 >= n && !final_) {
+      t.kind = TokenKind::NeedMore;
+      return t;
+    }
+    if (end + 1 < n && lexer_detail::isDigit(base[end + 1])) {
+      negative = true;
+      ++end;
+    }
+  }
+  std::int64_t value = 0;
+  const std::size_t digitsStart = end;
+  while (end < n && lexer_detail::isDigit(base[end])) {
+    if (value < (std::int64_t{1} << 40)) value = value * 10 + (base[end] - '0');
+    ++end;
+  }
+  if (end >= n && !final_) {
+    t.kind = TokenKind::NeedMore;
+    return t;
+  }
+  const std::size_t digits = end - digitsStart;
+  if (digits > 10) t.overlong = true;
+  if (digits > 0) {
+    t.hasParam = true;
+    if (negative) value = -value;
+    value = std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                     std::numeric_limits<std::int32_t>::max());
+    t.param = static_cast<std::int32_t>(value);
+  } else {
+    end = numStart;  // a "-" without digits is text
+  }
+  if (end < n && base[end] == ' ') ++end;  // the delimiting blank belongs to the word
+  t.kind = TokenKind::ControlWord;
+  t.bytes = view(start, end);
+  pos_ = end;
+  if (t.hasParam && t.param > 0 && t.name.size() == 3 && t.name[0] == 'b' && t.name[1] == 'i' && t.name[2] == 'n') {
+    const std::size_t len = static_cast<std::size_t>(t.param);
+    if (n - pos_ < len) {
+      if (!final_) {
+        pos_ = start;
+        Token m;
+        m.kind = TokenKind::NeedMore;
+        return m;
+      }
+      // Cut off inside the payload: the payload is what there is.
+      t.payload = view(pos_, n);
+      pos_ = n;
+    } else {
+      t.payload = view(pos_, pos_ + len);
+      pos_ += len;
+    }
+    t.kind = TokenKind::Binary;
+    t.bytes = view(start, pos_);
+  }
+  return t;
+}
 
 }  // namespace yig::rtf

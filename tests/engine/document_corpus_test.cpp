@@ -277,16 +277,12 @@ const std::vector<std::pair<std::string, Encoding>> kSources = {{"hima", Encodin
 TEST(DocumentCorpus, EveryConversionKeepsTheDocumentAndConvertsAllItsTibetan) {
   for (const std::string maker : {"word", "lo"}) {
     for (const auto& [name, from] : kSources) {
-      // LibreOffice's FZ document and its footnotes: see the disabled tests below.
-      if (maker == "lo" && from == Encoding::FZ) continue;
       std::set<std::string> skip;
-      if (maker == "lo") skip.insert("footnote");
       // LibreOffice writes the link's Unicode run as {\rtlch\af13 ... \rtlch\af10 ...}:
       // its own character style's Times comes last and wins when read back.
       if (maker == "lo" && from == Encoding::HIMA) skip.insert("fldrslt");
       for (const EncodingInfo& target : encodings()) {
         if (target.id == from || (from != Encoding::HIMA && target.id == Encoding::HKA)) continue;
-        if (from == Encoding::SAM && target.national) continue;  // see the disabled tests below
         checkConversion(maker + "-" + name + ".rtf", from, target.id, skip);
       }
     }
@@ -295,14 +291,10 @@ TEST(DocumentCorpus, EveryConversionKeepsTheDocumentAndConvertsAllItsTibetan) {
 
 // Word writes Sambhota text one group per font, so a vowel in Dedris-vowa
 // stands in a group of its own: `{\f40 $}{\f41 R}` (ག + ོ). Converted to a
-// national encoding, the vowel is marked red instead of joining its letter
-// (གོ is one national code). The same happens to Unicode input split between
-// two groups: `{\f1 \u3906?}{\f1 \u3964?}` HIMA to BZD gives \'b0\'d5 and a
-// red \u3964, where `{\f1 \u3906?\u3964?}` gives \'b1\'e3.
-TEST(DocumentCorpus, DISABLED_SambhotaToNationalJoinsASyllableSplitBetweenGroups) {
-  for (const std::string file : {"word-sam.rtf", "lo-sam.rtf"})
-    for (const Encoding to : {Encoding::BZD, Encoding::TY, Encoding::FZ, Encoding::HG})
-      checkConversion(file, Encoding::SAM, to, file[0] == 'l' ? std::set<std::string>{"footnote"} : std::set<std::string>{});
+// national encoding, the vowel joins its letter (གོ is one national code), as
+// Unicode input split between two groups does: `{\f1 \u3906?}{\f1 \u3964?}`
+// HIMA to BZD gives \'b1\'e3 like `{\f1 \u3906?\u3964?}`.
+TEST(DocumentCorpus, SambhotaToNationalJoinsASyllableSplitBetweenGroups) {
   std::string out;
   const std::string split =
       "{\\rtf1\\ansi{\\fonttbl{\\f1\\fnil Microsoft Himalaya;}}\\pard {\\f1 \\u3906?}{\\f1 \\u3964?}\\par}";
@@ -310,20 +302,9 @@ TEST(DocumentCorpus, DISABLED_SambhotaToNationalJoinsASyllableSplitBetweenGroups
   EXPECT_NE(out.find("\\'b1\\'e3"), std::string::npos) << out;
 }
 
-// LibreOffice writes a footnote as {\*\footnote ...}: its Tibetan is left
-// unconverted.
-TEST(DocumentCorpus, DISABLED_LibreOfficeFootnotesAreConverted) {
-  for (const auto& [name, from] : kSources)
-    if (from != Encoding::FZ) {
-      checkConversion("lo-" + name + ".rtf", from, from == Encoding::HIMA ? Encoding::BZD : Encoding::HIMA);
-    }
-}
-
-// LibreOffice writes the name 方正藏文新白体 in Shift-JIS bytes under
-// \fcharset128: the document is refused as holding no FZ text.
-TEST(DocumentCorpus, DISABLED_LibreOfficeFangzhengDocumentConverts) {
-  checkConversion("lo-fz.rtf", Encoding::FZ, Encoding::HIMA);
-}
+// LibreOffice writes footnotes as {\*\footnote ...} and the name 方正藏文新白体
+// in Shift-JIS bytes under \fcharset128: both are read (the documents above
+// include them).
 
 TEST(DocumentCorpus, LibreOfficeOpensAConvertedDocumentWhole) {
   if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "soffice not installed";
