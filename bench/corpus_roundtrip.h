@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/conversion_engine.h"
+#include "engine/encodings.h"
 #include "engine/host.h"
 #include "engine/unicode_text_rtf.h"
 #include "richtext/document.h"
@@ -22,13 +23,7 @@ inline const std::vector<std::u16string> kCodes = {u"BZD", u"TY", u"FZ", u"HG", 
 
 /// The conversion panel's font-name patterns for a source encoding.
 inline std::u16string sourceList(std::u16string_view code) {
-  if (code == u"BZD") return u" BZD;";
-  if (code == u"TY") return u" CHINATIBET; TIBET;";
-  if (code == u"FZ") return u"\\'b7\\'bd\\'d5\\'fd\\'b2\\'d8\\'ce\\'c4\\";
-  if (code == u"HG") return u" A-Tibetan; JBHGZW";
-  if (code == u"HKA") return u"_Unicode;Sunshine";
-  if (code == u"SAM") return u"Ededris;Dedris";
-  return u"Himalaya;Monlam;Tibetan ; Uni;????;";
+  return std::u16string(info(encodingFromCode(code).value_or(Encoding::HIMA)).sourceFontList);
 }
 
 // A silent host: two documents and a source font list.

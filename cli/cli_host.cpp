@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "documents/text_decoding.h"
+#include "engine/encodings.h"
 #include "engine/message_map.h"
 
 namespace yig::cli {
@@ -19,13 +20,9 @@ std::u16string fromUtf8(std::string_view text, bool* ok) {
 }
 
 std::u16string standardSourceFontList(std::u16string_view code) {
-  if (code == u"BZD") return u" BZD;";
-  if (code == u"TY") return u" CHINATIBET; TIBET;";
-  if (code == u"FZ") return u"\\'b7\\'bd\\'d5\\'fd\\'b2\\'d8\\'ce\\'c4\\";
-  if (code == u"HG") return u" A-Tibetan; JBHGZW";
-  if (code == u"HIMA") return u"Himalaya;Monlam;Tibetan ; Uni;????;";
-  if (code == u"SAM") return u"Dedris;Ededris;";
-  if (code == u"HKA") return u"_Unicode;Sunshine";
+  for (const EncodingInfo& e : encodings()) {
+    if (e.code == code) return std::u16string(e.sourceFontList);
+  }
   return {};
 }
 

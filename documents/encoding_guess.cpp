@@ -2,16 +2,17 @@
 
 #include "documents/document_host.h"
 #include "engine/codec/cp936.h"
+#include "engine/encodings.h"
 
 namespace yig::docs {
 namespace {
 
-constexpr EncodingGuess kHka{u"HKA", u"方正藏文新白体_Unicode", 6, 0};
-constexpr EncodingGuess kHima{u"HIMA", u"Microsoft Himalaya", 4, 0};
-constexpr EncodingGuess kHg{u"HG", u"A-Tibetan", 3, 134};
-constexpr EncodingGuess kFz{u"FZ", u"方正藏文新白体", 2, 134};
-constexpr EncodingGuess kTy{u"TY", u"CHINATIBET", 1, 134};
-constexpr EncodingGuess kBzd{u"BZD", u"BZDBT", 0, 134};
+// The guess of an encoding: its code, the font conversions to it write, and
+// its source choice.
+EncodingGuess guessOf(Encoding e) {
+  const EncodingInfo& i = info(e);
+  return {i.code, i.targetFontName, static_cast<int>(e), i.targetCharset};
+}
 
 // A double-byte code page 936 character whose trail byte is below 0xA0.
 bool hasLowTrailByte(char16_t c) {
@@ -28,12 +29,12 @@ std::optional<EncodingGuess> guessEncoding(std::u16string_view text) {
   const bool hasHg = prefix.find(u'\u5A25') != std::u16string_view::npos;   // 娥
   const bool hasFz = prefix.find(u'\uFF03') != std::u16string_view::npos;   // ＃
   for (const char16_t c : prefix) {
-    if (c >= 0xF300 && c <= 0xF8FE) return kHka;
-    if (c >= 0x0F00 && c <= 0x0FCE) return kHima;
-    if (hasHg) return kHg;
-    if (hasFz) return kFz;
-    if (hasLowTrailByte(c)) return kTy;
-    if (c == 0xFE3D || c == 0xFE40) return kBzd;
+    if (c >= 0xF300 && c <= 0xF8FE) return guessOf(Encoding::HKA);
+    if (c >= 0x0F00 && c <= 0x0FCE) return guessOf(Encoding::HIMA);
+    if (hasHg) return guessOf(Encoding::HG);
+    if (hasFz) return guessOf(Encoding::FZ);
+    if (hasLowTrailByte(c)) return guessOf(Encoding::TY);
+    if (c == 0xFE3D || c == 0xFE40) return guessOf(Encoding::BZD);
   }
   return std::nullopt;
 }

@@ -14,7 +14,7 @@ struct EncodingGuess {
   std::u16string_view code;      ///< EncodingCode: "HKA", "HIMA", "HG", "FZ", "TY", "BZD"
   std::u16string_view fontName;  ///< "Microsoft Himalaya", "A-Tibetan", ...
   int sourceIndex;               ///< 6, 4, 3, 2, 1, 0
-  int fontCharset;               ///< 134 for the national-standard fonts (GBK bytes), 0 otherwise
+  int fontCharset;               ///< 134 for the national-standard fonts, HKA's included; 0 otherwise
   friend bool operator==(const EncodingGuess&, const EncodingGuess&) = default;
 };
 

@@ -10,6 +10,7 @@
 #include "documents/recording_host.h"
 #include "documents/unicode_text_document.h"
 #include "documents/word_xml.h"
+#include "engine/encodings.h"
 #include "engine/message_map.h"
 
 namespace yig::docs {
@@ -69,21 +70,14 @@ constexpr std::u16string_view kOfficeMissing =
 constexpr std::u16string_view kOfficeFailed = u"LibreOffice未能打开该文件，编辑区保持不变！";
 constexpr std::u16string_view kNoHtmlInArchive = u"该网页存档中没有网页内容，无法打开！";
 
-// LibreOffice writes the national-standard fonts (BZDBT, CHINATIBET, ...) with
-// \fcharset0. Their characters are code page 936 characters, and the
-// conversions read them as GBK byte escapes, so such runs get charset 134 back.
-bool isNationalStandardFontName(std::u16string_view name) {
-  for (const std::u16string_view prefix : {u"BZD", u"CHINATIBET", u"TIBET", u"A-Tibetan", u"JBHGZW"}) {
-    if (name.substr(0, prefix.size()) == prefix) return true;
-  }
-  return name == u"方正藏文新白体";
-}
-
+// LibreOffice writes the fonts of the national-standard encodings (BZDBT,
+// CHINATIBET, ...) with \fcharset0. The conversions read their text as GBK
+// byte escapes, so such runs get the charset 134 of their font entries back.
 void markNationalFontsAsGbk(rt::Document& document) {
   std::vector<std::pair<std::size_t, rt::Font>> changes;  // run start, new font
   std::vector<std::size_t> ends;
   for (const rt::Document::Run& run : document.runs()) {
-    if (run.format->font.charset != 134 && isNationalStandardFontName(run.format->font.name)) {
+    if (run.format->font.charset != 134 && isNationalFontName(run.format->font.name)) {
       rt::Font font = run.format->font;
       font.charset = 134;
       changes.emplace_back(run.start, std::move(font));

@@ -5,6 +5,7 @@
 #include "documents/file_io.h"
 #include "documents/text_decoding.h"
 #include "engine/codec/cp936.h"
+#include "engine/encodings.h"
 #include "engine/message_map.h"
 
 namespace yig::docs {
@@ -74,9 +75,7 @@ std::u16string decodeProofText(std::string_view bytes) {
   return out;
 }
 
-bool isHuaguangFont(std::u16string_view fontBox) {
-  return fontBox.find(u"JBHGZW") != std::u16string_view::npos || fontBox == u"A-Tibetan";
-}
+bool isHuaguangFont(std::u16string_view fontBox) { return encodingOfFontName(fontBox) == Encoding::HG; }
 
 std::u16string proofFileText(std::string_view bytes, std::string_view mode) {
   return decodeProofText(filterProofBytes(bytes, mode));

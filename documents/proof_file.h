@@ -23,7 +23,7 @@ std::string filterProofBytes(std::string_view bytes, std::string_view mode);
 /// lone lead byte at the end become U+FFFD.
 std::u16string decodeProofText(std::string_view bytes);
 
-/// Huaguang when the font box names "JBHGZW" or is "A-Tibetan", else Fangzheng.
+/// Huaguang when the font box names a font of the HG encoding, else Fangzheng.
 bool isHuaguangFont(std::u16string_view fontBox);
 
 /// The whole proof text: filtered and decoded.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "documents/text_decoding.h"
+#include "engine/encodings.h"
 
 namespace yig::docs {
 namespace {
@@ -160,13 +161,6 @@ void readProperty(const Tag& tag, RunProps& props) {
   }
 }
 
-bool isNationalStandardFont(std::u16string_view name) {
-  for (const std::u16string_view prefix : {u"BZD", u"CHINATIBET", u"TIBET", u"A-Tibetan", u"JBHGZW"}) {
-    if (name.substr(0, prefix.size()) == prefix) return true;
-  }
-  return false;
-}
-
 class WordXmlReader {
  public:
   rt::Document read(std::string_view xml) {
@@ -278,8 +272,7 @@ class WordXmlReader {
       } else {
         bool ascii = true;
         for (const char16_t c : *font) ascii = ascii && c < 0x80;
-        const bool unicodeFont = font->size() >= 8 && font->compare(font->size() - 8, 8, u"_Unicode") == 0;
-        format.font.charset = (!ascii && !unicodeFont) || isNationalStandardFont(*font) ? 134 : 0;
+        format.font.charset = !ascii || isNationalFontName(*font) ? 134 : 0;
       }
     }
     if (p.size && *p.size > 0) format.sizeHalfPoints = *p.size;

@@ -38,7 +38,7 @@ ConvertPanel::ConvertPanel(QWidget* parent) : QFrame(parent) {
       option->setObjectName(QStringLiteral("Option1_%1").arg(index));
       option->setAutoExclusive(false);
       option->setFocusPolicy(Qt::NoFocus);
-      auto* label = new ClickableLabel(QString::fromUtf16(row.label), this);
+      auto* label = new ClickableLabel(QStringView(row.label).toString(), this);
       label->setObjectName(QStringLiteral("Label14_%1").arg(index));
       label->setCursor(Qt::PointingHandCursor);
       label->setContentsMargins(6, 0, 6, 0);

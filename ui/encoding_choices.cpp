@@ -3,37 +3,38 @@
 #include <cmath>
 
 #include "engine/codec/cp936.h"
+#include "engine/encodings.h"
 
 namespace yig::ui {
 
 const std::array<EncodingChoice, 7>& encodingChoices() {
-  static const std::array<EncodingChoice, 7> rows{{
-      {0, u"BZD", u"班智达", u" BZD;"},
-      {1, u"TY", u"同元", u" CHINATIBET; TIBET;"},
-      // The Fangzheng font name as an RTF font table writes it: GBK byte escapes.
-      {2, u"FZ", u"方正", u"\\'b7\\'bd\\'d5\\'fd\\'b2\\'d8\\'ce\\'c4\\"},
-      {3, u"HG", u"华光", u" A-Tibetan; JBHGZW"},
-      {4, u"HIMA", u"Himalaya(基本集)", u"Himalaya;Monlam;Tibetan ; Uni;????;"},
-      {5, u"SAM", u"Sambhota", u"Dedris;Ededris;"},
-      {6, u"HKA", u"藏文编码扩展集A", u"_Unicode;Sunshine"},
-  }};
+  static const std::array<EncodingChoice, 7> rows = [] {
+    std::array<EncodingChoice, 7> r{};
+    for (std::size_t i = 0; i < r.size(); ++i) {
+      const EncodingInfo& e = encodings()[i];
+      r[i] = {static_cast<int>(e.id), e.code, e.chineseName, e.sourceFontList};
+    }
+    return r;
+  }();
   return rows;
 }
 
 const EncodingChoice& choiceRow(int index) { return encodingChoices()[static_cast<std::size_t>(index % 10)]; }
 
 std::optional<int> sourceFromFontName(const QString& name) {
-  if (name.toLower().contains(u"dedris")) return 5;
-  if (name.contains(u"Himalaya") || name.contains(u"Monlam") || name.contains(u"Tibetan ") ||
-      name.contains(u" Uni"))
-    return 4;
-  if (name == u"CHINATIBET" || name == u"TIBETBT") return 1;
-  if (name.left(6) == u"JBHGZW" || name == u"A-Tibetan") return 3;
-  if (name.left(4) == u"方正藏文" && !name.contains(u"_Unicode")) return 2;
-  if (name.left(3) == u"BZD") return 0;
-  if (name.right(7) == u"Unicode") return 6;
-  return std::nullopt;
+  const std::optional<Encoding> e = encodingOfFontName(name.toStdU16String());
+  if (!e) return std::nullopt;
+  return static_cast<int>(*e);
 }
+
+namespace {
+
+// The source choice and the font of an encoding, as a paste applies them.
+PasteGuess pasteGuessOf(Encoding e) {
+  return PasteGuess{static_cast<int>(e), QStringView(info(e).targetFontName).toString()};
+}
+
+}  // namespace
 
 std::optional<PasteGuess> guessFromPastedText(const QString& text, int limit) {
   const QString head = text.left(limit);
@@ -42,12 +43,10 @@ std::optional<PasteGuess> guessFromPastedText(const QString& text, int limit) {
       if (test(c.unicode())) return true;
     return false;
   };
-  if (any([](char16_t c) { return c >= 0xF300 && c <= 0xF8FE; }))
-    return PasteGuess{6, QStringLiteral("方正藏文新白体_Unicode")};
-  if (any([](char16_t c) { return c >= 0x0F00 && c <= 0x0FCE; }))
-    return PasteGuess{4, QStringLiteral("Microsoft Himalaya")};
-  if (head.contains(QChar(0x5A25))) return PasteGuess{3, QStringLiteral("A-Tibetan")};
-  if (head.contains(QChar(0xFF03))) return PasteGuess{2, QStringLiteral("方正藏文新白体")};
+  if (any([](char16_t c) { return c >= 0xF300 && c <= 0xF8FE; })) return pasteGuessOf(Encoding::HKA);
+  if (any([](char16_t c) { return c >= 0x0F00 && c <= 0x0FCE; })) return pasteGuessOf(Encoding::HIMA);
+  if (head.contains(QChar(0x5A25))) return pasteGuessOf(Encoding::HG);
+  if (head.contains(QChar(0xFF03))) return pasteGuessOf(Encoding::FZ);
   // National-standard text of the TY fonts uses double-byte codes whose trail
   // byte lies below 0xA0, outside the GB2312 area.
   if (any([](char16_t c) {
@@ -55,8 +54,8 @@ std::optional<PasteGuess> guessFromPastedText(const QString& text, int limit) {
         return bytes && bytes->size() == 2 && static_cast<unsigned char>((*bytes)[0]) >= 0x80 &&
                static_cast<unsigned char>((*bytes)[1]) < 0xA0;
       }))
-    return PasteGuess{1, QStringLiteral("CHINATIBET")};
-  if (any([](char16_t c) { return c == 0xFE3D || c == 0xFE40; })) return PasteGuess{0, QStringLiteral("BZDBT")};
+    return pasteGuessOf(Encoding::TY);
+  if (any([](char16_t c) { return c == 0xFE3D || c == 0xFE40; })) return pasteGuessOf(Encoding::BZD);
   return std::nullopt;
 }
 

@@ -10,13 +10,13 @@
 namespace yig::ui {
 
 struct EncodingChoice {
-  int sourceIndex;        ///< 0..6; the target choice is sourceIndex + 10
-  const char16_t* code;   ///< EncodingCode
-  const char16_t* label;  ///< caption in the Chinese interface
-  const char16_t* sourceFonts;  ///< SourceFontList, exactly as the engine splits it
+  int sourceIndex;                  ///< 0..6; the target choice is sourceIndex + 10
+  std::u16string_view code;         ///< EncodingCode
+  std::u16string_view label;        ///< caption in the Chinese interface
+  std::u16string_view sourceFonts;  ///< SourceFontList, exactly as the engine splits it
 };
 
-/// The seven rows, by source index.
+/// The seven rows, by source index, as the encoding registry gives them.
 const std::array<EncodingChoice, 7>& encodingChoices();
 
 /// True for the indexes of existing choices (0..6 and 10..16).
@@ -24,7 +24,8 @@ constexpr bool isChoiceIndex(int index) { return (index >= 0 && index <= 6) || (
 /// The row of a source or target index.
 const EncodingChoice& choiceRow(int index);
 
-/// The source index that the font at the caret selects, or nothing.
+/// The source index of the encoding the registry recognises in the font at
+/// the caret, or nothing.
 std::optional<int> sourceFromFontName(const QString& fontName);
 
 /// What the paste detection found in the first characters of pasted text.

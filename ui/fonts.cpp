@@ -4,6 +4,8 @@
 #include <QFontInfo>
 #include <QStringList>
 
+#include "engine/encodings.h"
+
 namespace yig::ui {
 namespace {
 
@@ -70,12 +72,10 @@ QFont interfaceFont(const QString& family, double points) {
 }
 
 bool isGbkFont(const QString& family) {
+  // A Tibetan font is GBK exactly when it belongs to a national-standard encoding.
+  if (const std::optional<Encoding> tibetan = encodingOfFontName(family.toStdU16String()))
+    return info(*tibetan).national;
   if (family.contains(QStringLiteral("Unicode"), Qt::CaseInsensitive)) return false;
-  static const QStringList national{QStringLiteral("BZD"), QStringLiteral("CHINATIBET"),
-                                    QStringLiteral("TIBET"), QStringLiteral("A-Tibetan"),
-                                    QStringLiteral("JBHGZW")};
-  for (const QString& n : national)
-    if (family.startsWith(n)) return !family.startsWith(QStringLiteral("Tibetan "));
   for (QChar c : family)
     if (c.unicode() >= 0x2E80 && c.unicode() < 0xA000) return true;
   if (!installed(family)) return false;

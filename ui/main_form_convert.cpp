@@ -3,6 +3,7 @@
 #include <QClipboard>
 
 #include "engine/conversion_engine.h"
+#include "engine/encodings.h"
 #include "ui/clickable_label.h"
 #include "ui/convert_panel.h"
 #include "ui/encoding_choices.h"
@@ -20,7 +21,7 @@ void MainForm::SelectEncoding(int index) {
     Picture2->label(i)->setColors(chosen ? skin::kChosen : QColor(Qt::white),
                                   chosen ? skin::kChosenText : palette().color(QPalette::ButtonText));
   }
-  if (index >= 0 && index <= 6) SourceFontList = QString::fromUtf16(choiceRow(index).sourceFonts);
+  if (index >= 0 && index <= 6) SourceFontList = QStringView(choiceRow(index).sourceFonts).toString();
 }
 
 void MainForm::chooseEncoding(int index) {
@@ -42,7 +43,7 @@ void MainForm::Change(const QString& pasted) {
   // Sambhota text is recognised by its fonts, one caret position at a time.
   for (int k = 1; k <= n && k - 1 <= RichTextBox1->textLength(); ++k) {
     const QString name = RichTextBox1->fontNameAtCaret(k - 1);
-    if (name.contains(QStringLiteral("dedris"), Qt::CaseInsensitive)) {
+    if (sourceFromFontName(name) == static_cast<int>(Encoding::SAM)) {
       RichTextBox1->select(k - 1, 0);
       Combo1->setEditText(name);
       chooseEncoding(5);

@@ -328,7 +328,9 @@ TEST(SambhotaScan, TruncatedAndStrayMarkupIsCopied) {
       else run.samToHima(in);
       const bool open = std::string_view(b).find_first_of("{}") != std::string_view::npos;
       EXPECT_EQ(run.host.messages.empty(), !open) << b;
-      if (!open) EXPECT_FALSE(run.host.workArea().rtf().empty()) << b;
+      if (!open) {
+        EXPECT_FALSE(run.host.workArea().rtf().empty()) << b;
+      }
     }
   }
 }
