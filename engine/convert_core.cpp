@@ -431,6 +431,8 @@ class Converter::Stage {
       "langnp", "loch", "ltrch", "noproof", "nosupersub", "outl", "plain", "revauth", "revdttm", "rtlch",
       "scaps", "shad", "strike", "striked", "sub", "super", "ul", "ulc", "ulnone", "up", "webhidden"};
     static_assert(std::is_sorted(kWords.begin(), kWords.end()));
+    if (is(w, "f") || is(w, "af") || is(w, "fs") || is(w, "cf") || is(w, "loch") || is(w, "hich") || is(w, "dbch"))
+      return true;
     if (w.size() > 2 && w[0] == 'u' && w[1] == 'l') return true;  // the underline styles
     return std::binary_search(kWords.begin(), kWords.end(), w);
   }
@@ -439,15 +441,20 @@ class Converter::Stage {
   // end it: a stack that a writer split over two groups is still one unit.
   // They are kept, in order, after the converted text.
   bool holdInRun(const Token& t) {
+    if (t.kind != TokenKind::GroupOpen && t.kind != TokenKind::GroupClose &&
+        (t.kind != TokenKind::ControlWord || (t.name.size() == 1 && (t.name[0] == 'u' || t.name[0] == 'U')))) {
+      return false;
+    }
     const bool brace = t.kind == TokenKind::GroupOpen || (t.kind == TokenKind::GroupClose && depth_ > 1);
-    const bool formatting = t.kind == TokenKind::ControlWord && isRunFormatting(t.name) &&
-                            !(from_ == Encoding::SAM && is(t.name, "f") && items_.back().trail == items_.back().end);
+    const bool formatting = t.kind == TokenKind::ControlWord &&
+                            !(from_ == Encoding::SAM && is(t.name, "f") && items_.back().trail == items_.back().end) &&
+                            isRunFormatting(t.name);
     if (!brace && !formatting) return false;
     Item& item = items_.back();
-    if (!absorbed_.empty()) {
+    if (absorbedLength_ != 0) {
       // The Sambhota font the run had switched to holds for what follows.
-      runBytes_.append(absorbed_);
-      absorbed_.clear();
+      runBytes_.append(runBytes_, absorbedAt_, absorbedLength_);
+      absorbedLength_ = 0;
     }
     runBytes_.append(t.bytes);
     item.end = static_cast<std::uint32_t>(runBytes_.size());
@@ -562,7 +569,8 @@ class Converter::Stage {
       // belongs to the run (and to the unconverted bytes where a glyph stays).
       runBytes_.append(t.bytes);
       items_.back().end = items_.back().trail = static_cast<std::uint32_t>(runBytes_.size());
-      absorbed_.assign(t.bytes);
+      absorbedAt_ = static_cast<std::uint32_t>(runBytes_.size() - t.bytes.size());
+      absorbedLength_ = static_cast<std::uint32_t>(t.bytes.size());
       characterWord(s, w, t);
       return;
     }
@@ -949,10 +957,21 @@ class Converter::Stage {
 
   int resolve(int n, int fallback) const { return n >= 0 ? n : fallback; }
 
-  bool isSource(int n) const {
-    if (n < 0) return false;
+  // What a font number stands for: a direct table for the usual numbers,
+  // the font map for the rest.
+  const FontRecord* record(int n) const {
+    if (n < 0) return nullptr;
+    if (static_cast<std::size_t>(n) < fontIndex_.size()) {
+      const std::int32_t i = fontIndex_[static_cast<std::size_t>(n)];
+      return i < 0 ? nullptr : &fontList_[static_cast<std::size_t>(i)];
+    }
     auto it = fonts_.find(n);
-    return it != fonts_.end() && it->second.encoding == from_;
+    return it == fonts_.end() ? nullptr : &it->second;
+  }
+
+  bool isSource(int n) const {
+    const FontRecord* r = record(n);
+    return r != nullptr && r->encoding == from_;
   }
 
   // The source font that draws the text of state `s`, or -1.
@@ -975,8 +994,8 @@ class Converter::Stage {
       consider(f.eastAsia);
     }
     s.source = found;
-    auto it = fonts_.find(found);
-    s.sambhota = static_cast<std::int8_t>(it == fonts_.end() ? -1 : it->second.sambhota);
+    const FontRecord* r = record(found);
+    s.sambhota = static_cast<std::int8_t>(r == nullptr ? -1 : r->sambhota);
     return found;
   }
 
@@ -1056,7 +1075,16 @@ class Converter::Stage {
         r.encoding.reset();
       }
     }
-    if (!fonts_.count(fontNumber_)) fonts_.emplace(fontNumber_, r);
+    if (!fonts_.count(fontNumber_)) {
+      fonts_.emplace(fontNumber_, r);
+      if (fontNumber_ < kDirectFonts) {
+        if (fontIndex_.size() <= static_cast<std::size_t>(fontNumber_)) {
+          fontIndex_.resize(static_cast<std::size_t>(fontNumber_) + 1, -1);
+        }
+        fontIndex_[static_cast<std::size_t>(fontNumber_)] = static_cast<std::int32_t>(fontList_.size());
+        fontList_.push_back(r);
+      }
+    }
     fontNumber_ = -1;
     fontName_.clear();
   }
@@ -1285,10 +1313,10 @@ class Converter::Stage {
       flushFromUnicode();
     }
     closeGroup();
-    if (!absorbed_.empty()) {
+    if (absorbedLength_ != 0) {
       // The font the run ended in is the font of what follows.
-      out_ += absorbed_;
-      absorbed_.clear();
+      out_.append(runBytes_, absorbedAt_, absorbedLength_);
+      absorbedLength_ = 0;
     }
     items_.clear();
     runBytes_.clear();
@@ -1478,6 +1506,9 @@ class Converter::Stage {
 
   // font table
   std::unordered_map<int, FontRecord> fonts_;
+  static constexpr int kDirectFonts = 1 << 15;  // numbers up to Word's theme fonts (31500+)
+  std::vector<std::int32_t> fontIndex_;  // font number -> index into fontList_, -1 none
+  std::vector<FontRecord> fontList_;
   int fontNumber_ = -1, fontCharset_ = -1;
   std::string fontNameBytes_, fontAltBytes_;
   std::u16string fontName_, fontAlt_;
@@ -1498,7 +1529,7 @@ class Converter::Stage {
   // the run being gathered
   std::vector<Item> items_;
   std::string runBytes_;
-  std::string absorbed_;  // the last Sambhota font switch taken into the run
+  std::uint32_t absorbedAt_ = 0, absorbedLength_ = 0;  // the last Sambhota font switch taken into the run
   int runUc_ = 1;
   bool leadPending_ = false;
   unsigned char leadByte_ = 0;
