@@ -151,6 +151,22 @@ TEST_F(ConvertCli, WordDocumentRoundTripKeepsTheTibetanText) {
   EXPECT_EQ(read("back.txt"), tibetan);
 }
 
+// A Word document made by LibreOffice, converted into a Word document: its
+// table, footnote and pictures come back with the Tibetan converted.
+TEST_F(ConvertCli, WordDocumentKeepsItsStructure) {
+  if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  const std::string in = std::string(YIG_TEST_DATA_DIR) + "/documents/lo-bzd.docx";
+  ASSERT_EQ(run({"--from", "BZD", "--to", "HIMA", in, "-o", path("out.docx")}), 0) << err_.str();
+  const std::string cmd = "cd '" + dir_.string() + "' && timeout 120 soffice -env:UserInstallation=file://" +
+                          dir_.string() + "/profile --headless --convert-to fodt out.docx >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const std::string fodt = read("out.fodt");
+  EXPECT_NE(fodt.find("<table:table "), std::string::npos);
+  EXPECT_NE(fodt.find("<text:note "), std::string::npos);
+  EXPECT_NE(fodt.find("<draw:image"), std::string::npos);
+  EXPECT_NE(fodt.find("\xE0\xBD\x96\xE0\xBD\x80\xE0\xBE\xB2"), std::string::npos);  // བཀྲ
+}
+
 TEST_F(ConvertCli, UserTablesReplaceTheBuiltInOne) {
   fs::create_directories(dir_ / "tables");
   auto stored = scrambleTable(u"\u554A\t\u0F56\r\n");  // every unit but BA stays red
