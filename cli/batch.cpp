@@ -1,8 +1,11 @@
 #include "cli/batch.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +23,7 @@
 #include "cli/cli_io.h"
 #include "cli/cli_progress.h"
 #include "documents/encoding_guess.h"
+#include "documents/file_io.h"
 #include "documents/open_document.h"
 #include "documents/text_decoding.h"
 #include "documents/rtf_route.h"
@@ -49,11 +53,15 @@ constexpr std::string_view kUsage =
     "\n"
     "  --from auto      guess each file's encoding (its fonts, or its text)\n"
     "  -r, --recursive  convert folders with all their subfolders\n"
+    "  --follow-symlinks  follow symbolic links found in folders (only those that\n"
+    "                   stay inside the folder; others are skipped and reported)\n"
     "  -j, --jobs N     files converted at the same time (default: one per core)\n"
     "  --report FILE    write a JSON report of every file\n"
     "  --dry-run        list what would be done and write nothing\n"
     "\n"
     "Inputs are never overwritten, and OUTDIR may not lie inside an input folder.\n"
+    "Only regular files are read: links not followed, pipes, sockets and devices\n"
+    "are skipped and named in the summary and the report. \"--\" ends the options.\n"
     "Exit status: 0 all clean, 1 some characters left red, 2 some files failed\n"
     "(the others are still converted) or the job could not start.\n";
 
@@ -181,7 +189,10 @@ std::vector<RedSample> redSamples(const rt::Document& doc) {
 struct PlanItem {
   std::string input, output;
   std::uintmax_t bytes = 0;
-  std::string error;  // set while planning: the file is not converted
+  std::string error;     // set while planning: the file is not converted
+  bool skipped = false;  // with `error`: left alone on purpose, not a failure
+  bool viaLink = false;  // reached through a symbolic link that was followed
+  bool explicitInput = false;  // named on the command line, not found in a folder
 };
 
 // A path made absolute and free of "..", symlinks resolved as far as they exist.
@@ -212,6 +223,7 @@ class Planner {
     if (job_.inputs.size() == 1 && !fs::is_directory(job_.inputs[0], ec) && !fs::is_directory(outdir, ec) &&
         job_.outdir.back() != '/') {
       add(fs::path(job_.inputs[0]), fs::path(job_.outdir), items);
+      items.back().explicitInput = true;
       if (endingOf(job_.outdir) == ".TXT" && job_.to != u"HIMA") {
         items.back().error = "a .txt output needs the target HIMA (other encodings need their fonts: write .rtf)";
       }
@@ -244,6 +256,7 @@ class Planner {
       } else {
         add(fs::path(input), fs::path(job_.outdir) / outputNameFor(fs::path(input).filename().string(), job_.to),
             items);
+        items.back().explicitInput = true;
       }
     }
     resolveClashes(items);
@@ -262,14 +275,32 @@ class Planner {
     items.push_back(std::move(item));
   }
 
+  void skip(const fs::path& p, std::string why, std::vector<PlanItem>& items) {
+    PlanItem item;
+    item.input = p.string();
+    item.error = std::move(why);
+    item.skipped = true;
+    items.push_back(std::move(item));
+  }
+
+  // `root` is the canonical input folder the walk started from: nothing
+  // outside it is read. `visited` holds the canonical folders walked, so a
+  // followed link back up ends.
   void walk(const fs::path& folder, const fs::path& outFolder, std::vector<PlanItem>& items) {
+    const fs::path root = canonicalOf(folder);
+    std::set<fs::path> visited{root};
+    walkIn(folder, outFolder, root, visited, items);
+  }
+
+  void walkIn(const fs::path& folder, const fs::path& outFolder, const fs::path& root, std::set<fs::path>& visited,
+              std::vector<PlanItem>& items) {
     std::error_code ec;
     std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
     if (ec) {
       PlanItem item;
       item.input = folder.string();
-      item.error = "cannot list the folder '" + folder.string() + "': " + ec.message();
+      item.error = "cannot list the folder " + docs::quotedName(folder.string()) + ": " + ec.message();
       items.push_back(std::move(item));
       return;
     }
@@ -279,19 +310,62 @@ class Planner {
     for (const fs::directory_entry& entry : entries) {
       const fs::path& p = entry.path();
       if (isHidden(p)) continue;  // editor backups, our own temporary files
-      // Linked folders are not followed (a link back up would never end).
-      if (entry.is_directory(ec) && !entry.is_symlink(ec)) {
-        if (job_.recursive) subfolders.push_back(p);
+      const fs::file_status own = entry.symlink_status(ec);
+      bool viaLink = false;
+      fs::file_status status = own;
+      if (fs::is_symlink(own)) {
+        const fs::file_status target = entry.status(ec);
+        const bool folderLink = fs::is_directory(target);
+        if (!folderLink && !isDocumentEnding(p.string())) {
+          ++summary_.ignored;
+          continue;
+        }
+        if (folderLink && !job_.recursive) continue;
+        if (!job_.followSymlinks) {
+          skip(p, "a symbolic link: not followed (--follow-symlinks follows links that stay inside the folder)", items);
+          continue;
+        }
+        std::error_code linkError;
+        const fs::path resolved = fs::canonical(p, linkError);
+        if (linkError) {
+          skip(p, "a symbolic link that leads nowhere (" + linkError.message() + ")", items);
+          continue;
+        }
+        if (!isInside(resolved, root)) {
+          skip(p, "a symbolic link leading out of the folder " + docs::quotedName(root.string()) + ": not followed",
+               items);
+          continue;
+        }
+        if (folderLink && visited.count(resolved) != 0) {
+          skip(p, "a symbolic link back to a folder already walked (a loop): not followed", items);
+          continue;
+        }
+        viaLink = true;
+        status = target;
+      }
+      if (fs::is_directory(status)) {
+        if (job_.recursive) {
+          const fs::path real = canonicalOf(p);
+          if (!visited.insert(real).second) {
+            skip(p, "a folder already walked (a loop): not walked again", items);
+            continue;
+          }
+          subfolders.push_back(p);
+        }
         continue;
       }
-      if (entry.is_directory(ec)) continue;
       if (!isDocumentEnding(p.string())) {
         ++summary_.ignored;
         continue;
       }
+      if (!fs::is_regular_file(status)) {
+        skip(p, "not a regular file (pipes, sockets and devices are not read)", items);
+        continue;
+      }
       add(p, outFolder / outputNameFor(p.filename().string(), job_.to), items);
+      items.back().viaLink = viaLink;
     }
-    for (const fs::path& sub : subfolders) walk(sub, outFolder / sub.filename(), items);
+    for (const fs::path& sub : subfolders) walkIn(sub, outFolder / sub.filename(), root, visited, items);
   }
 
   // Two inputs must not share an output (a.txt and a.rtf both give a.rtf: the
@@ -334,6 +408,7 @@ std::string statusName(BatchFileResult::Status s) {
     case BatchFileResult::Status::Red: return "red";
     case BatchFileResult::Status::Unchanged: return "unchanged";
     case BatchFileResult::Status::Failed: return "failed";
+    case BatchFileResult::Status::Skipped: return "skipped";
   }
   return "failed";
 }
@@ -356,8 +431,19 @@ class FileConverter {
     r.bytes = item.bytes;
     const auto started = std::chrono::steady_clock::now();
     if (!item.error.empty()) {
-      r.status = BatchFileResult::Status::Failed;
+      r.status = item.skipped ? BatchFileResult::Status::Skipped : BatchFileResult::Status::Failed;
       r.error = item.error;
+      return r;
+    }
+    // The tree may have changed since it was walked: a file replaced by a
+    // link, a pipe or a folder is not read.
+    struct stat own {};
+    if (::lstat(item.input.c_str(), &own) != 0) {
+      fail(r, "cannot read " + docs::quotedName(item.input) + ": " + std::strerror(errno));
+      return r;
+    }
+    if (S_ISLNK(own.st_mode) && !item.viaLink && !item.explicitInput) {
+      fail(r, "it became a symbolic link while the batch ran: not followed");
       return r;
     }
     try {
@@ -483,7 +569,11 @@ class FileConverter {
       fs::create_directories(parent, ec);
       if (ec && !fs::is_directory(parent)) return fail(r, "cannot create the folder '" + parent.string() + "': " + ec.message());
     }
-    std::string error = writeFileAtomic(item.output, bytes);
+    // The output is never readable by more people than the input.
+    mode_t limit = 07777;
+    struct stat input {};
+    if (::stat(item.input.c_str(), &input) == 0) limit = input.st_mode & 0777;
+    std::string error = docs::writeFileAtomically(item.output, bytes, limit);
     if (!error.empty()) fail(r, error);
   }
 
@@ -496,13 +586,14 @@ std::string progressLine(const BatchFileResult& r) {
   using S = BatchFileResult::Status;
   std::string line;
   switch (r.status) {
-    case S::Failed: return "FAILED " + r.input + ": " + r.error;
-    case S::Planned: return r.input + " -> " + r.output;
+    case S::Failed: return "FAILED " + shown(r.input) + ": " + r.error;
+    case S::Skipped: return "skipped " + shown(r.input) + ": " + r.error;
+    case S::Planned: return shown(r.input) + " -> " + shown(r.output);
     case S::Unchanged: line = "same   "; break;
     case S::Red: line = "red    "; break;
     case S::Clean: line = "ok     "; break;
   }
-  line += r.input + " -> " + r.output + " (" + toUtf8(r.source);
+  line += shown(r.input) + " -> " + shown(r.output) + " (" + toUtf8(r.source);
   if (!r.guessedBy.empty()) line += ", guessed by its " + r.guessedBy;
   if (r.status == S::Unchanged) {
     line += ", already the target";
@@ -555,6 +646,7 @@ std::string summaryLine(const BatchSummary& s, bool dryRun) {
             std::to_string(s.count(S::Red)) + " with characters left red, " + std::to_string(s.count(S::Failed)) +
             " failed";
   }
+  if (s.count(S::Skipped) > 0) line += ", " + std::to_string(s.count(S::Skipped)) + " skipped";
   if (s.ignored > 0) line += " (" + std::to_string(s.ignored) + " other files ignored)";
   line += "; " + formatBytes(s.bytes());
   if (!dryRun) {
@@ -624,7 +716,9 @@ std::string runBatchJob(const BatchJob& job, BatchSummary& summary, std::ostream
       r.output = items[i].output;
       r.bytes = items[i].bytes;
       r.error = items[i].error;
-      r.status = r.error.empty() ? BatchFileResult::Status::Planned : BatchFileResult::Status::Failed;
+      r.status = r.error.empty() ? BatchFileResult::Status::Planned
+                 : items[i].skipped ? BatchFileResult::Status::Skipped
+                                    : BatchFileResult::Status::Failed;
       if (job.from != u"AUTO") r.source = job.from;
     }
     return {};
@@ -652,7 +746,8 @@ std::string runBatchJob(const BatchJob& job, BatchSummary& summary, std::ostream
       summary.files[i] = converter.convert(items[i]);
       const BatchFileResult& r = summary.files[i];
       progress.fileDone(r.bytes, progressLine(r), r.status == BatchFileResult::Status::Failed ||
-                                                      r.status == BatchFileResult::Status::Red);
+                                                      r.status == BatchFileResult::Status::Red ||
+                                                      r.status == BatchFileResult::Status::Skipped);
     }
   };
   const auto started = std::chrono::steady_clock::now();
@@ -681,9 +776,9 @@ std::string batchReportJson(const BatchJob& job, const BatchSummary& summary) {
     j += first ? "\n    {" : ",\n    {";
     first = false;
     j += "\"input\": ";
-    jsonString(j, f.input);
+    jsonString(j, shown(f.input));
     j += ", \"output\": ";
-    jsonString(j, f.output);
+    jsonString(j, shown(f.output));
     j += ", \"status\": ";
     jsonString(j, statusName(f.status));
     j += ", \"bytes\": " + std::to_string(f.bytes);
@@ -728,6 +823,7 @@ std::string batchReportJson(const BatchJob& job, const BatchSummary& summary) {
        ", \"unchanged\": " + std::to_string(summary.count(S::Unchanged)) +
        ", \"red\": " + std::to_string(summary.count(S::Red)) +
        ", \"failed\": " + std::to_string(summary.count(S::Failed)) +
+       ", \"skipped\": " + std::to_string(summary.count(S::Skipped)) +
        ", \"ignored\": " + std::to_string(summary.ignored) + ", \"bytes\": " + std::to_string(summary.bytes()) +
        ", \"seconds\": " + number(summary.seconds) + ", \"exitStatus\": " + std::to_string(summary.exitStatus()) +
        ", \"line\": ";
@@ -738,12 +834,23 @@ std::string batchReportJson(const BatchJob& job, const BatchSummary& summary) {
 
 bool isBatchConvert(const Args& args) {
   std::size_t positional = 0;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (optionsEnded || a == "--") {
+      if (!optionsEnded) {
+        optionsEnded = true;
+        continue;
+      }
+      std::error_code ec;
+      if (++positional > 1 || fs::is_directory(a, ec)) return true;
+      continue;
+    }
     const bool takesValue = a == "--from" || a == "--to" || a == "-o" || a == "--output" || a == "--tables" ||
                             a == "--lang" || a == "--sambhota-family" || a == "-j" || a == "--jobs" ||
                             a == "--report";
     if (a == "-r" || a == "--recursive" || a == "--dry-run" || a == "-j" || a == "--jobs" || a == "--report" ||
+        a == "--follow-symlinks" ||
         a.rfind("--jobs=", 0) == 0 || a.rfind("--report=", 0) == 0 || (a.size() > 2 && a.rfind("-j", 0) == 0)) {
       return true;
     }
@@ -771,6 +878,11 @@ namespace {
 std::string parseBatch(const Args& args, BatchJob& job, bool& help) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string a = args[i];
+    if (a == "--") {
+      // Every word after "--" is an input, even one that starts with "-".
+      job.inputs.insert(job.inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    }
     std::string inlineValue;
     bool hasInline = false;
     if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
@@ -811,6 +923,8 @@ std::string parseBatch(const Args& args, BatchJob& job, bool& help) {
       if (!value(job.outdir) || job.outdir.empty()) return "option -o needs a folder";
     } else if (a == "-r" || a == "--recursive") {
       job.recursive = true;
+    } else if (a == "--follow-symlinks") {
+      job.followSymlinks = true;
     } else if (a == "-j" || a == "--jobs") {
       if (!value(v)) return "option -j needs a number of threads";
       char* end = nullptr;
@@ -830,7 +944,7 @@ std::string parseBatch(const Args& args, BatchJob& job, bool& help) {
       if (!value(v) || (v != "Dedris" && v != "Ededris")) return "option --sambhota-family takes Dedris or Ededris";
       job.sambhotaFamily = fromUtf8(v);
     } else if (a.size() > 1 && a[0] == '-') {
-      return "unknown option '" + args[i] + "'";
+      return "unknown option " + docs::quotedName(args[i]);
     } else {
       job.inputs.push_back(args[i]);
     }
@@ -867,9 +981,9 @@ int runBatchConvert(const Args& args, std::ostream& out, std::ostream& err) {
     // The report must not replace an input either.
     std::error_code ec;
     for (const std::string& input : job.inputs) {
-      if (canonicalOf(job.reportPath) == canonicalOf(input) ||
+      if (canonicalOf(job.reportPath) == canonicalOf(input) || docs::isSameFile(job.reportPath, input) ||
           (fs::is_directory(input, ec) && isInside(canonicalOf(job.reportPath), canonicalOf(input)))) {
-        err << "yigsgyur convert: the report '" << job.reportPath << "' would be written into an input\n";
+        err << "yigsgyur convert: the report " << docs::quotedName(job.reportPath) << " would be written into an input\n";
         return 2;
       }
     }
@@ -885,9 +999,11 @@ int runBatchConvert(const Args& args, std::ostream& out, std::ostream& err) {
   if (job.dryRun) {
     for (const BatchFileResult& f : summary.files) {
       if (f.status == BatchFileResult::Status::Failed) {
-        out << "would fail  " << f.input << ": " << f.error << '\n';
+        out << "would fail  " << shown(f.input) << ": " << f.error << '\n';
+      } else if (f.status == BatchFileResult::Status::Skipped) {
+        out << "would skip  " << shown(f.input) << ": " << f.error << '\n';
       } else {
-        out << "would write " << f.output << "  (from " << f.input << ")\n";
+        out << "would write " << shown(f.output) << "  (from " << shown(f.input) << ")\n";
       }
     }
   } else if (!job.reportPath.empty()) {

@@ -20,6 +20,7 @@ struct BatchJob {
   std::u16string from;              ///< an encoding code, or u"AUTO" to guess per file
   std::u16string to;
   bool recursive = false;           ///< folders: the whole tree, not only their own files
+  bool followSymlinks = false;      ///< follow symbolic links found in folders, when they stay inside the folder
   unsigned jobs = 0;                ///< threads; 0 = one per core
   bool dryRun = false;              ///< list what would be done, write nothing
   std::string reportPath;           ///< JSON report, when not empty
@@ -42,6 +43,7 @@ struct BatchFileResult {
     Red,        ///< converted, some characters left red
     Unchanged,  ///< already in the target encoding (guessed): written as it was
     Failed,     ///< nothing written; `error` says why
+    Skipped,    ///< found in a folder but not read (a link not followed, a pipe...); `error` says why
   };
   std::string input;
   std::string output;
@@ -64,7 +66,8 @@ struct BatchSummary {
   unsigned threads = 1;
   std::size_t count(BatchFileResult::Status s) const;
   std::uintmax_t bytes() const;
-  /// 0 all clean, 1 some characters left red, 2 some files failed.
+  /// 0 all clean, 1 some characters left red, 2 some files failed
+  /// (skipped files do not count against the run).
   int exitStatus() const;
 };
 

@@ -4,116 +4,98 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <filesystem>
 #include <ostream>
 
 #include "documents/file_io.h"
 #include "documents/text_decoding.h"
 
 namespace yig::cli {
-namespace {
-
-std::string describe(std::string_view what, const std::string& path, int err) {
-  return std::string(what) + " '" + path + "': " + std::strerror(err);
-}
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-}  // namespace
 
 FileBytes readFile(const std::string& path) {
+  docs::FileRead read = path == "-" ? docs::readWholeDescriptor(STDIN_FILENO, "standard input") : docs::readWholeFile(path);
   FileBytes result;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) {
-    result.error = describe("cannot open", path, errno);
-    return result;
-  }
-  struct stat st {};
-  if (fstat(fileno(f.get()), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      result.error = describe("cannot read", path, EISDIR);
-      return result;
-    }
-    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > docs::maxInputBytes()) {
-      result.error = docs::tooLargeMessage(path, static_cast<std::uint64_t>(st.st_size));
-      return result;
-    }
-    if (S_ISREG(st.st_mode) && st.st_size > 0) result.bytes.reserve(static_cast<std::size_t>(st.st_size));
-  }
-  char buffer[1 << 16];
-  while (true) {
-    const std::size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
-    result.bytes.append(buffer, n);
-    if (result.bytes.size() > docs::maxInputBytes()) {  // a pipe or a file growing while read
-      result.error = docs::tooLargeMessage(path, result.bytes.size());
-      std::string().swap(result.bytes);
-      return result;
-    }
-    if (n < sizeof buffer) break;
-  }
-  if (std::ferror(f.get())) {
-    result.error = describe("cannot read", path, errno ? errno : EIO);
-    result.bytes.clear();
-  }
+  result.bytes = std::move(read.bytes);
+  result.error = std::move(read.error);
   return result;
 }
 
 std::string writeFileAtomic(const std::string& path, std::string_view bytes) {
-  const auto slash = path.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (base.empty()) return "cannot write '" + path + "': not a file name";
+  return docs::writeFileAtomically(path, bytes);
+}
 
-  // The new file keeps the mode of the file it replaces; a new file gets the
-  // usual mode the process's umask allows.
-  mode_t mode = 0;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return describe("cannot write", path, EISDIR);
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
+std::string shown(std::string_view name) { return docs::printableName(name); }
 
-  std::string temp = dir + "/." + base + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return describe("cannot write", path, errno);
-  auto fail = [&](int err) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return describe("cannot write", path, err);
-  };
-  const char* p = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail(errno);
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
+std::string escapeControls(std::string_view text) {
+  std::string out;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find('\n', start);
+    out += docs::printableName(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) break;
+    out += '\n';
+    start = end + 1;
   }
-  if (::fchmod(fd, mode) != 0) return fail(errno);
-  if (::fsync(fd) != 0 && errno != EINVAL) return fail(errno);
-  if (::close(fd) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    return describe("cannot write", path, err);
+  return out;
+}
+
+bool refuseSameFile(std::string_view command, const std::string& input, const std::string& output, std::ostream& err) {
+  if (input == "-" || output == "-" || !docs::isSameFile(input, output)) return false;
+  err << "yigsgyur " << command << ": the output " << docs::quotedName(output) << " is the input " << docs::quotedName(input)
+      << " (the same file); nothing was written\n";
+  return true;
+}
+
+StandardStreams::~StandardStreams() {
+  std::error_code ec;
+  if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+}
+
+std::string StandardStreams::folder() {
+  if (folder_.empty()) {
+    std::error_code ec;
+    std::string base = std::filesystem::temp_directory_path(ec).string();
+    if (ec || base.empty()) base = "/tmp";
+    std::string name = base + "/yigsgyur-stdio-XXXXXX";
+    if (::mkdtemp(name.data()) != nullptr) folder_ = name;
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    return describe("cannot write", path, err);
+  return folder_;
+}
+
+std::string StandardStreams::spoolInput(std::string_view ending, std::string& error) {
+  docs::FileRead read = docs::readWholeDescriptor(STDIN_FILENO, "standard input");
+  if (!read.ok()) {
+    error = read.error;
+    return {};
   }
-  return {};
+  const std::string where = folder();
+  if (where.empty()) {
+    error = "cannot make a temporary folder for standard input";
+    return {};
+  }
+  if (ending.empty()) ending = read.bytes.starts_with("{\\rtf") ? ".rtf" : ".txt";
+  const std::string path = where + "/stdin" + std::string(ending);
+  error = docs::writeFileAtomically(path, read.bytes, 0600);
+  return error.empty() ? path : std::string();
+}
+
+std::string StandardStreams::outputFile(std::string_view ending) {
+  const std::string where = folder();
+  return where.empty() ? std::string() : where + "/stdout" + std::string(ending);
+}
+
+bool StandardStreams::copyToOutput(const std::string& path, std::ostream& out, std::string& error) {
+  docs::FileRead read = docs::readWholeFile(path);
+  if (!read.ok()) {
+    error = read.error;
+    return false;
+  }
+  out << read.bytes;
+  out.flush();
+  if (!out) {
+    error = "cannot write to standard output";
+    return false;
+  }
+  return true;
 }
 
 DecodedText decodeText(std::string_view bytes) {
@@ -147,9 +129,15 @@ std::optional<int> parseInOutArgs(std::string_view command, const std::vector<st
                                   void (*usage)(std::ostream&), std::ostream& out, std::ostream& err,
                                   InOutArgs& parsed) {
   bool haveOutput = false;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (optionsEnded) {
+      // After "--" every word is a file name, even one that starts with "-".
+    } else if (a == "--") {
+      optionsEnded = true;
+      continue;
+    } else if (a == "--help" || a == "-h") {
       usage(out);
       return 0;
     }
@@ -164,19 +152,19 @@ std::optional<int> parseInOutArgs(std::string_view command, const std::vector<st
     }
     bool known = false;
     for (const Flag& flag : flags) {
-      if (a == flag.first) {
+      if (!optionsEnded && a == flag.first) {
         *flag.second = true;
         known = true;
       }
     }
     if (known) continue;
-    if (a.size() > 1 && a[0] == '-') {
-      err << "yigsgyur " << command << ": unknown option '" << a << "'\n";
+    if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+      err << "yigsgyur " << command << ": unknown option " << docs::quotedName(a) << "\n";
       usage(err);
       return 2;
     }
     if (!parsed.input.empty()) {
-      err << "yigsgyur " << command << ": more than one input file ('" << parsed.input << "', '" << a << "')\n";
+      err << "yigsgyur " << command << ": more than one input file (" << docs::quotedName(parsed.input) << ", " << docs::quotedName(a) << ")\n";
       return 2;
     }
     parsed.input = a;
@@ -188,6 +176,7 @@ std::optional<int> parseInOutArgs(std::string_view command, const std::vector<st
     usage(err);
     return 2;
   }
+  if (refuseSameFile(command, parsed.input, parsed.output, err)) return 2;
   return std::nullopt;
 }
 
@@ -199,7 +188,7 @@ std::optional<DecodedText> readTextInput(std::string_view command, const std::st
   }
   DecodedText decoded = decodeText(file.bytes);
   if (!decoded.ok()) {
-    err << "yigsgyur " << command << ": '" << path << "' is " << decoded.error << '\n';
+    err << "yigsgyur " << command << ": " << docs::quotedName(path) << " is " << decoded.error << '\n';
     return std::nullopt;
   }
   return decoded;

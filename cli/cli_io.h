@@ -20,13 +20,48 @@ struct FileBytes {
   bool ok() const { return error.empty(); }
 };
 
-/// Reads the whole file at `path`.
+/// Reads the whole file at `path` ("-": standard input). Only regular files
+/// are read; a pipe, socket or device named as a file is refused.
 FileBytes readFile(const std::string& path);
 
 /// Writes `bytes` to `path` through a temporary file in the same folder that
 /// is renamed over the target, so an existing file is either replaced whole or
 /// left as it was. Returns the error message, empty on success.
 std::string writeFileAtomic(const std::string& path, std::string_view bytes);
+
+/// A file name as messages, progress lines and reports show it: control
+/// characters and bytes that are not UTF-8 escaped as \xNN.
+std::string shown(std::string_view name);
+/// A message as it may be printed: the same escapes, line breaks kept.
+std::string escapeControls(std::string_view text);
+
+/// When `output` is `input` (one file, through whatever links), prints why
+/// nothing is written and returns true. "-" (a standard stream) is never the same.
+bool refuseSameFile(std::string_view command, const std::string& input, const std::string& output, std::ostream& err);
+
+/// "-" in place of a file name: standard input is kept in a private
+/// temporary file for the commands that need a named file, and an output is
+/// written to a private file first and copied to standard output when complete.
+/// Everything is removed when the object goes.
+class StandardStreams {
+ public:
+  StandardStreams() = default;
+  ~StandardStreams();
+  StandardStreams(const StandardStreams&) = delete;
+  StandardStreams& operator=(const StandardStreams&) = delete;
+
+  /// Standard input in a file named "stdin" + `ending` (".rtf" when the bytes
+  /// are RTF and `ending` is empty, else ".txt"); empty with `error` set on failure.
+  std::string spoolInput(std::string_view ending, std::string& error);
+  /// A private file name for an output that goes to standard output.
+  std::string outputFile(std::string_view ending);
+  /// Copies the finished file to `out`.
+  static bool copyToOutput(const std::string& path, std::ostream& out, std::string& error);
+
+ private:
+  std::string folder();
+  std::string folder_;
+};
 
 enum class TextEncoding {
   Utf8,        ///< no byte-order mark
@@ -48,7 +83,9 @@ struct DecodedText {
 /// odd byte in UTF-16 is an error naming the byte offset.
 DecodedText decodeText(std::string_view bytes);
 
-/// The words of a subcommand that takes one input file, "-o OUT" and on/off flags.
+/// The words of a subcommand that takes one input file, "-o OUT" and on/off
+/// flags; "--" ends the options, "-" names a standard stream. An output that
+/// is the input is refused.
 struct InOutArgs {
   std::string input, output;
 };

@@ -10,6 +10,7 @@
 #include "cli/cli_host.h"
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "documents/file_io.h"
 #include "documents/open_document.h"
 #include "documents/save_document.h"
 #include "documents/rtf_route.h"
@@ -33,6 +34,8 @@ constexpr std::string_view kUsage =
     "OUT is written by its ending: .rtf, .doc, .docx, .htm/.html, .xml; .txt with the\n"
     "target HIMA gives UTF-8 text.\n"
     "--tables DIR reads DIR/<CODE>.tbl in place of a built-in table.\n"
+    "IN \"-\" reads standard input (RTF or text); OUT \"-\" writes RTF to standard output.\n"
+    "\"--\" ends the options. An OUT that is IN (through any link) is refused.\n"
     "Exit status: 0 converted, 1 converted with characters marked red, 2 error.\n"
     "Many files or folders at once: yigsgyur convert --from CODE|auto --to CODE [-r] [-j N] IN... -o OUTDIR\n"
     "(yigsgyur convert -r --help lists its options).\n";
@@ -46,15 +49,23 @@ struct Options {
 
 // Parses the arguments; returns an error text (empty when fine).
 std::string parse(const Args& args, Options& o, bool& help) {
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+      continue;
+    }
     auto value = [&](std::string& v) -> bool {
       if (i + 1 >= args.size()) return false;
       v = args[++i];
       return true;
     };
     std::string v;
-    if (a == "--help" || a == "-h") {
+    if (optionsEnded) {
+      if (!o.in.empty()) return "more than one input file (" + docs::quotedName(o.in) + ", " + docs::quotedName(a) + ")";
+      o.in = a;
+    } else if (a == "--help" || a == "-h") {
       help = true;
       return {};
     } else if (a == "--from" || a == "--to") {
@@ -75,12 +86,12 @@ std::string parse(const Args& args, Options& o, bool& help) {
     } else if (a == "--sambhota-family") {
       if (!value(v) || (v != "Dedris" && v != "Ededris")) return "option --sambhota-family takes Dedris or Ededris";
       o.family = fromUtf8(v);
-    } else if (!a.empty() && a[0] == '-') {
-      return "unknown option '" + a + "'";
+    } else if (a.size() > 1 && a[0] == '-') {
+      return "unknown option " + docs::quotedName(a);
     } else if (o.in.empty()) {
       o.in = a;
     } else {
-      return "more than one input file ('" + o.in + "', '" + a + "')";
+      return "more than one input file (" + docs::quotedName(o.in) + ", " + docs::quotedName(a) + ")";
     }
   }
   if (o.from.empty()) return "missing --from CODE";
@@ -88,6 +99,30 @@ std::string parse(const Args& args, Options& o, bool& help) {
   if (o.in.empty()) return "missing input file";
   if (o.out.empty()) return "missing -o OUT";
   return {};
+}
+
+// "-" as IN or OUT: standard input goes through a private file, and the
+// output is written to one and copied to standard output once complete (the
+// lines that report on the conversion then go to `err`).
+int convertThroughStandardStreams(const Options& o, std::ostream& out, std::ostream& err) {
+  StandardStreams streams;
+  std::string in = o.in, output = o.out, error;
+  if (in == "-") in = streams.spoolInput("", error);
+  if (output == "-") output = streams.outputFile(".rtf");
+  if (in.empty() || output.empty()) {
+    err << "yigsgyur convert: " << (error.empty() ? "cannot make a temporary folder" : error) << '\n';
+    return 2;
+  }
+  Args again = {"--from", toUtf8(o.from), "--to", toUtf8(o.to), "--sambhota-family", toUtf8(o.family),
+                "--lang", o.tibetan ? "bo" : "zh", "-o", output};
+  if (!o.tables.empty()) again.insert(again.end(), {"--tables", o.tables});
+  again.insert(again.end(), {"--", in});
+  const int status = runConvert(again, o.out == "-" ? err : out, err);
+  if (o.out == "-" && status != 2 && !StandardStreams::copyToOutput(output, out, error)) {
+    err << "yigsgyur convert: " << error << '\n';
+    return 2;
+  }
+  return status;
 }
 
 bool endsWith(std::string_view s, std::string_view tail) {
@@ -115,6 +150,8 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
     err << "yigsgyur convert: " << problem << '\n' << kUsage;
     return 2;
   }
+  if (refuseSameFile("convert", o.in, o.out, err)) return 2;
+  if (o.in == "-" || o.out == "-") return convertThroughStandardStreams(o, out, err);
   if (o.from == o.to) {
     err << "yigsgyur convert: " << toUtf8(TranslateForDisplay(u"原文件与目标文件编码相同！", o.tibetan)) << '\n';
     return 2;

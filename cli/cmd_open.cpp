@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli_host.h"
+#include "cli/cli_io.h"
 #include "cli/commands.h"
 #include "documents/file_io.h"
 #include "documents/open_document.h"
@@ -23,6 +24,7 @@ constexpr std::string_view kOpenUsage =
     "mark, UTF-8, or ANSI code page 936) and its Tibetan encoding is guessed.\n"
     "Typesetting proof files are imported without their typesetting commands,\n"
     "or with them when --keep-commands is given.\n"
+    "FILE \"-\" reads standard input (RTF or text); OUT \"-\" writes to standard output.\n"
     "Prints the status text and the guessed encoding. Exit status: 0 opened, 2 error.\n";
 
 void printGuess(std::ostream& out, const std::optional<docs::EncodingGuess>& guess) {
@@ -38,9 +40,18 @@ void printGuess(std::ostream& out, const std::optional<docs::EncodingGuess>& gue
 int runOpen(const Args& args, std::ostream& out, std::ostream& err) {
   std::string input, output;
   bool keepCommands = false, tibetan = false;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+    } else if (optionsEnded) {
+      if (!input.empty()) {
+        err << "yigsgyur open: more than one input file\n" << kOpenUsage;
+        return 2;
+      }
+      input = a;
+    } else if (a == "--help" || a == "-h") {
       out << kOpenUsage;
       return 0;
     } else if (a == "-o" || a == "--output") {
@@ -57,8 +68,8 @@ int runOpen(const Args& args, std::ostream& out, std::ostream& err) {
         return 2;
       }
       tibetan = args[++i] == "bo";
-    } else if (!a.empty() && a[0] == '-') {
-      err << "yigsgyur open: unknown option '" << a << "'\n" << kOpenUsage;
+    } else if (a.size() > 1 && a[0] == '-') {
+      err << "yigsgyur open: unknown option " << docs::quotedName(a) << "\n" << kOpenUsage;
       return 2;
     } else if (input.empty()) {
       input = a;
@@ -71,23 +82,42 @@ int runOpen(const Args& args, std::ostream& out, std::ostream& err) {
     err << "yigsgyur open: " << (input.empty() ? "missing input file" : "missing -o OUT.rtf") << '\n' << kOpenUsage;
     return 2;
   }
+  if (refuseSameFile("open", input, output, err)) return 2;
+  StandardStreams streams;
+  if (input == "-") {
+    std::string error;
+    input = streams.spoolInput("", error);
+    if (input.empty()) {
+      err << "yigsgyur open: " << error << '\n';
+      return 2;
+    }
+  }
 
   docs::RecordingHost host(tibetan, keepCommands ? docs::ProofChoice::KeepCommands : docs::ProofChoice::DropCommands);
   const docs::OpenOutcome outcome = docs::OpenDocument(host, input);
   for (const auto& message : host.messages) {
     std::string line = toUtf8(message);
     for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at + 3)) line.replace(at, 1, "\n  ");
-    err << "yigsgyur open: " << line << '\n';
+    err << "yigsgyur open: " << escapeControls(line) << '\n';
   }
   if (!outcome.ok()) {
-    if (host.messages.empty()) err << "yigsgyur open: " << outcome.error << '\n';
+    if (host.messages.empty()) err << "yigsgyur open: " << escapeControls(outcome.error) << '\n';
     return 2;
   }
+  // With the document on standard output, what is said about it goes to `err`.
+  std::ostream& info = output == "-" ? err : out;
   if (outcome.result == docs::OpenOutcome::Result::ProofImported) {
-    out << toUtf8(TranslateForDisplay(docs::kProofPromptCaption, tibetan)) << '\n';
+    info << toUtf8(TranslateForDisplay(docs::kProofPromptCaption, tibetan)) << '\n';
   }
-  out << toUtf8(host.statusCaption) << '\n';
-  printGuess(out, outcome.guess);
+  info << toUtf8(host.statusCaption) << '\n';
+  printGuess(info, outcome.guess);
+  if (output == "-") {
+    out << host.editor().rtf();
+    out.flush();
+    if (out) return 0;
+    err << "yigsgyur open: cannot write to standard output\n";
+    return 2;
+  }
   const std::string error = docs::writeFileAtomically(output, host.editor().rtf());
   if (!error.empty()) {
     err << "yigsgyur open: " << error << '\n';

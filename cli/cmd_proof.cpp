@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/cli_host.h"
+#include "cli/cli_io.h"
 #include "cli/commands.h"
 #include "engine/codec/cp936.h"
 #include "documents/file_io.h"
@@ -28,9 +29,18 @@ constexpr std::string_view kProofUsage =
 int runProof(const Args& args, std::ostream& out, std::ostream& err) {
   std::string input, output;
   bool keepCommands = false, ansi = false, tibetan = false;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+    } else if (optionsEnded) {
+      if (!input.empty()) {
+        err << "yigsgyur proof: more than one input file\n" << kProofUsage;
+        return 2;
+      }
+      input = a;
+    } else if (a == "--help" || a == "-h") {
       out << kProofUsage;
       return 0;
     } else if (a == "-o" || a == "--output") {
@@ -49,8 +59,8 @@ int runProof(const Args& args, std::ostream& out, std::ostream& err) {
         return 2;
       }
       tibetan = args[++i] == "bo";
-    } else if (!a.empty() && a[0] == '-') {
-      err << "yigsgyur proof: unknown option '" << a << "'\n" << kProofUsage;
+    } else if (a.size() > 1 && a[0] == '-') {
+      err << "yigsgyur proof: unknown option " << docs::quotedName(a) << "\n" << kProofUsage;
       return 2;
     } else if (input.empty()) {
       input = a;
@@ -63,6 +73,7 @@ int runProof(const Args& args, std::ostream& out, std::ostream& err) {
     err << "yigsgyur proof: " << (input.empty() ? "missing input file" : "missing -o OUT.txt") << '\n' << kProofUsage;
     return 2;
   }
+  if (refuseSameFile("proof", input, output, err)) return 2;
 
   const docs::FileRead file = docs::readWholeFile(input);
   if (!file.ok()) {
@@ -70,7 +81,7 @@ int runProof(const Args& args, std::ostream& out, std::ostream& err) {
     return 2;
   }
   if (!docs::findProofSignature(file.bytes)) {
-    err << "yigsgyur proof: note: '" << input << "' has no proof-file signature (80 86) in its first 502 bytes\n";
+    err << "yigsgyur proof: note: " << docs::quotedName(input) << " has no proof-file signature (80 86) in its first 502 bytes\n";
   }
   docs::RecordingHost host(tibetan);
   host.setOpenedFileName(input);

@@ -4,7 +4,9 @@
 #include <string>
 
 #include "cli/cli_host.h"
+#include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "documents/file_io.h"
 #include "documents/office_bridge.h"
 #include "documents/open_document.h"
 #include "documents/save_document.h"
@@ -24,7 +26,8 @@ constexpr std::string_view kSaveUsage =
     "  .xml            Word 2003 XML (through LibreOffice)\n"
     "  anything else   Unicode text: FF FE and UTF-16LE, CR LF line ends;\n"
     "                  with --ansi, text in code page 936 (characters it lacks become \"?\")\n"
-    "OUT is replaced only once it has been written completely.\n"
+    "OUT is replaced only once it has been written completely; OUT \"-\" writes text\n"
+    "to standard output, IN \"-\" reads standard input (RTF or text). \"--\" ends the options.\n"
     "Exit status: 0 saved, 2 error.\n";
 
 }  // namespace
@@ -32,9 +35,18 @@ constexpr std::string_view kSaveUsage =
 int runSave(const Args& args, std::ostream& out, std::ostream& err) {
   std::string input, output;
   bool ansi = false, keepCommands = false;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+    } else if (optionsEnded) {
+      if (!input.empty()) {
+        err << "yigsgyur save: more than one input file\n" << kSaveUsage;
+        return 2;
+      }
+      input = a;
+    } else if (a == "--help" || a == "-h") {
       out << kSaveUsage;
       return 0;
     } else if (a == "-o" || a == "--output") {
@@ -47,8 +59,8 @@ int runSave(const Args& args, std::ostream& out, std::ostream& err) {
       ansi = true;
     } else if (a == "--keep-commands") {
       keepCommands = true;
-    } else if (!a.empty() && a[0] == '-') {
-      err << "yigsgyur save: unknown option '" << a << "'\n" << kSaveUsage;
+    } else if (a.size() > 1 && a[0] == '-') {
+      err << "yigsgyur save: unknown option " << docs::quotedName(a) << "\n" << kSaveUsage;
       return 2;
     } else if (input.empty()) {
       input = a;
@@ -61,19 +73,33 @@ int runSave(const Args& args, std::ostream& out, std::ostream& err) {
     err << "yigsgyur save: " << (input.empty() ? "missing input file" : "missing -o OUT") << '\n' << kSaveUsage;
     return 2;
   }
+  if (refuseSameFile("save", input, output, err)) return 2;
+  StandardStreams streams;
+  std::string error;
+  if (input == "-" && (input = streams.spoolInput("", error)).empty()) {
+    err << "yigsgyur save: " << error << '\n';
+    return 2;
+  }
+  const bool toStandardOutput = output == "-";
+  const std::string target = toStandardOutput ? streams.outputFile(ansi ? ".ansi" : ".txt") : output;
 
   const docs::OpenedDocument opened = docs::openForConversion(input, keepCommands ? "11" : "12");
   if (!opened.ok()) {
-    err << "yigsgyur save: " << opened.outcome.error << '\n';
+    err << "yigsgyur save: " << escapeControls(opened.outcome.error) << '\n';
     return 2;
   }
-  const docs::SaveOutcome saved = docs::saveDocumentAs(opened.document, output, docs::formatForPath(output, ansi));
+  const docs::SaveOutcome saved = docs::saveDocumentAs(opened.document, target, docs::formatForPath(output, ansi));
   if (!saved.ok()) {
-    err << "yigsgyur save: " << toUtf8(docs::kSaveFailed) << ' ' << saved.error << '\n';
+    err << "yigsgyur save: " << toUtf8(docs::kSaveFailed) << ' ' << escapeControls(saved.error) << '\n';
     if (saved.officeMissing) err << "yigsgyur save: install LibreOffice with: " << docs::kOfficeInstallHint << '\n';
     return 2;
   }
-  out << saved.writtenPath << '\n';
+  if (toStandardOutput) {
+    if (StandardStreams::copyToOutput(saved.writtenPath, out, error)) return 0;
+    err << "yigsgyur save: " << error << '\n';
+    return 2;
+  }
+  out << shown(saved.writtenPath) << '\n';
   return 0;
 }
 

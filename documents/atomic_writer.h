@@ -1,11 +1,15 @@
 #pragma once
 // A file written piece by piece that appears under its name only when it is
-// complete: the pieces go to a hidden temporary file in the target's folder
-// (created 0600), which commit() renames over the target. A writer destroyed
-// without commit() removes its temporary file, so a failed or stopped
-// conversion leaves neither a partial output nor a stray file.
+// complete: the pieces go to a temporary file in the target's folder (see
+// TemporaryFile: 0600, unnamed where the file system allows), which commit()
+// puts in place of the target. A writer destroyed without commit() removes
+// its temporary file, so a failed or stopped conversion leaves neither a
+// partial output nor a stray file.
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "documents/file_io.h"
 
 namespace yig::docs {
 
@@ -28,10 +32,10 @@ class AtomicWriter {
   void discard();
   bool writeOut(std::string_view bytes);
 
-  std::string path_, temporary_;
+  std::string path_;
+  std::unique_ptr<TemporaryFile> file_;
   std::string buffer_;
   std::string error_;
-  int fd_ = -1;
 };
 
 }  // namespace yig::docs

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
@@ -49,29 +52,61 @@ std::optional<std::string> findOnPath(std::string_view name) {
   return std::nullopt;
 }
 
+bool isInside(const fs::path& inner, const fs::path& outer) {
+  auto i = inner.begin();
+  for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+    if (i == inner.end() || *i != *o) return false;
+  }
+  return true;
+}
+
 std::string lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
 }
 
-// A private folder for one job, removed with everything in it at the end.
+constexpr std::string_view kProfileSettings =
+    R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Security/Scripting"><prop oor:name="MacroSecurityLevel" oor:op="fuse"><value>3</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Security/Scripting"><prop oor:name="DisableMacrosExecution" oor:op="fuse"><value>true</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Security/Scripting"><prop oor:name="OfficeBasic" oor:op="fuse"><value>0</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Security/Scripting"><prop oor:name="BlockUntrustedRefererLinks" oor:op="fuse"><value>true</value></prop></item>
+<item oor:path="/org.openoffice.Office.Writer/Content/Update"><prop oor:name="Link" oor:op="fuse"><value>0</value></prop></item>
+<item oor:path="/org.openoffice.Office.Writer/Content/Update"><prop oor:name="Field" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Calc/Content/Update"><prop oor:name="Link" oor:op="fuse"><value>1</value></prop></item>
+</oor:items>
+)";
+
+// Job folders of this user whose process has ended (killed, or the machine
+// went down) are removed, once per process.
+void removeStaleJobFolders(const fs::path& base) {
+  static std::once_flag once;
+  std::call_once(once, [&] { removeLeftovers(base.string(), kOfficeJobPrefix, true); });
+}
+
+// A private folder for one job (0700), removed with everything in it at the
+// end. It holds the input, the output, LibreOffice's profile and its
+// temporary files.
 class JobFolder {
  public:
   JobFolder() {
     std::error_code ec;
     fs::path base = fs::temp_directory_path(ec);
     if (ec) base = "/tmp";
-    std::random_device seed;
-    for (int attempt = 0; attempt < 20; ++attempt) {
-      fs::path candidate = base / ("yigsgyur-office-" + std::to_string(::getpid()) + "-" + std::to_string(seed() % 100000000));
-      if (fs::create_directory(candidate, ec)) {
-        path_ = candidate;
-        fs::create_directory(path_ / "in", ec);
-        fs::create_directory(path_ / "out", ec);
-        fs::create_directory(path_ / "profile", ec);
-        break;
-      }
+    removeStaleJobFolders(base);
+    std::string name = (base / (std::string(kOfficeJobPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
+    if (::mkdtemp(name.data()) == nullptr) return;  // mkdtemp makes it 0700
+    path_ = name;
+    bool made = true;
+    for (const char* sub : {"in", "out", "tmp", "profile", "profile/user"}) {
+      made = made && ::mkdir((path_ / sub).c_str(), 0700) == 0;
+    }
+    if (!made || !writeFileAtomically((path_ / "profile/user/registrymodifications.xcu").string(), kProfileSettings,
+                                      0600).empty()) {
+      fs::remove_all(path_, ec);
+      path_.clear();
     }
   }
   ~JobFolder() {
@@ -133,11 +168,15 @@ struct RunOutcome {
 // Runs argv in its own process group with stdout and stderr into `logFile`.
 // As a backstop to `timeout`, the whole group is killed when it outlives the
 // deadline by a margin.
-RunOutcome runProcess(const std::vector<std::string>& argv, const fs::path& logFile, int timeoutSeconds) {
+RunOutcome runProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                      const fs::path& logFile, int timeoutSeconds) {
   RunOutcome outcome;
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  std::vector<char*> env;
+  for (const auto& e : environment) env.push_back(const_cast<char*>(e.c_str()));
+  env.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -148,7 +187,7 @@ RunOutcome runProcess(const std::vector<std::string>& argv, const fs::path& logF
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attributes, 0);
   pid_t pid = 0;
-  const int rc = ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), environ);
+  const int rc = ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), env.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   if (rc != 0) {
@@ -182,7 +221,115 @@ std::string missingMessage() {
          std::string(kOfficeInstallHint);
 }
 
-OfficeResult convertInFolder(const JobFolder& job, const fs::path& input, std::string_view convertTo,
+// The environment LibreOffice gets: ours, with its home and temporary folder
+// inside the job folder `root` (as LibreOffice sees it).
+std::vector<std::string> officeEnvironment(const std::string& root) {
+  std::vector<std::string> env;
+  for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
+    const std::string_view entry = *e;
+    if (entry.starts_with("HOME=") || entry.starts_with("TMPDIR=")) continue;
+    env.emplace_back(entry);
+  }
+  env.push_back("HOME=" + root);
+  env.push_back("TMPDIR=" + root + "/tmp");
+  return env;
+}
+
+// Where the job folder appears inside the bubblewrap sandbox.
+constexpr std::string_view kSandboxJob = "/job";
+
+// bubblewrap's arguments up to the program to run: fresh namespaces (no
+// network, no other processes), the system's program folders and the
+// configuration LibreOffice and fontconfig read, all read-only, and the job
+// folder as the only writable place.
+std::vector<std::string> bubblewrapArguments(const std::string& bwrap, const fs::path& job, const std::string& program) {
+  std::vector<std::string> a = {bwrap, "--unshare-all", "--die-with-parent", "--new-session", "--clearenv",
+                                "--ro-bind", "/usr", "/usr"};
+  for (const char* top : {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"}) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(top, ec);
+    if (ec || !fs::exists(status)) continue;
+    if (fs::is_symlink(status)) {
+      a.insert(a.end(), {"--symlink", fs::read_symlink(top, ec).string(), top});
+    } else {
+      a.insert(a.end(), {"--ro-bind", top, top});
+    }
+  }
+  for (const char* shared : {"/etc/fonts", "/etc/libreoffice", "/etc/ld.so.cache", "/etc/alternatives",
+                             "/etc/localtime", "/var/cache/fontconfig"}) {
+    a.insert(a.end(), {"--ro-bind-try", shared, shared});
+  }
+  a.insert(a.end(), {"--proc", "/proc", "--dev", "/dev", "--tmpfs", "/tmp"});
+  // A LibreOffice installed outside /usr (<folder>/program/soffice): that folder too.
+  std::error_code ec;
+  const fs::path real = fs::canonical(program, ec);
+  if (!ec && !isInside(real, "/usr")) {
+    const fs::path install = real.parent_path().parent_path();
+    a.insert(a.end(), {"--ro-bind", install.string(), install.string()});
+  }
+  const std::string inside(kSandboxJob);
+  a.insert(a.end(), {"--bind", job.string(), inside, "--chdir", inside, "--setenv", "HOME", inside, "--setenv",
+                     "TMPDIR", inside + "/tmp", "--setenv", "PATH", "/usr/bin:/bin", "--setenv", "LANG", "C.UTF-8",
+                     "--"});
+  return a;
+}
+
+SandboxProbe probeSandbox() {
+  SandboxProbe probe;
+  if (!officeSettings().sandbox) {
+    probe.reason = "the sandbox is switched off";
+    return probe;
+  }
+  JobFolder job;
+  const std::optional<std::string> truth = findOnPath("true");
+  if (!job.ok() || !truth) {
+    probe.reason = "no temporary folder or no 'true' program to try it with";
+    return probe;
+  }
+  const fs::path log = job.path() / "probe.log";
+  const std::vector<std::string> env = officeEnvironment(job.path().string());
+  if (const auto bwrap = findOnPath("bwrap")) {
+    std::vector<std::string> argv = bubblewrapArguments(*bwrap, job.path(), *truth);
+    argv.push_back(*truth);
+    const RunOutcome run = runProcess(argv, env, log, 20);
+    if (run.status == 0) {
+      probe.kind = OfficeSandbox::Bubblewrap;
+      return probe;
+    }
+    const std::string said = meaningfulOutput(readWholeFile(log.string()).bytes);
+    probe.reason = "bubblewrap cannot run here" + (said.empty() ? std::string() : " (" + said + ")");
+  } else {
+    probe.reason = "bubblewrap (bwrap) is not installed";
+  }
+  if (const auto unshare = findOnPath("unshare")) {
+    const RunOutcome run = runProcess({*unshare, "--net", "--", *truth}, env, log, 20);
+    if (run.status == 0) {
+      probe.kind = OfficeSandbox::NetworkOnly;
+      return probe;
+    }
+    probe.reason += "; 'unshare --net' cannot run either";
+  }
+  return probe;
+}
+
+void warnOnce(const SandboxProbe& probe) {
+  static std::once_flag once;
+  if (probe.kind == OfficeSandbox::Bubblewrap) return;
+  std::call_once(once, [&] {
+    std::string text = probe.kind == OfficeSandbox::NetworkOnly
+                           ? "LibreOffice runs without bubblewrap (" + probe.reason +
+                                 "): its network is cut off, but it can read every file this user can"
+                           : "LibreOffice runs without a sandbox (" + probe.reason +
+                                 "): only its settings keep documents from fetching links and running macros";
+    if (officeSettings().warn) {
+      officeSettings().warn(text);
+    } else {
+      std::cerr << "yigsgyur: warning: " << text << '\n';
+    }
+  });
+}
+
+OfficeResult convertInFolder(const JobFolder& job, const std::string& inputName, std::string_view convertTo,
                              std::string_view outputExtension) {
   OfficeResult result;
   const std::optional<std::string> soffice = findOffice();
@@ -192,20 +339,32 @@ OfficeResult convertInFolder(const JobFolder& job, const fs::path& input, std::s
     return result;
   }
   const OfficeSettings& settings = officeSettings();
-  const fs::path out = job.path() / "out";
-  const fs::path expected = out / (input.stem().string() + "." + std::string(outputExtension));
+  const SandboxProbe sandbox = officeSandbox();
+  warnOnce(sandbox);
+  // The job folder as LibreOffice sees it.
+  const std::string root = sandbox.kind == OfficeSandbox::Bubblewrap ? std::string(kSandboxJob) : job.path().string();
+  const fs::path input = fs::path(root) / "in" / inputName;
+  const fs::path expected =
+      job.path() / "out" / (fs::path(inputName).stem().string() + "." + std::string(outputExtension));
   std::vector<std::string> argv;
   if (const auto timeoutProgram = findOnPath("timeout")) {
     argv = {*timeoutProgram, "-k", "10", std::to_string(settings.timeoutSeconds)};
   }
-  argv.insert(argv.end(), {*soffice, "-env:UserInstallation=" + fileUrl(job.path() / "profile"), "--headless",
-                           "--norestore", "--nologo", "--convert-to", std::string(convertTo), "--outdir", out.string(),
-                           input.string()});
+  if (sandbox.kind == OfficeSandbox::Bubblewrap) {
+    const std::vector<std::string> wrap = bubblewrapArguments(*findOnPath("bwrap"), job.path(), *soffice);
+    argv.insert(argv.end(), wrap.begin(), wrap.end());
+  } else if (sandbox.kind == OfficeSandbox::NetworkOnly) {
+    argv.insert(argv.end(), {*findOnPath("unshare"), "--net", "--"});
+  }
+  argv.insert(argv.end(), {*soffice, "-env:UserInstallation=" + fileUrl(fs::path(root) / "profile"), "--headless",
+                           "--norestore", "--nologo", "--nolockcheck", "--convert-to", std::string(convertTo),
+                           "--outdir", root + "/out", input.string()});
   const fs::path log = job.path() / "soffice.log";
+  const std::vector<std::string> env = officeEnvironment(job.path().string());
   RunOutcome run;
   // soffice.bin run directly restarts itself once on a new profile (status 81).
   for (int attempt = 0; attempt < 2; ++attempt) {
-    run = runProcess(argv, log, settings.timeoutSeconds);
+    run = runProcess(argv, env, log, settings.timeoutSeconds);
     if (run.status != 81) break;
   }
   if (!run.error.empty()) {
@@ -229,6 +388,21 @@ OfficeResult convertInFolder(const JobFolder& job, const fs::path& input, std::s
 
 }  // namespace
 
+SandboxProbe officeSandbox() {
+  static std::mutex mutex;
+  static std::optional<SandboxProbe> probed;
+  static bool probedWithSandbox = true;
+  std::lock_guard lock(mutex);
+  // Probed again when the setting changes (tests switch it).
+  if (!probed || probedWithSandbox != officeSettings().sandbox) {
+    probedWithSandbox = officeSettings().sandbox;
+    probed = probeSandbox();
+  }
+  return *probed;
+}
+
+std::string_view officeProfileSettings() { return kProfileSettings; }
+
 std::optional<std::string> findOffice() {
   const OfficeSettings& settings = officeSettings();
   if (!settings.program.empty()) {
@@ -251,13 +425,13 @@ OfficeResult convertWithOffice(const std::string& input, std::string_view conver
   }
   // A private copy under a plain name: the ending in lower case helps format
   // detection, and two jobs never write the same output name.
-  const fs::path copy = job.path() / "in" / ("document" + lower(fs::path(input).extension().string()));
-  std::string error = copyFileAtomically(input, copy.string());
+  const std::string name = "document" + lower(fs::path(input).extension().string());
+  std::string error = copyFileAtomically(input, (job.path() / "in" / name).string(), 0600);
   if (!error.empty()) {
     result.error = error;
     return result;
   }
-  return convertInFolder(job, copy, convertTo, outputExtension);
+  return convertInFolder(job, name, convertTo, outputExtension);
 }
 
 OfficeResult convertBytesWithOffice(std::string_view bytes, std::string_view inputExtension, std::string_view convertTo,
@@ -268,13 +442,13 @@ OfficeResult convertBytesWithOffice(std::string_view bytes, std::string_view inp
     result.error = "cannot make a temporary folder for LibreOffice";
     return result;
   }
-  const fs::path input = job.path() / "in" / ("document." + std::string(inputExtension));
-  std::string error = writeFileAtomically(input.string(), bytes);
+  const std::string name = "document." + std::string(inputExtension);
+  std::string error = writeFileAtomically((job.path() / "in" / name).string(), bytes, 0600);
   if (!error.empty()) {
     result.error = error;
     return result;
   }
-  return convertInFolder(job, input, convertTo, outputExtension);
+  return convertInFolder(job, name, convertTo, outputExtension);
 }
 
 // --- web archives ----------------------------------------------------------

@@ -1,10 +1,19 @@
 #pragma once
 // The word-processor route: LibreOffice run headless converts Word, web-page
 // and XML documents to RTF for opening, and RTF to those formats for saving.
-// Every job runs in a private temporary folder with its own LibreOffice user
-// profile (concurrent jobs sharing a profile lose work), under `timeout -k`
-// (a LibreOffice stuck at start-up ignores SIGTERM), and is judged by the
-// output file it leaves, because LibreOffice exits with status 0 on failure.
+// Every job runs in a private temporary folder (0700, its files 0600) with its
+// own LibreOffice user profile (concurrent jobs sharing a profile lose work),
+// under `timeout -k` (a LibreOffice stuck at start-up ignores SIGTERM), and is
+// judged by the output file it leaves, because LibreOffice exits with status 0
+// on failure.
+//
+// Documents are untrusted: they name images, style sheets, frames and files
+// to fetch, and may carry macros. LibreOffice therefore runs in a bubblewrap
+// sandbox with no network, read-only system folders and nothing writable but
+// its job folder; where user namespaces are unavailable it runs under
+// `unshare --net` (network cut off, files visible), and says so. Its fresh
+// profile never updates links and never runs macros.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,10 +23,38 @@ namespace yig::docs {
 /// The install hint shown when LibreOffice is missing.
 inline constexpr std::string_view kOfficeInstallHint = "sudo apt-get install libreoffice-writer-nogui";
 
+/// How LibreOffice is confined.
+enum class OfficeSandbox {
+  Bubblewrap,   ///< own namespaces: no network, read-only system folders, only the job folder writable
+  NetworkOnly,  ///< `unshare --net`: no network, but the file system is seen as it is
+  None,         ///< neither could run: only the profile's settings protect
+};
+
 struct OfficeSettings {
   std::string program;       ///< soffice to run; empty = look for "soffice" on PATH and in the usual places
   int timeoutSeconds = 120;  ///< SIGTERM after this long, SIGKILL 10 s later
+  bool sandbox = true;       ///< false: run LibreOffice as it is (only the profile's settings protect)
+  /// Told once per process when LibreOffice runs less confined than in
+  /// bubblewrap; empty = written to standard error.
+  std::function<void(const std::string&)> warn;
 };
+
+/// The confinement LibreOffice gets here (probed once per process), and a
+/// sentence saying why when it is not bubblewrap.
+struct SandboxProbe {
+  OfficeSandbox kind = OfficeSandbox::None;
+  std::string reason;
+};
+SandboxProbe officeSandbox();
+
+/// The settings written into every fresh LibreOffice profile
+/// (registrymodifications.xcu): macros never run, links are never updated,
+/// linked images of untrusted documents are blocked.
+std::string_view officeProfileSettings();
+
+/// Prefix of the job folders in the temporary folder; those of this user
+/// whose process is gone are removed when the first job of a process starts.
+inline constexpr std::string_view kOfficeJobPrefix = "yigsgyur-office-";
 
 /// Settings used by every job (tests point `program` at a missing file).
 OfficeSettings& officeSettings();

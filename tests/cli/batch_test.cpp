@@ -2,6 +2,7 @@
 #include "cli/cli_host.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -88,7 +89,7 @@ class Batch : public ::testing::Test {
   }
 
   // A tree of mixed documents: RTF and text at several depths, one with
-  // characters left red, one unreadable (a link to nothing), one malformed,
+  // characters left red, one link (to nothing; links are not followed), one malformed,
   // one text file that is binary, one file that is not a document.
   void makeMixedTree() {
     write("in/top.rtf", himaRtf(kCleanText));
@@ -109,7 +110,7 @@ TEST_F(Batch, MixedTreeOnFourThreadsMirrorsTheTreeAndReportsEachFile) {
   makeMixedTree();
   const int status = run({"--from", "HIMA", "--to", "BZD", "-r", "-j", "4", path("in"), "-o", path("out"),
                           "--report", path("report.json")});
-  EXPECT_EQ(status, 2) << err_.str();  // two files failed, the others converted
+  EXPECT_EQ(status, 2) << err_.str();  // two files failed, one was skipped, the others converted
   EXPECT_EQ(filesUnder("out"), (std::set<std::string>{"top.rtf", "sub/plain.rtf", "sub/red.rtf", "sub/deeper/inner.rtf"}));
   for (const char* out : {"out/top.rtf", "out/sub/plain.rtf", "out/sub/red.rtf", "out/sub/deeper/inner.rtf"}) {
     yig::rt::Document doc;
@@ -123,11 +124,12 @@ TEST_F(Batch, MixedTreeOnFourThreadsMirrorsTheTreeAndReportsEachFile) {
     EXPECT_NE(report.find(name), std::string::npos) << name;
   }
   EXPECT_EQ(report.find("notes.md"), std::string::npos);
-  EXPECT_NE(report.find("\"failed\": 3"), std::string::npos) << report;
+  EXPECT_NE(report.find("\"failed\": 2, \"skipped\": 1"), std::string::npos) << report;
   EXPECT_NE(report.find("\"red\": 1"), std::string::npos) << report;
   EXPECT_NE(report.find("\"ignored\": 1"), std::string::npos) << report;
   EXPECT_NE(report.find("\"code\": \"U+0F01\""), std::string::npos) << report;
-  EXPECT_NE(out_.str().find("7 files: 3 clean, 1 with characters left red, 3 failed"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("7 files: 3 clean, 1 with characters left red, 2 failed, 1 skipped"), std::string::npos)
+      << out_.str();
 }
 
 TEST_F(Batch, EachFileIsReportedTruthfully) {
@@ -157,14 +159,14 @@ TEST_F(Batch, EachFileIsReportedTruthfully) {
       {"in/sub/red.txt", Status::Red, "sub/red.rtf", ""},
       {"in/broken.rtf", Status::Failed, "", "not an RTF document"},
       {"in/sub/binary.txt", Status::Failed, "", "not a text file"},
-      {"in/sub/gone.rtf", Status::Failed, "", "No such file"},
+      {"in/sub/gone.rtf", Status::Skipped, "", "symbolic link"},
   };
   for (const Expect& e : expected) {
     SCOPED_TRACE(e.input);
     const BatchFileResult* f = find(s, e.input);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->status, e.status) << f->error;
-    if (e.status == Status::Failed) {
+    if (e.status == Status::Failed || e.status == Status::Skipped) {
       EXPECT_NE(f->error.find(e.errorPart), std::string::npos) << f->error;
       EXPECT_EQ(f->charactersConverted, 0u);
     } else {
@@ -476,3 +478,114 @@ TEST(BatchProgressLine, UnitsAndDurations) {
 }
 
 }  // namespace
+
+// A hostile tree: links out of it, a link loop, a pipe, the longest name,
+// names with control characters and bytes that are not UTF-8, and an RTF cut
+// off before its end. Nothing outside the tree is read, every file left alone
+// is named with its reason, and the cut-off file is a failure.
+TEST_F(Batch, HostileTreeStaysInsideAndNamesEveryFileLeftAlone) {
+  const std::string longest = std::string(251, 'n') + ".rtf";
+  const std::string odd[] = {"new\nline.rtf", "esc\x1B[2J.rtf", "bad\xFF.rtf", longest};
+  write("outside/secret.rtf", himaRtf(kCleanText + "SECRET-OUTSIDE\n"));
+  write("in/good.rtf", himaRtf(kCleanText));
+  write("in/sub/inner.rtf", himaRtf(kCleanText));
+  for (const std::string& name : odd) write("in/" + name, himaRtf(kCleanText));
+  const std::string whole = himaRtf(kCleanText);
+  write("in/cut.rtf", whole.substr(0, whole.size() / 2));
+  ::chmod(path("in/good.rtf").c_str(), 0600);
+  fs::create_symlink(path("outside/secret.rtf"), path("in/out-link.rtf"));
+  fs::create_symlink(path("outside"), path("in/out-folder"));
+  fs::create_symlink(path("in"), path("in/sub/loop"));
+  fs::create_symlink("good.rtf", path("in/in-link.rtf"));
+  ASSERT_EQ(::mkfifo(path("in/pipe.rtf").c_str(), 0600), 0);
+
+  struct Expect {
+    const char* input;
+    Status status;
+    const char* reason;
+  };
+  const Expect leftAlone[] = {
+      {"in/out-link.rtf", Status::Skipped, "symbolic link"},   {"in/out-folder", Status::Skipped, "symbolic link"},
+      {"in/sub/loop", Status::Skipped, "symbolic link"},       {"in/in-link.rtf", Status::Skipped, "not followed"},
+      {"in/pipe.rtf", Status::Skipped, "not a regular file"}, {"in/cut.rtf", Status::Failed, "RTF"},
+  };
+  for (const bool follow : {false, true}) {
+    SCOPED_TRACE(follow ? "following links" : "not following links");
+    fs::remove_all(dir_ / "out");
+    Args args = {"--from", "HIMA", "--to", "BZD", "-r", "-j", "2", path("in"), "-o", path("out"), "--report",
+                 path("r.json")};
+    if (follow) args.push_back("--follow-symlinks");
+    EXPECT_EQ(run(args), 2) << err_.str();
+
+    std::set<std::string> written = {"good.rtf", "sub/inner.rtf"};
+    for (const std::string& name : odd) written.insert(name);
+    if (follow) written.insert("in-link.rtf");
+    EXPECT_EQ(filesUnder("out"), written);
+    for (const std::string& name : written) EXPECT_EQ(read("out/" + name).find("SECRET"), std::string::npos) << name;
+    struct stat info {};
+    ASSERT_EQ(::stat(path("out/good.rtf").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 077, 0u) << "wider permissions than the input";
+
+    BatchJob job;
+    job.inputs = {path("in")};
+    job.outdir = path("out-job");
+    job.from = u"HIMA";
+    job.to = u"BZD";
+    job.recursive = true;
+    job.followSymlinks = follow;
+    const BatchSummary s = runJob(job);
+    for (const Expect& e : leftAlone) {
+      if (follow && std::string(e.input) == "in/in-link.rtf") continue;
+      const BatchFileResult* f = find(s, e.input);
+      ASSERT_NE(f, nullptr) << e.input;
+      EXPECT_EQ(f->status, e.status) << e.input;
+      EXPECT_NE(f->error.find(e.reason), std::string::npos) << e.input << ": " << f->error;
+    }
+    const std::string report = read("r.json");
+    EXPECT_NE(report.find("pipe.rtf\", \"output\": \"\", \"status\": \"skipped\""), std::string::npos) << report;
+    EXPECT_NE(report.find("cut.rtf\", \"status\": \"failed\""), std::string::npos) << report;
+    EXPECT_NE(report.find("\"skipped\": " + std::to_string(follow ? 4 : 5)), std::string::npos) << report;
+    // Names reach the terminal and the report escaped.
+    for (const std::string& shown : {out_.str(), err_.str(), report}) {
+      EXPECT_EQ(shown.find('\x1B'), std::string::npos);
+      EXPECT_EQ(shown.find('\xFF'), std::string::npos);
+      EXPECT_EQ(shown.find("new\nline"), std::string::npos);
+    }
+    EXPECT_NE(err_.str().find("esc\\x1B[2J.rtf"), std::string::npos) << err_.str();
+  }
+}
+
+// An output that is the input, by any name, is refused before anything is
+// written; so is a cut-off RTF. "--" ends the options.
+TEST_F(Batch, SingleCommandsRefuseTheirInputAsOutput) {
+  const std::string original = himaRtf(kCleanText);
+  write("a.rtf", original);
+  write("a.txt", kCleanText);
+  fs::create_symlink(path("a.rtf"), path("soft.rtf"));
+  fs::create_hard_link(path("a.rtf"), path("hard.rtf"));
+  fs::create_hard_link(path("a.txt"), path("hard.txt"));
+  const Args cases[] = {
+      {"convert", "--from", "HIMA", "--to", "BZD", path("a.rtf"), "-o", path("a.rtf")},
+      {"convert", "--from", "HIMA", "--to", "BZD", path("a.rtf"), "-o", path("soft.rtf")},
+      {"convert", "--from", "HIMA", "--to", "BZD", path("soft.rtf"), "-o", path("hard.rtf")},
+      {"save", path("a.rtf"), "-o", path("hard.rtf")},
+      {"open", path("hard.rtf"), "-o", path("a.rtf")},
+      {"text2rtf", path("a.txt"), "-o", path("hard.txt")},
+      {"sort", path("hard.txt"), "-o", path("a.txt")},
+  };
+  for (const Args& args : cases) {
+    SCOPED_TRACE(args[0] + " " + args[args.size() - 3] + " -o " + args.back());
+    std::ostringstream out, err;
+    EXPECT_EQ(yig::cli::run(args, out, err), 2);
+    EXPECT_NE(err.str().find("the same file"), std::string::npos) << err.str();
+    EXPECT_EQ(read("a.rtf"), original);
+    EXPECT_EQ(read("a.txt"), kCleanText);
+  }
+  write("cut.rtf", original.substr(0, original.size() - 3));
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", path("cut.rtf"), "-o", path("cut-out.rtf")}), 2);
+  EXPECT_FALSE(fs::exists(path("cut-out.rtf")));
+  // After "--" a word that looks like an option is a file name.
+  EXPECT_EQ(run({"--from", "HIMA", "--to", "BZD", "-o", path("x.rtf"), "--", "-x.rtf"}), 2);
+  EXPECT_EQ(err_.str().find("unknown option"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("'-x.rtf'"), std::string::npos) << err_.str();
+}
