@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <random>
 #include <set>
@@ -63,6 +64,22 @@ void removeStaleTemporariesOnce(const std::string& folder) {
     if (!done.insert(folder).second) return;
   }
   removeStaleTemporaries(folder);
+}
+
+// The process's umask. Reading it by setting it would, for a moment, let
+// files and folders that other threads create be made without it, so it is
+// read where the kernel reports it; only without that, it is set and put back.
+mode_t processUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+  }
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
 }
 
 // An unnamed file in `folder` (O_TMPFILE), or -1 where the file system has none.
@@ -275,9 +292,7 @@ std::string TemporaryFile::commit(mode_t modeLimit) {
   if (exists) {
     mode = info.st_mode & 07777;
   } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+    mode = 0666 & ~processUmask();
   }
   if (::fchmod(fd_, mode & modeLimit) != 0) return fail(errno);
   if (::fsync(fd_) != 0 && errno != EINVAL) return fail(errno);
