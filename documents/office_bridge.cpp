@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -312,21 +313,27 @@ SandboxProbe probeSandbox() {
   return probe;
 }
 
+// How many times the sandbox was probed (a probe is repeated when the
+// setting changes); a warning is given once per probe.
+std::atomic<int> probes{0};
+
 void warnOnce(const SandboxProbe& probe) {
-  static std::once_flag once;
+  static std::mutex mutex;
+  static int warnedFor = 0;
   if (probe.kind == OfficeSandbox::Bubblewrap) return;
-  std::call_once(once, [&] {
-    std::string text = probe.kind == OfficeSandbox::NetworkOnly
-                           ? "LibreOffice runs without bubblewrap (" + probe.reason +
-                                 "): its network is cut off, but it can read every file this user can"
-                           : "LibreOffice runs without a sandbox (" + probe.reason +
-                                 "): only its settings keep documents from fetching links and running macros";
-    if (officeSettings().warn) {
-      officeSettings().warn(text);
-    } else {
-      std::cerr << "yigsgyur: warning: " << text << '\n';
-    }
-  });
+  std::lock_guard lock(mutex);
+  if (warnedFor == probes.load()) return;
+  warnedFor = probes.load();
+  const std::string text = probe.kind == OfficeSandbox::NetworkOnly
+                               ? "LibreOffice runs without bubblewrap (" + probe.reason +
+                                     "): its network is cut off, but it can read every file this user can"
+                               : "LibreOffice runs without a sandbox (" + probe.reason +
+                                     "): only its settings keep documents from fetching links and running macros";
+  if (officeSettings().warn) {
+    officeSettings().warn(text);
+  } else {
+    std::cerr << "yigsgyur: warning: " << text << '\n';
+  }
 }
 
 OfficeResult convertInFolder(const JobFolder& job, const std::string& inputName, std::string_view convertTo,
@@ -397,6 +404,7 @@ SandboxProbe officeSandbox() {
   if (!probed || probedWithSandbox != officeSettings().sandbox) {
     probedWithSandbox = officeSettings().sandbox;
     probed = probeSandbox();
+    ++probes;
   }
   return *probed;
 }

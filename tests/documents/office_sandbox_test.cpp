@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -286,6 +287,57 @@ TEST(OfficeSandbox, TheProgramSeesOnlyItsPrivateJobFolder) {
   ASSERT_TRUE(result.ok()) << result.error;
   EXPECT_EQ(result.bytes,
             "700\n600\n600\nMacroSecurityLevel\nDisableMacrosExecution\nno-network\nno-secret\nusr-read-only\n");
+  EXPECT_EQ(listener.connections(), 0);
+}
+
+// Without bubblewrap LibreOffice runs under `unshare --net`: still no
+// network, and the user is told once.
+TEST(OfficeSandbox, WithoutBubblewrapTheNetworkIsStillCutOffAndThatIsSaid) {
+  if (!std::filesystem::exists("/bin/bash") || !std::filesystem::exists("/usr/bin/unshare")) {
+    GTEST_SKIP() << "needs bash and unshare";
+  }
+  TempFolder folder;
+  std::filesystem::create_directories(folder.path() / "bin");
+  for (const char* tool : {"true", "unshare", "timeout"}) {
+    std::error_code ec;
+    std::filesystem::create_symlink(std::filesystem::path("/usr/bin") / tool, folder.path() / "bin" / tool, ec);
+  }
+  const std::string program = folder.write("soffice",
+      "#!/bin/bash\n"
+      "in=\"${@: -1}\"; outdir=\"${@: -2:1}\"; read -r port < \"$in\"\n"
+      "(exec 3<>\"/dev/tcp/127.0.0.1/$port\") 2>/dev/null && echo network > \"$outdir/document.rtf\" ||\n"
+      "  echo no-network > \"$outdir/document.rtf\"\n");
+  ::chmod(program.c_str(), 0700);
+  Listener listener;
+  OfficeSettings& settings = officeSettings();
+  const OfficeSettings saved = settings;
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  std::vector<std::string> warnings;
+  settings.program = program;
+  settings.warn = [&warnings](const std::string& text) { warnings.push_back(text); };
+  ::setenv("PATH", (folder.path() / "bin").c_str(), 1);
+  settings.sandbox = false;
+  (void)officeSandbox();  // the next probe is made afresh, without bwrap on PATH
+  settings.sandbox = true;
+  const SandboxProbe probe = officeSandbox();
+  std::vector<OfficeResult> results;
+  for (int k = 0; k < 2 && probe.kind == OfficeSandbox::NetworkOnly; ++k) {
+    results.push_back(convertBytesWithOffice(std::to_string(listener.port()) + "\n", "txt", "rtf", "rtf"));
+  }
+  ::setenv("PATH", path.c_str(), 1);
+  settings = saved;
+  settings.sandbox = false;
+  (void)officeSandbox();  // later tests probe again with the real PATH
+  settings.sandbox = true;
+  if (probe.kind != OfficeSandbox::NetworkOnly) GTEST_SKIP() << "unshare --net cannot run here: " << probe.reason;
+
+  EXPECT_NE(probe.reason.find("bwrap) is not installed"), std::string::npos) << probe.reason;
+  for (const OfficeResult& result : results) {
+    ASSERT_TRUE(result.ok()) << result.error;
+    EXPECT_EQ(result.bytes, "no-network\n");
+  }
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("without bubblewrap"), std::string::npos) << warnings[0];
   EXPECT_EQ(listener.connections(), 0);
 }
 
