@@ -38,6 +38,48 @@ std::string escapeControls(std::string_view text) {
   return out;
 }
 
+ControlEscapingBuffer::~ControlEscapingBuffer() { sync(); }
+
+void ControlEscapingBuffer::put(std::string_view bytes) { to_->sputn(bytes.data(), static_cast<std::streamsize>(bytes.size())); }
+
+void ControlEscapingBuffer::escapePending() {
+  if (pending_.empty()) return;
+  // The ESC is shown escaped; what followed it is written as any text is.
+  const std::string rest = pending_.substr(1);
+  pending_.clear();
+  put("\\x1B");
+  for (const char c : rest) overflow(traits_type::to_int_type(c));
+}
+
+ControlEscapingBuffer::int_type ControlEscapingBuffer::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  const char ch = traits_type::to_char_type(c);
+  if (!pending_.empty()) {
+    pending_ += ch;
+    if (pending_ == "\x1B[K") {
+      put(pending_);
+      pending_.clear();
+    } else if (pending_ != "\x1B[") {
+      escapePending();
+    }
+    return c;
+  }
+  const auto byte = static_cast<unsigned char>(ch);
+  if (byte == 0x1B) {
+    pending_ = ch;
+  } else if ((byte < 0x20 && ch != '\n' && ch != '\r' && ch != '\t') || byte == 0x7F) {
+    put(docs::printableName(std::string_view(&ch, 1)));
+  } else {
+    to_->sputc(ch);
+  }
+  return c;
+}
+
+int ControlEscapingBuffer::sync() {
+  escapePending();
+  return to_->pubsync();
+}
+
 bool refuseSameFile(std::string_view command, const std::string& input, const std::string& output, std::ostream& err) {
   if (input == "-" || output == "-" || !docs::isSameFile(input, output)) return false;
   err << "yigsgyur " << command << ": the output " << docs::quotedName(output) << " is the input " << docs::quotedName(input)

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <iosfwd>
 #include <optional>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,6 +35,27 @@ std::string writeFileAtomic(const std::string& path, std::string_view bytes);
 std::string shown(std::string_view name);
 /// A message as it may be printed: the same escapes, line breaks kept.
 std::string escapeControls(std::string_view text);
+
+/// A stream buffer in front of a terminal's: control characters written
+/// through it (other than line breaks, tabs, carriage returns and the
+/// clear-to-end-of-line sequence ESC [ K that progress lines use) come out as
+/// \xNN, so that no text reaching the terminal, a file name in a message
+/// above all, can move the cursor, recolour or clear the screen.
+class ControlEscapingBuffer : public std::streambuf {
+ public:
+  explicit ControlEscapingBuffer(std::streambuf* to) : to_(to) {}
+  ~ControlEscapingBuffer() override;
+
+ protected:
+  int_type overflow(int_type c) override;
+  int sync() override;
+
+ private:
+  void put(std::string_view bytes);
+  void escapePending();
+  std::streambuf* to_;
+  std::string pending_;  // an ESC and what followed it, while it may still be ESC [ K
+};
 
 /// When `output` is `input` (one file, through whatever links), prints why
 /// nothing is written and returns true. "-" (a standard stream) is never the same.

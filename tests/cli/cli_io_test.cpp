@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -100,3 +101,24 @@ TEST(CliIo, WriteFileAtomicFailuresLeaveNothingBehind) {
 }
 
 }  // namespace
+
+TEST(CliIo, TerminalSeesNoControlSequencesButProgressClears) {
+  const struct {
+    std::string written, shown;
+  } cases[] = {
+      {"cannot read 'a\x1B[2Jb': gone\n", "cannot read 'a\\x1B[2Jb': gone\n"},
+      {"\r 40%\x1B[K", "\r 40%\x1B[K"},  // the progress line's own sequence
+      {"bell\a del\x7F tab\tok\n", "bell\\x07 del\\x7F tab\tok\n"},
+      {"\x1B\x1B[K\x1B[", "\\x1B\x1B[K\\x1B["},
+      {"\x1B\xE0\xBD\x80", "\\x1B\xE0\xBD\x80"},  // the text after an ESC is kept whole
+  };
+  for (const auto& c : cases) {
+    std::ostringstream terminal;
+    {
+      ControlEscapingBuffer buffer(terminal.rdbuf());
+      std::ostream err(&buffer);
+      for (const char ch : c.written) err << ch;  // one character at a time, as a stream may hand them on
+    }
+    EXPECT_EQ(terminal.str(), c.shown) << c.shown;
+  }
+}
