@@ -58,28 +58,11 @@ std::string narrowCode(std::u16string_view code) {
   return out;
 }
 
-std::u16string refusalMessage(rtfpieces::Refusal why) {
-  switch (why) {
-    case rtfpieces::Refusal::NoClosingBrace:
-    case rtfpieces::Refusal::NoBodyMarker:
-      return u"文本不是完整的RTF文档，未作转换！";
-    case rtfpieces::Refusal::NoFontTable:
-      return u"RTF文档中无字体表，未作转换！";
-    case rtfpieces::Refusal::None:
-      break;
-  }
-  return {};
-}
-
 void EngineInternals::stopWithMessage(ConversionEngine& e, std::u16string_view chineseMessage) {
   e.runNotAborted = kFalse;
   e.refusal_.assign(chineseMessage);
   e.host_.showMessage(e.host_.translateForDisplay(e.refusal_));
   e.proceed = kFalse;
-}
-
-void EngineInternals::refuse(ConversionEngine& e, rtfpieces::Refusal why) {
-  stopWithMessage(e, refusalMessage(why));
 }
 
 void EngineInternals::writeWorkArea(ConversionEngine& e, std::string_view rtf, bool honourSelection) {

@@ -1107,13 +1107,11 @@ class Converter::Stage {
     };
     std::string entries;
     if (to_ == Encoding::SAM) {
-      bool blockFree = true;
-      for (int n = 10; n < 40; ++n) blockFree = blockFree && !fonts_.count(n);
-      std::array<int, 30> numbers{};
-      for (int i = 0; i < 30; ++i) {
-        numbers[i] = blockFree ? 10 + i : freeNumber(100);
-        targetNumbers_.push_back(numbers[i]);
-      }
+      std::vector<int> used;
+      used.reserve(fonts_.size());
+      for (const auto& [n, r] : fonts_) used.push_back(n);
+      const std::array<int, 30> numbers = sambhota::blockNumbers(used);
+      targetNumbers_.assign(numbers.begin(), numbers.end());
       entries = sambhota::fontBlock(sambhotaFamilyName(options_.sambhotaFamily), numbers);
       samNumbers_ = numbers;
     } else {

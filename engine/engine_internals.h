@@ -21,8 +21,6 @@ struct EngineInternals {
   /// The message is kept as the request's refusal; the document stays unchanged.
   static void stopWithMessage(ConversionEngine& e, std::u16string_view chineseMessage);
 
-  /// Ends a request whose input is not a convertible RTF document.
-  static void refuse(ConversionEngine& e, rtfpieces::Refusal why);
 
   /// Puts `rtf` into the work area: in place of its selection when it has
   /// selected text and `honourSelection` is set, else as its whole RTF.
@@ -37,9 +35,6 @@ struct EngineInternals {
     e.outputOnlyToCopy_ = copy != nullptr && !workAreaToo;
   }
 };
-
-/// The message shown when a document is refused.
-std::u16string refusalMessage(rtfpieces::Refusal why);
 
 /// The elapsed-time caption: "0.25s" under a second, "3.5s" under a minute,
 /// "2:3.5" from a minute on (minutes keep counting past the hour).

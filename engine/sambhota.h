@@ -1,7 +1,6 @@
 #pragma once
-// Pieces of the Sambhota conversions that tests and tools use directly: the
-// thirty-font block, the font numbers it is written on, recognising a
-// document's Dedris/Ededris fonts and rewriting the table's font column.
+// The thirty-font Sambhota block a conversion to Sambhota adds to a document,
+// and the font numbers it is written on.
 #include <array>
 #include <string>
 #include <string_view>
@@ -22,6 +21,8 @@ inline constexpr int kFirstBlockNumber = 10;
 /// below 99 that the document leaves free, else any free numbers below 99,
 /// else free numbers from 100 up. Number 99 is never used (the conversions to
 /// Unicode add their font there).
+std::array<int, 30> blockNumbers(const std::vector<int>& used);
+/// The same for the fonts a font table (`header`) defines.
 std::array<int, 30> blockNumbers(std::string_view header);
 
 /// The font-table entries of the block: "{\f10\froman\fprq2\fcharset0 Dedris-a;}"...
@@ -29,22 +30,5 @@ std::string fontBlock(std::string_view family, const std::array<int, 30>& number
 
 /// Font numbers that the font table of `header` defines ("{\fN").
 std::vector<int> usedFontNumbers(std::string_view header);
-
-/// A Sambhota font of a document.
-struct DocumentFont {
-  std::string controlWord;  ///< "\f5", "\f12"
-  int suffix = 0;           ///< index into kFontSuffixes
-  bool ededris = false;     ///< named in the Ededris family
-  bool rewritten = false;   ///< the table lines of its suffix were rewritten to it
-};
-
-/// Recognises the Sambhota fonts of a header in font-table order and rewrites
-/// `tableText` (the SAM table text) so that column 4 holds the document's
-/// control word on the lines of each font found: every "<Dedris name>" CR LF
-/// becomes "<control word>" CR LF. A font whose number has three or more
-/// digits is not recorded. A second font of the same suffix (Dedris-a beside
-/// Ededris-a) finds its lines already rewritten; it is recorded with
-/// `rewritten` false and is read through the first font's lines.
-std::vector<DocumentFont> findDocumentFonts(std::string_view header, std::u16string& tableText);
 
 }  // namespace yig::sambhota

@@ -287,22 +287,6 @@ TEST(SambhotaToHima, RefusesWithoutSambhotaFont) {
   EXPECT_EQ(run.engine->proceed, kFalse);
 }
 
-TEST(SambhotaToHima, FindDocumentFontsRewritesTheTableColumn) {
-  std::u16string table = kSmallTable;
-  auto fonts = sambhota::findDocumentFonts(
-      "{\\fonttbl{\\f3\\fnil Ededris-a1;}{\\f7\\fnil Dedris-a;}{\\f123\\fnil Dedris-b;}{\\f8\\fnil Ededris-a;}}", table);
-  ASSERT_EQ(fonts.size(), 3u);
-  EXPECT_EQ(fonts[0].controlWord, "\\f3");
-  EXPECT_TRUE(fonts[0].ededris);
-  EXPECT_EQ(fonts[1].controlWord, "\\f7");
-  EXPECT_TRUE(fonts[1].rewritten);
-  EXPECT_EQ(fonts[2].controlWord, "\\f8");
-  EXPECT_FALSE(fonts[2].rewritten);
-  EXPECT_NE(table.find(u"#\t\u0F66\u0F90\u0FB2\u0F74\tf11\t\\f3\r\n"), std::u16string::npos);
-  EXPECT_NE(table.find(u"!\t\u0F40\tf10\t\\f7\r\n"), std::u16string::npos);
-  EXPECT_EQ(table.find(u"Dedris-a\r\n"), std::u16string::npos);
-}
-
 }  // namespace
 }  // namespace yig
 
