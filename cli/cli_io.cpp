@@ -97,7 +97,9 @@ std::string StandardStreams::folder() {
     std::error_code ec;
     std::string base = std::filesystem::temp_directory_path(ec).string();
     if (ec || base.empty()) base = "/tmp";
-    std::string name = base + "/yigsgyur-stdio-XXXXXX";
+    // Folders of killed runs go first.
+    docs::removeLeftovers(base, "yigsgyur-stdio-", true);
+    std::string name = base + "/yigsgyur-stdio-" + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(name.data()) != nullptr) folder_ = name;
   }
   return folder_;

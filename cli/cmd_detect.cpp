@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/cli_host.h"
+#include "cli/cli_io.h"
 #include "cli/commands.h"
 #include "documents/encoding_guess.h"
 #include "documents/file_io.h"
@@ -22,7 +23,8 @@ constexpr std::string_view kDetectUsage =
     "Prints the kind of FILE as the status line shows it (\"Unicode文件\", \"UTF-8文件\",\n"
     "\"普通txt文件\", \"RTF格式文件\", \"DOC文件\"), the guessed Tibetan encoding\n"
     "(HIMA, HKA, HG, FZ, TY, BZD) and the font chosen for it. A typesetting proof\n"
-    "file is named as such, with the kind of proof its text suggests.\n"
+    "file is named as such, with the kind of proof its text suggests. FILE \"-\" reads\n"
+    "standard input (RTF or text).\n"
     "Exit status: 0 read, 2 error.\n";
 
 }  // namespace
@@ -30,9 +32,18 @@ constexpr std::string_view kDetectUsage =
 int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
   std::string input;
   bool tibetan = false;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+    } else if (optionsEnded) {
+      if (!input.empty()) {
+        err << "yigsgyur detect: more than one input file\n" << kDetectUsage;
+        return 2;
+      }
+      input = a;
+    } else if (a == "--help" || a == "-h") {
       out << kDetectUsage;
       return 0;
     } else if (a == "--lang") {
@@ -41,8 +52,8 @@ int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
         return 2;
       }
       tibetan = args[++i] == "bo";
-    } else if (!a.empty() && a[0] == '-') {
-      err << "yigsgyur detect: unknown option '" << a << "'\n" << kDetectUsage;
+    } else if (a.size() > 1 && a[0] == '-') {
+      err << "yigsgyur detect: unknown option '" << shown(a) << "'\n" << kDetectUsage;
       return 2;
     } else if (input.empty()) {
       input = a;
@@ -54,6 +65,15 @@ int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
   if (input.empty()) {
     err << "yigsgyur detect: missing input file\n" << kDetectUsage;
     return 2;
+  }
+  StandardStreams streams;
+  if (input == "-") {
+    std::string error;
+    input = streams.spoolInput("", error);
+    if (input.empty()) {
+      err << "yigsgyur detect: " << error << '\n';
+      return 2;
+    }
   }
 
   docs::RecordingHost host(tibetan, docs::ProofChoice::DropCommands);

@@ -1,6 +1,8 @@
 #include "cli/cli_io.h"
+#include "cli/commands.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,4 +123,38 @@ TEST(CliIo, TerminalSeesNoControlSequencesButProgressClears) {
     }
     EXPECT_EQ(terminal.str(), c.shown) << c.shown;
   }
+}
+
+// "-" reads standard input and writes standard output; what is said about
+// the conversion then goes to the message stream, not into the document.
+TEST(CliIo, DashIsStandardInputAndOutput) {
+  TempDir dir;
+  const std::string rtf =
+      "{\\rtf1\\ansi{\\fonttbl{\\f0 Microsoft Himalaya;}}\\viewkind4\\uc1\\pard\\f0 \\u3904?\\par}";
+  std::ofstream(dir.file("in.rtf"), std::ios::binary) << rtf;
+  const struct {
+    yig::cli::Args args;
+    std::string inOut;  // in the output
+  } cases[] = {
+      {{"convert", "--from", "HIMA", "--to", "BZD", "-", "-o", "-"}, "BZDBT"},
+      {{"open", "-", "-o", "-"}, "{\\rtf1"},
+      {{"text2rtf", "-", "-o", "-"}, "\\u"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const int saved = ::dup(STDIN_FILENO);
+    const int file = ::open(dir.file("in.rtf").c_str(), O_RDONLY);
+    ASSERT_GE(file, 0);
+    ::dup2(file, STDIN_FILENO);
+    ::close(file);
+    std::ostringstream out, err;
+    const int status = yig::cli::run(c.args, out, err);
+    ::dup2(saved, STDIN_FILENO);
+    ::close(saved);
+    EXPECT_EQ(status, 0) << err.str();
+    EXPECT_NE(out.str().find(c.inOut), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("encoding:"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find(": 0\n"), std::string::npos) << out.str();  // the red-mark count
+  }
+  EXPECT_EQ(dir.count(), 1u);
 }
