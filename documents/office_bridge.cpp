@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "documents/file_io.h"
+#include "richtext/rtf_lexer.h"
 
 extern char** environ;
 
@@ -638,72 +639,50 @@ std::optional<std::string> extractHtmlFromMht(std::string_view mht) {
 
 namespace {
 
-// A control word at `rtf[at]` == '\\' followed by a letter: its letters, its
-// parameter as written (an optional '-' and the digits, possibly empty or a
-// lone '-'), and where the two end. A following blank is not included.
-struct ControlWord {
-  std::string_view word;
-  std::string_view parameter;
-  std::size_t end = 0;
-};
+// A control word's bytes without the blank that ends it.
+std::string_view withoutDelimiter(std::string_view bytes) {
+  return !bytes.empty() && bytes.back() == ' ' ? bytes.substr(0, bytes.size() - 1) : bytes;
+}
 
-ControlWord lexControlWord(std::string_view rtf, std::size_t at) {
-  std::size_t end = at + 1;
-  while (end < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[end]))) ++end;
-  std::size_t digits = end;
-  if (digits < rtf.size() && rtf[digits] == '-') ++digits;
-  while (digits < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[digits]))) ++digits;
-  return {rtf.substr(at + 1, end - at - 1), rtf.substr(end, digits - end), digits};
+// Where the body of a document starts: at "\viewkind", or else after the font table.
+std::size_t bodyStart(std::string_view rtf) {
+  const std::size_t viewKind = rtf.find("\\viewkind");
+  if (viewKind != std::string_view::npos) return viewKind;
+  rtf::Lexer lexer(rtf);
+  std::size_t depth = 0, tableDepth = 0;
+  for (;;) {
+    const rtf::Token t = lexer.next();
+    if (t.kind == rtf::TokenKind::End) return 0;
+    if (t.kind == rtf::TokenKind::GroupOpen) ++depth;
+    if (t.kind == rtf::TokenKind::GroupClose) {
+      if (tableDepth != 0 && depth == tableDepth) return lexer.consumed();
+      if (depth > 0) --depth;
+    }
+    if (tableDepth == 0 && t.is("fonttbl")) tableDepth = depth;
+  }
 }
 
 }  // namespace
 
 std::string addAssociatedFonts(std::string_view rtf) {
-  std::size_t body = rtf.find("\\viewkind");
-  if (body == std::string_view::npos) {
-    // No view kind: the body starts after the font table.
-    body = 0;
-    const std::size_t table = rtf.find("{\\fonttbl");
-    if (table != std::string_view::npos) {
-      int depth = 0;
-      for (std::size_t i = table; i < rtf.size(); ++i) {
-        if (rtf[i] == '\\') {
-          ++i;
-        } else if (rtf[i] == '{') {
-          ++depth;
-        } else if (rtf[i] == '}' && --depth == 0) {
-          body = i + 1;
-          break;
-        }
-      }
-    }
-  }
+  const std::size_t body = bodyStart(rtf);
   std::string out;
   out.reserve(rtf.size() + rtf.size() / 8);
   out.append(rtf.substr(0, body));
-  std::size_t i = body;
-  while (i < rtf.size()) {
-    const char c = rtf[i];
-    if (c != '\\' || i + 1 >= rtf.size()) {
-      out += c;
-      ++i;
-      continue;
-    }
-    if (!std::isalpha(static_cast<unsigned char>(rtf[i + 1]))) {  // \\, \{, \}, \'xx ...: copy the pair
-      out.append(rtf.substr(i, 2));
-      i += 2;
-      continue;
-    }
-    const ControlWord cw = lexControlWord(rtf, i);
-    const std::string_view word = cw.word;
-    const std::string_view number = cw.parameter;
-    out.append(rtf.substr(i, cw.end - i));
-    i = cw.end;
-    if ((word == "f" || word == "fs") && !number.empty()) {
-      out += word == "f" ? "\\rtlch\\af" : "\\rtlch\\afs";
-      out.append(number);
+  rtf::Lexer lexer(rtf.substr(body));
+  for (;;) {
+    const rtf::Token t = lexer.next();
+    if (t.kind == rtf::TokenKind::End) break;
+    if (t.kind == rtf::TokenKind::ControlWord && t.hasParam && (t.is("f") || t.is("fs"))) {
+      const std::string_view word = withoutDelimiter(t.bytes);
+      out.append(word);
+      out += t.is("f") ? "\\rtlch\\af" : "\\rtlch\\afs";
+      out += std::to_string(t.param);
       out += "\\ltrch";
+      out.append(t.bytes.substr(word.size()));
+      continue;
     }
+    out.append(t.bytes);
   }
   return out;
 }
@@ -750,96 +729,99 @@ std::string useAssociatedFontsForTibetan(std::string_view rtf) {
       inRun = false;
     }
   };
-  std::size_t i = 0;
-  while (i < rtf.size()) {
-    const char c = rtf[i];
-    GroupState& state = stack.back();
-    if (c == '{' || c == '}') {
+  // A character of text: a fallback of the last \uN, or the end of a Tibetan run.
+  auto textCharacter = [&] {
+    if (pendingSkip > 0) {
+      --pendingSkip;
+    } else {
       closeRun();
-      pendingSkip = 0;
-      out += c;
-      ++i;
-      if (c == '{') {
-        stack.push_back(stack.back());
-        groupStart = true;
-      } else if (stack.size() > 1) {
-        stack.pop_back();
+    }
+  };
+  rtf::Lexer lexer(rtf);
+  for (;;) {
+    const rtf::Token t = lexer.next();
+    if (t.kind == rtf::TokenKind::End) break;
+    GroupState& state = stack.back();
+    switch (t.kind) {
+      case rtf::TokenKind::GroupOpen:
+      case rtf::TokenKind::GroupClose:
+        closeRun();
+        pendingSkip = 0;
+        out.append(t.bytes);
+        if (t.kind == rtf::TokenKind::GroupOpen) {
+          stack.push_back(stack.back());
+          groupStart = true;
+        } else if (stack.size() > 1) {
+          stack.pop_back();
+        }
+        continue;
+      case rtf::TokenKind::Text:
+        for (const char c : t.bytes) {
+          if (c != '\r' && c != '\n') {  // line breaks are no text and leave a group's start
+            groupStart = false;
+            textCharacter();
+          }
+          out += c;
+        }
+        continue;
+      case rtf::TokenKind::HexByte:
+        groupStart = false;
+        textCharacter();
+        out.append(t.bytes);
+        continue;
+      case rtf::TokenKind::ControlSymbol: {
+        const bool wasGroupStart = groupStart;
+        groupStart = false;
+        const char s = t.symbol;
+        if (s == '*' && wasGroupStart) state.ignore = true;
+        if (s == '\\' || s == '{' || s == '}' || s == '~' || s == '-' || s == '_') textCharacter();
+        out.append(t.bytes);
+        continue;
       }
-      continue;
+      case rtf::TokenKind::Binary:
+        groupStart = false;
+        closeRun();
+        pendingSkip = 0;
+        out.append(t.bytes);
+        continue;
+      default:
+        break;
     }
-    if (c == '\r' || c == '\n') {
-      out += c;
-      ++i;
-      continue;
-    }
+    // A control word.
     const bool wasGroupStart = groupStart;
     groupStart = false;
-    if (c != '\\' || i + 1 >= rtf.size()) {  // a text character
-      if (pendingSkip > 0) {
-        --pendingSkip;
-      } else {
-        closeRun();
-      }
-      out += c;
-      ++i;
-      continue;
-    }
-    const char next = rtf[i + 1];
-    if (!std::isalpha(static_cast<unsigned char>(next))) {
-      std::size_t length = 2;
-      if (next == '\'' && i + 3 < rtf.size()) length = 4;
-      const bool text = next == '\'' || next == '\\' || next == '{' || next == '}' || next == '~' || next == '-' ||
-                        next == '_';
-      if (next == '*' && wasGroupStart) state.ignore = true;
-      if (text && pendingSkip > 0) {
-        --pendingSkip;
-      } else if (text) {
-        closeRun();
-      }
-      out.append(rtf.substr(i, length));
-      i += length;
-      continue;
-    }
-    const ControlWord cw = lexControlWord(rtf, i);
-    const std::string_view word = cw.word;
-    const bool hasNumber = cw.parameter.size() > (cw.parameter.starts_with('-') ? 1u : 0u);
-    const long number = hasNumber ? std::strtol(std::string(cw.parameter).c_str(), nullptr, 10) : 0;
-    std::size_t tokenEnd = cw.end;
-    if (tokenEnd < rtf.size() && rtf[tokenEnd] == ' ') ++tokenEnd;  // the delimiter belongs to the word
-
+    const std::string_view word = t.name;
     if (wasGroupStart && isIgnoredDestination(word)) state.ignore = true;
-    if (word == "u" && hasNumber) {
+    if (t.is("u") && t.hasParam) {
       pendingSkip = 0;
-      const bool tibetan = isTibetan(number) && !state.ignore;
+      const bool tibetan = isTibetan(t.param) && !state.ignore;
       if (tibetan && !inRun && state.complexFont >= 0 && state.complexFont != state.font) {
         out += "{\\f" + std::to_string(state.complexFont) + ' ';
         inRun = true;
       } else if (!tibetan) {
         closeRun();
       }
-      out.append(rtf.substr(i, tokenEnd - i));
-      i = tokenEnd;
+      out.append(t.bytes);
       pendingSkip = state.unicodeSkip;
       continue;
     }
     closeRun();
     pendingSkip = 0;
-    if (word == "f" && hasNumber) {
-      state.font = static_cast<int>(number);
-    } else if (word == "af" && hasNumber) {
-      if (mode != AssociatedMode::Other) state.complexFont = static_cast<int>(number);
-    } else if (word == "rtlch" || word == "ltrch") {
+    if (t.is("f") && t.hasParam) {
+      state.font = t.param;
+    } else if (t.is("af") && t.hasParam) {
+      if (mode != AssociatedMode::Other) state.complexFont = t.param;
+    } else if (t.is("rtlch") || t.is("ltrch")) {
       mode = AssociatedMode::Complex;
-    } else if (word == "loch" || word == "hich" || word == "dbch") {
+    } else if (t.is("loch") || t.is("hich") || t.is("dbch")) {
       mode = AssociatedMode::Other;
-    } else if (word == "plain") {
+    } else if (t.is("plain")) {
       state.font = -1;
       state.complexFont = -1;
-    } else if (word == "uc" && hasNumber) {
-      state.unicodeSkip = static_cast<int>(number);
+    } else if (t.is("uc") && t.hasParam) {
+      state.unicodeSkip = t.param;
     }
-    out.append(rtf.substr(i, tokenEnd - i));
-    i = tokenEnd;
+    out.append(t.bytes);
   }
   closeRun();
   return out;
