@@ -306,12 +306,15 @@ class Converter::Stage {
       offset_ = consumedBase_ + before;
       token(t);
       if (stopped()) return lexer.consumed();
+      if (t.kind == TokenKind::HexByte && !items_.empty() && !leadPending_ && info(from_).national) gbkPairs(lexer);
+      if (from_ == Encoding::SAM && !items_.empty() && skip_ == 0) samGlyphs(lexer);
       if (skip_ == 1) {
         // The usual one-character fallback of a \uN, taken without a token.
         const std::string_view fallback = lexer.takeIf('?');
         if (!fallback.empty()) {
           skip_ = 0;
           fallbackBytes(fallback);
+          if (from_ == Encoding::HIMA && !items_.empty()) tibetanEscapes(lexer);
         }
       }
       sinceCheck += t.bytes.size();
@@ -325,6 +328,92 @@ class Converter::Stage {
         }
       }
     }
+  }
+
+  // Unicode Tibetan as most writers put it: "\uNNNN?" after "\uNNNN?" in one
+  // run. While the next bytes are such an escape of a Tibetan character, it is
+  // taken into the run here, without the general token path (same result).
+  void tibetanEscapes(rtf::Lexer& lexer) {
+    if (top().uc != 1) return;
+    const std::string_view in = lexer.input();
+    std::size_t p = lexer.consumed();
+    while (p + 7 <= in.size() && in[p] == '\\' && in[p + 1] == 'u' && in[p + 6] == '?') {
+      int value = 0;
+      bool digits = true;
+      for (std::size_t k = p + 2; k < p + 6; ++k) {
+        if (in[k] < '0' || in[k] > '9') {
+          digits = false;
+          break;
+        }
+        value = value * 10 + (in[k] - '0');
+      }
+      if (!digits || value < 0x0F00 || value > 0x0FFF) break;
+      offset_ = consumedBase_ + p;
+      addItem(static_cast<char16_t>(value), in.substr(p, 7), true);
+      p += 7;
+      if (items_.empty()) break;  // the run was flushed: go back to the token path
+    }
+    lexer.skip(p - lexer.consumed());
+  }
+
+  // National text as Word writes it: "\'hh\'hh" pairs one after another in a
+  // run. While the next eight bytes are such a pair, it is taken into the run
+  // here, without the general token path (same result).
+  void gbkPairs(rtf::Lexer& lexer) {
+    const std::string_view in = lexer.input();
+    std::size_t p = lexer.consumed();
+    auto hex = [](char c) { return rtf::lexer_detail::hexValue(c); };
+    while (p + 8 <= in.size() && in[p] == '\\' && in[p + 1] == '\'' && in[p + 4] == '\\' && in[p + 5] == '\'') {
+      const int a = hex(in[p + 2]), b = hex(in[p + 3]), c = hex(in[p + 6]), d = hex(in[p + 7]);
+      if ((a | b | c | d) < 0) break;
+      const auto lead = static_cast<std::uint8_t>(a * 16 + b), trail = static_cast<std::uint8_t>(c * 16 + d);
+      if (!cp936::isLeadByte(lead)) break;
+      const auto ch = cp936::decodePair(lead, trail);
+      if (!ch) break;
+      offset_ = consumedBase_ + p;
+      addItem(*ch, in.substr(p, 8), false);
+      p += 8;
+      if (items_.empty()) break;  // the run was flushed: go back to the token path
+    }
+    lexer.skip(p - lexer.consumed());
+  }
+
+  // Sambhota as it is written: glyph bytes, and between them switches to
+  // other fonts of the block ("\f12 "). While the next bytes are such, they
+  // are taken into the run here, without the general token path (same result).
+  void samGlyphs(rtf::Lexer& lexer) {
+    const std::string_view in = lexer.input();
+    std::size_t p = lexer.consumed();
+    State& s = top();
+    if (s.dest != Dest::Text) return;
+    while (p < in.size()) {
+      const char c = in[p];
+      if (c == '\\') {
+        if (p + 2 >= in.size() || in[p + 1] != 'f' || !rtf::lexer_detail::isDigit(in[p + 2])) break;
+        std::size_t q = p + 2;
+        int n = 0;
+        while (q < in.size() && q < p + 7 && rtf::lexer_detail::isDigit(in[q])) n = n * 10 + (in[q++] - '0');
+        if (q >= in.size() || rtf::lexer_detail::isDigit(in[q]) || rtf::lexer_detail::isLetter(in[q]) || in[q] == '-') break;
+        Item& last = items_.back();
+        if (!isSource(n) || last.trail != last.end) break;
+        if (in[q] == ' ') ++q;
+        runBytes_.append(in.substr(p, q - p));
+        last.end = last.trail = static_cast<std::uint32_t>(runBytes_.size());
+        absorbedAt_ = static_cast<std::uint32_t>(runBytes_.size() - (q - p));
+        absorbedLength_ = static_cast<std::uint32_t>(q - p);
+        s.fresh = false;
+        s.fonts.set(n, false);
+        s.source = -2;
+        p = q;
+        continue;
+      }
+      if (c == '{' || c == '}' || c == '\r' || c == '\n' || sourceFont(s) < 0) break;
+      offset_ = consumedBase_ + p;
+      addItem(static_cast<unsigned char>(c), in.substr(p, 1), false);
+      ++p;
+      if (items_.empty()) break;  // the run was flushed: go back to the token path
+    }
+    lexer.skip(p - lexer.consumed());
   }
 
   void report() {

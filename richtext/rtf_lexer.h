@@ -61,6 +61,10 @@ class Lexer {
     return {};
   }
 
+  /// Steps over the next n bytes (at most to the end of the buffer) without
+  /// reading them: for a caller whose own rule makes them part of a token.
+  void skip(std::size_t n) { pos_ += std::min(n, in_.size() - pos_); }
+
   /// Bytes consumed so far.
   std::size_t consumed() const { return pos_; }
   std::string_view input() const { return in_; }
