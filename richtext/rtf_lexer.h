@@ -133,6 +133,26 @@ inline Token Lexer::next() {
         return t;
       }
     }
+    // One letter and a short number ("\uN", "\fN", "\bN"), the commonest
+    // words of running text: no cap, sign or chunk end to watch.
+    if (pos_ + 12 < n && lexer_detail::isLetter(base[pos_ + 1]) && lexer_detail::isDigit(base[pos_ + 2])) {
+      std::size_t end = pos_ + 2;
+      std::int32_t value = 0;
+      while (end < pos_ + 11 && lexer_detail::isDigit(base[end])) {
+        value = value * 10 + (base[end] - '0');
+        ++end;
+      }
+      if (!lexer_detail::isDigit(base[end])) {
+        t.kind = TokenKind::ControlWord;
+        t.name = std::string_view(base + pos_ + 1, 1);
+        t.param = value;
+        t.hasParam = true;
+        if (base[end] == ' ') ++end;
+        t.bytes = std::string_view(base + pos_, end - pos_);
+        pos_ = end;
+        return t;
+      }
+    }
     return controlToken();
   }
   std::size_t end = pos_ + 1;

@@ -1,5 +1,5 @@
-// RTF reader: one pass over the bytes with an explicit group stack (no
-// recursion, so nesting depth costs heap, not stack, and is capped).
+// RTF reader: one pass over the lexer's tokens with an explicit group stack
+// (no recursion, so nesting depth costs heap, not stack, and is capped).
 //
 // What is kept: text, paragraph and line breaks, tabs, and per character the
 // font (from the font table), size, colour (from the colour table), bold,
@@ -8,13 +8,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "richtext/codepages.h"
 #include "richtext/rtf_io.h"
+#include "richtext/rtf_lexer.h"
 
 namespace yig::rt::detail {
 namespace {
@@ -161,11 +161,16 @@ Keyword lookupKeyword(std::string_view word) {
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+
+// The letters, number and blank that go on from where the lexer cut off an
+// overlong control word: they belong to that word.
+std::size_t overlongWordTail(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && isLetter(s[i])) ++i;
+  if (i + 1 < s.size() && s[i] == '-' && isDigit(s[i + 1])) ++i;
+  while (i < s.size() && isDigit(s[i])) ++i;
+  if (i < s.size() && s[i] == ' ') ++i;
+  return i;
 }
 
 int charsetForCodePage(int codePage) {
@@ -208,12 +213,13 @@ class Parser {
   // --- groups
   void openGroup();
   void closeGroup();
-  const char* skipRestOfGroup(const char* p);
+  void skipRestOfGroup(rtf::Lexer& lexer);
 
   // --- tokens
-  const char* controlSequence(const char* p);
-  const char* unicodeEscape(const char* p);
-  void controlWord(std::string_view word, bool hasParam, int param, const char*& p);
+  void textRun(std::string_view bytes);
+  void controlSymbol(const rtf::Token& t, rtf::Lexer& lexer);
+  void controlWord(const rtf::Token& t, rtf::Lexer& lexer);
+  void unicodeEscape(int value, rtf::Lexer& lexer);
   void textByte(std::uint8_t b, bool escaped);
   void unicodeUnit(char16_t c);
   void endOfText();
@@ -295,55 +301,51 @@ void Parser::run() {
   // Escaped text takes at least four bytes per character in the common case.
   text.reserve(in_.size() / 4);
   formatIndex.reserve(in_.size() / 4);
-  const char* p = in_.data();
-  const char* const end = p + in_.size();
-  while (p < end && !rootClosed_) {
-    const char c = *p;
-    switch (c) {
-      case '\\':
-        // Fast path for the commonest token of Tibetan text, "\uN?" (or "\UN?").
-        if (unicodeSkipLeft_ == 0 && end - p > 2 && (p[1] == 'u' || p[1] == 'U') &&
-            (isDigit(p[2]) || (p[2] == '-' && end - p > 3 && isDigit(p[3])))) {
-          p = unicodeEscape(p + 2);
-        } else if (unicodeSkipLeft_ == 0 && end - p > 3 && p[1] == '\'' && hexValue(p[2]) >= 0 &&
-                   hexValue(p[3]) >= 0) {
-          // And for byte escapes ("\'b0\'a1").
-          const int byte = hexValue(p[2]) << 4 | hexValue(p[3]);
-          p += 4;
-          textByte(static_cast<std::uint8_t>(byte), true);
+  rtf::Lexer lexer(in_);
+  bool more = true;
+  while (more && !rootClosed_) {
+    const rtf::Token t = lexer.next();
+    switch (t.kind) {
+      case rtf::TokenKind::Text:
+        textRun(t.bytes);
+        break;
+      case rtf::TokenKind::HexByte:
+        if (t.bytes.size() < 4) {
+          note("a byte escape is incomplete");
+        } else if (unicodeSkipLeft_ > 0) {
+          --unicodeSkipLeft_;
         } else {
-          p = controlSequence(p);
+          textByte(t.byte, true);
         }
         break;
-      case '{':
-        ++p;
+      case rtf::TokenKind::ControlWord:
+      case rtf::TokenKind::Binary:
+        controlWord(t, lexer);
+        break;
+      case rtf::TokenKind::ControlSymbol:
+        controlSymbol(t, lexer);
+        break;
+      case rtf::TokenKind::GroupOpen:
         endOfText();
         openGroup();
         break;
-      case '}':
-        ++p;
+      case rtf::TokenKind::GroupClose:
         endOfText();
         closeGroup();
         break;
-      case '\r':
-      case '\n':
-        ++p;
-        break;
-      default:
-        ++p;
-        if (unicodeSkipLeft_ > 0) {
-          --unicodeSkipLeft_;
-        } else {
-          textByte(static_cast<std::uint8_t>(c), false);
-        }
+      case rtf::TokenKind::End:
+      case rtf::TokenKind::NeedMore:
+        more = false;
         break;
     }
   }
   endOfText();
   if (entryOpen_) commitFontEntry();
   if (rootClosed_) {
-    while (p < end && (*p == ' ' || *p == '\r' || *p == '\n' || *p == '\t' || *p == '\0')) ++p;
-    if (p < end) note("text after the document's closing brace was ignored");
+    const std::string_view rest = in_.substr(lexer.consumed());
+    if (rest.find_first_not_of(std::string_view(" \r\n\t\0", 5)) != std::string_view::npos) {
+      note("text after the document's closing brace was ignored");
+    }
   } else {
     note(stack_.empty() ? "the document is empty" : "the document ends before all its groups are closed");
   }
@@ -383,129 +385,71 @@ void Parser::closeGroup() {
 }
 
 // Reads past everything up to and including the brace that closes the current group.
-const char* Parser::skipRestOfGroup(const char* p) {
-  const char* const end = in_.data() + in_.size();
+void Parser::skipRestOfGroup(rtf::Lexer& lexer) {
   std::size_t depth = 0;
-  while (p < end) {
-    const char c = *p;
-    if (c == '{') {
-      ++depth;
-      ++p;
-    } else if (c == '}') {
-      ++p;
-      if (depth == 0) {
-        closeGroup();
-        return p;
-      }
-      --depth;
-    } else if (c == '\\') {
-      ++p;
-      if (p == end) break;
-      if (!isLetter(*p)) {
-        ++p;  // control symbol, escaped brace or backslash
-        continue;
-      }
-      const char* w = p;
-      while (p < end && isLetter(*p)) ++p;
-      const bool isBin = (p - w == 3 && w[0] == 'b' && w[1] == 'i' && w[2] == 'n');
-      if (p < end && *p == '-') ++p;
-      std::uint64_t n = 0;
-      while (p < end && isDigit(*p)) {
-        if (n < (1ull << 40)) n = n * 10 + static_cast<std::uint64_t>(*p - '0');
-        ++p;
-      }
-      if (p < end && *p == ' ') ++p;
-      if (isBin) p += std::min<std::uint64_t>(n, static_cast<std::uint64_t>(end - p));
-    } else {
-      ++p;
+  for (;;) {
+    const rtf::Token t = lexer.next();
+    switch (t.kind) {
+      case rtf::TokenKind::GroupOpen:
+        ++depth;
+        break;
+      case rtf::TokenKind::GroupClose:
+        if (depth == 0) {
+          closeGroup();
+          return;
+        }
+        --depth;
+        break;
+      case rtf::TokenKind::ControlWord:
+        // Inside a group read past, "\bin-N" steps over N bytes as "\binN" does.
+        if (t.hasParam && t.param < 0 && t.name == "bin") lexer.skip(static_cast<std::size_t>(-std::int64_t{t.param}));
+        break;
+      case rtf::TokenKind::End:
+      case rtf::TokenKind::NeedMore:
+        return;
+      default:
+        break;
     }
   }
-  return end;
 }
 
-// Reads "\uN" from its number on (the caller has seen a digit or "-" and a digit),
-// then sets up the skipping of its fallback.
-const char* Parser::unicodeEscape(const char* p) {
-  const char* const end = in_.data() + in_.size();
-  const bool negative = *p == '-';
-  if (negative) ++p;
-  std::int64_t value = 0;
-  while (p < end && isDigit(*p)) {
-    if (value < (std::int64_t{1} << 40)) value = value * 10 + (*p - '0');
-    ++p;
+void Parser::textRun(std::string_view bytes) {
+  for (const char c : bytes) {
+    if (c == '\r' || c == '\n') continue;
+    if (unicodeSkipLeft_ > 0) {
+      --unicodeSkipLeft_;
+    } else {
+      textByte(static_cast<std::uint8_t>(c), false);
+    }
   }
-  if (p < end && *p == ' ') ++p;
-  if (negative) value = -value;
+}
+
+// A \uN escape: its unit, then the skipping of its fallback.
+void Parser::unicodeEscape(int value, rtf::Lexer& lexer) {
   unicodeUnit(value >= -32768 && value <= 65535 ? static_cast<char16_t>(value < 0 ? value + 65536 : value)
                                                 : kReplacement);
   unicodeSkipLeft_ = state_.unicodeSkip;
   // The usual one-character fallback ("?") is stepped over here.
-  if (unicodeSkipLeft_ == 1 && p < end && *p != '\\' && *p != '{' && *p != '}' && *p != '\r' && *p != '\n') {
-    ++p;
-    unicodeSkipLeft_ = 0;
+  const std::size_t at = lexer.consumed();
+  if (unicodeSkipLeft_ == 1 && at < in_.size()) {
+    const char c = in_[at];
+    if (c != '\\' && c != '{' && c != '}' && c != '\r' && c != '\n') {
+      lexer.skip(1);
+      unicodeSkipLeft_ = 0;
+    }
   }
-  return p;
 }
 
-const char* Parser::controlSequence(const char* p) {
-  const char* const end = in_.data() + in_.size();
-  ++p;  // the backslash
-  if (p == end) {
+void Parser::controlSymbol(const rtf::Token& t, rtf::Lexer& lexer) {
+  if (t.bytes.size() < 2) {
     note("the document ends inside a control word");
-    return p;
-  }
-  const char c = *p;
-  if (isLetter(c)) {
-    const char* w = p;
-    while (p < end && isLetter(*p)) ++p;
-    // Control words are at most 32 letters; longer runs of letters are nothing we know.
-    std::string_view word(w, static_cast<std::size_t>(std::min<std::ptrdiff_t>(p - w, 32)));
-    bool hasParam = false;
-    bool negative = false;
-    std::int64_t value = 0;
-    if (p + 1 < end && *p == '-' && isDigit(p[1])) {
-      negative = true;
-      ++p;
-    }
-    while (p < end && isDigit(*p)) {
-      hasParam = true;
-      if (value < (std::int64_t{1} << 40)) value = value * 10 + (*p - '0');
-      ++p;
-    }
-    if (p < end && *p == ' ') ++p;
-    if (negative) value = -value;
-    const int param = static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
-                                                                std::numeric_limits<int>::max()));
-    if (unicodeSkipLeft_ > 0) {
-      // A control word in the fallback of \uN counts as one character.
-      --unicodeSkipLeft_;
-      if (word == "bin" && hasParam && param > 0) p += std::min<std::ptrdiff_t>(param, end - p);
-      return p;
-    }
-    controlWord(word, hasParam, param, p);
-    return p;
-  }
-  ++p;
-  if (c == '\'') {
-    int hi = p < end ? hexValue(*p) : -1;
-    int lo = p + 1 < end ? hexValue(p[1]) : -1;
-    if (hi < 0 || lo < 0) {
-      note("a byte escape is incomplete");
-      if (hi >= 0) ++p;
-      return p;
-    }
-    p += 2;
-    if (unicodeSkipLeft_ > 0) {
-      --unicodeSkipLeft_;
-      return p;
-    }
-    textByte(static_cast<std::uint8_t>(hi << 4 | lo), true);
-    return p;
+    return;
   }
   if (unicodeSkipLeft_ > 0) {
     --unicodeSkipLeft_;
-    return p;
+    return;
   }
+  const char c = t.symbol;
   if (c != '*') onlyIgnorableAfterMark_ = false;
   switch (c) {
     case '\\':
@@ -531,14 +475,30 @@ const char* Parser::controlSequence(const char* p) {
     case '*':
       // An ignorable destination: nothing in it is text we keep.
       endOfText();
-      return skipRestOfGroup(p);
+      skipRestOfGroup(lexer);
+      break;
     default:  // \- optional hyphen, \: index entry, \| formula, and unknown symbols
       break;
   }
-  return p;
 }
 
-void Parser::controlWord(std::string_view word, bool hasParam, int param, const char*& p) {
+void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
+  // The lexer ends a word at 32 letters; the rest of the letters, with any
+  // number and blank, are part of the same (unknown) word, not text.
+  if (t.overlong && t.bytes.size() == t.name.size() + 1) lexer.skip(overlongWordTail(in_.substr(lexer.consumed())));
+  if (unicodeSkipLeft_ > 0) {
+    // A control word (a \binN with its payload) in the fallback of \uN counts as one character.
+    --unicodeSkipLeft_;
+    return;
+  }
+  const std::string_view word = t.name;
+  const bool hasParam = t.hasParam;
+  const int param = t.param;
+  // "\uN" (or "\UN"), the commonest word of Tibetan text, before any look-up.
+  if (hasParam && word.size() == 1 && (word[0] == 'u' || word[0] == 'U')) {
+    unicodeEscape(param, lexer);
+    return;
+  }
   const Keyword kw = lookupKeyword(word);
   if (kw.kind != Kw::Unicode) endOfText();
   if (kw.kind != Kw::SkipDestination) onlyIgnorableAfterMark_ = false;
@@ -565,14 +525,8 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param, const 
       }
       paragraphMark();
       break;
-    case Kw::Unicode: {
-      if (!hasParam) break;
-      char16_t unit = kReplacement;
-      if (param >= -32768 && param <= 65535) unit = static_cast<char16_t>(param < 0 ? param + 65536 : param);
-      unicodeUnit(unit);
-      unicodeSkipLeft_ = state_.unicodeSkip;
+    case Kw::Unicode:  // without a number: nothing
       break;
-    }
     case Kw::UnicodeSkip:
       state_.unicodeSkip = std::clamp(hasParam ? param : 1, 0, kMaxUnicodeSkip);
       break;
@@ -670,13 +624,9 @@ void Parser::controlWord(std::string_view word, bool hasParam, int param, const 
       }
       break;
     case Kw::SkipDestination:
-      p = skipRestOfGroup(p);
+      skipRestOfGroup(lexer);
       break;
-    case Kw::Binary:
-      if (hasParam && param > 0) {
-        const char* const end = in_.data() + in_.size();
-        p += std::min<std::ptrdiff_t>(param, end - p);
-      }
+    case Kw::Binary:  // the lexer has read past the payload
       break;
   }
 }

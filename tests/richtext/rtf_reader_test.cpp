@@ -130,6 +130,8 @@ TEST(RtfReader, MalformedInputGivesABestEffortDocument) {
       {"{\\rtf1 a{\\*\\x {{{", u"a"},                             // unclosed ignorable group
       {std::string("{\\rtf1 a\0b\x01\x7f}", 12), u"ab\x7f"},      // control bytes are not text
       {"{\\rtf1 \\abcdefghijklmnopqrstuvwxyzabcdefghijklmnop x}", u"x"},  // overlong control word
+      {"{\\rtf1 \\abcdefghijklmnopqrstuvwxyzabcdefghijklmnop-12 x}", u"x"},  // ... with its number
+      {"{\\rtf1 \\u3904\\bin2 }}x}", u"\u0F40x"},                   // a \bin with its payload is one fallback character
       {"{\\rtf1 \\fs-10 a\\fs999999999 b\\fs0 c}", u"abc"},
   };
   for (const Case& c : cases) {
