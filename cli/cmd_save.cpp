@@ -9,6 +9,7 @@
 #include "documents/file_io.h"
 #include "documents/office_bridge.h"
 #include "documents/open_document.h"
+#include "documents/rtf_route.h"
 #include "documents/save_document.h"
 
 namespace yig::cli {
@@ -83,12 +84,14 @@ int runSave(const Args& args, std::ostream& out, std::ostream& err) {
   const bool toStandardOutput = output == "-";
   const std::string target = toStandardOutput ? streams.outputFile(ansi ? ".ansi" : ".txt") : output;
 
-  const docs::OpenedDocument opened = docs::openForConversion(input, keepCommands ? "11" : "12");
+  // The document as RTF bytes (an RTF file as it stands, Word and web documents as
+  // LibreOffice writes them), so that saving it in another format keeps all of it.
+  const docs::RtfBytes opened = docs::openAsRtf(input, keepCommands ? "11" : "12");
   if (!opened.ok()) {
-    err << "yigsgyur save: " << escapeControls(opened.outcome.error) << '\n';
+    err << "yigsgyur save: " << escapeControls(opened.error) << '\n';
     return 2;
   }
-  const docs::SaveOutcome saved = docs::saveDocumentAs(opened.document, target, docs::formatForPath(output, ansi));
+  const docs::SaveOutcome saved = docs::saveRtfAs(opened.bytes, target, docs::formatForPath(output, ansi));
   if (!saved.ok()) {
     err << "yigsgyur save: " << toUtf8(docs::kSaveFailed) << ' ' << escapeControls(saved.error) << '\n';
     if (saved.officeMissing) err << "yigsgyur save: install LibreOffice with: " << docs::kOfficeInstallHint << '\n';

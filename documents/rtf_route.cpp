@@ -89,7 +89,9 @@ SaveOutcome saveRtfAs(std::string_view rtf, const std::string& path, SaveFormat 
     return outcome;
   }
   auto throughOffice = [&](std::string_view convertTo, std::string_view extension) {
-    OfficeResult converted = convertBytesWithOffice(rtf, "rtf", convertTo, extension);
+    // LibreOffice picks the font of Tibetan by the associated font: runs that
+    // name only \f get it too.
+    OfficeResult converted = convertBytesWithOffice(addAssociatedFonts(rtf), "rtf", convertTo, extension);
     if (!converted.ok()) {
       outcome.error = converted.error;
       outcome.officeMissing = converted.missing;
