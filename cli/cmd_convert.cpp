@@ -10,6 +10,7 @@
 #include "cli/cli_host.h"
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "documents/docx_convert.h"
 #include "documents/file_io.h"
 #include "documents/open_document.h"
 #include "documents/save_document.h"
@@ -199,6 +200,28 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
     out << toUtf8(host.translateForDisplay(u"红色标记字符")) << ": " << red << '\n';
     return red == 0 ? 0 : 1;
   };
+
+  if (docs::docx::isDocxName(o.in) && docs::docx::isDocxName(o.out)) {
+    // A Word package converted in its own XML: its other parts stay as stored.
+    FileBytes file = readFile(o.in);
+    std::string package;
+    docs::docx::Outcome c;
+    if (file.ok()) c = docs::docx::convertDocx(file.bytes, from, to, options, package);
+    conv::Result converted;
+    converted.stats = c.stats;
+    if (file.ok() && c.ok() && c.changedParts.empty()) {
+      converted.status = conv::Status::NothingToConvert;
+      converted.message = conv::statusMessage(converted.status, from);
+      return finished(converted);
+    }
+    std::string error = !file.ok() ? file.error : c.ok() ? writeFileAtomic(o.out, package) : "'" + o.in + "': " + c.error;
+    if (!error.empty()) {
+      if (hostOptions.showProgress) host.progressStopped();
+      err << "yigsgyur convert: " << error << '\n';
+      return 2;
+    }
+    return finished(converted);
+  }
 
   if (docs::routeFor(o.in) == docs::OpenRoute::Rtf && endsWith(o.out, ".rtf")) {
     // RTF to RTF a chunk at a time: memory stays bounded whatever the size.

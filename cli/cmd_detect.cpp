@@ -6,6 +6,7 @@
 #include "cli/cli_host.h"
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "documents/docx_convert.h"
 #include "documents/encoding_guess.h"
 #include "documents/file_io.h"
 #include "documents/open_document.h"
@@ -22,7 +23,8 @@ constexpr std::string_view kDetectUsage =
     "\n"
     "Prints the kind of FILE as the status line shows it (\"Unicode文件\", \"UTF-8文件\",\n"
     "\"普通txt文件\", \"RTF格式文件\", \"DOC文件\"), the guessed Tibetan encoding\n"
-    "(HIMA, HKA, HG, FZ, TY, BZD) and the font chosen for it. A typesetting proof\n"
+    "(HIMA, HKA, HG, FZ, TY, BZD) and the font chosen for it; for a Word package also\n"
+    "the encodings each text part holds (\"part word/document.xml: BZD\"). A typesetting proof\n"
     "file is named as such, with the kind of proof its text suggests. FILE \"-\" reads\n"
     "standard input (RTF or text).\n"
     "Exit status: 0 read, 2 error.\n";
@@ -100,6 +102,19 @@ int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
     out << "encoding: " << toUtf8(guess->code) << '\n' << "font: " << toUtf8(guess->fontName) << '\n';
   } else {
     out << "encoding: not decided\n";
+  }
+  if (docs::docx::isDocxName(input)) {
+    // Which encodings each text part of a Word package holds, by the fonts of its runs.
+    const FileBytes file = readFile(input);
+    std::string error;
+    if (file.ok()) {
+      for (const auto& part : docs::docx::docxEncodings(file.bytes, error)) {
+        if (part.encodings.empty()) continue;
+        out << "part " << part.part << ":";
+        for (const Encoding e : part.encodings) out << ' ' << toUtf8(info(e).code);
+        out << '\n';
+      }
+    }
   }
   return 0;
 }

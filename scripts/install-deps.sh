@@ -6,7 +6,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev libxkbcommon-dev
   fonts-tibetan-machine fonts-wqy-zenhei
-  libreoffice-writer-nogui bubblewrap
+  libreoffice-writer-nogui bubblewrap libzip-dev
   xvfb xauth
   clang libclang-rt-14-dev
 )

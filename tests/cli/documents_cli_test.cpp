@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -61,6 +62,13 @@ TEST_F(DocumentCommands, DetectNamesKindEncodingAndFont) {
     EXPECT_EQ(run({"detect", write(c.name, c.bytes)}), 0) << err_.str();
     EXPECT_EQ(out_.str(), c.expected);
   }
+}
+
+// A Word package also lists the encodings of each text part, read from its runs' fonts.
+TEST_F(DocumentCommands, DetectListsTheEncodingsOfAWordPackagesParts) {
+  if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  ASSERT_EQ(run({"detect", std::string(YIG_TEST_DATA_DIR) + "/documents/lo-bzd.docx"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("part word/document.xml: BZD\n"), std::string::npos) << out_.str();
 }
 
 TEST_F(DocumentCommands, OpenWritesRtfThatReadsBack) {

@@ -1,0 +1,837 @@
+#include "documents/docx_convert.h"
+
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <unordered_map>
+
+#include "documents/docx_text.h"
+#include "documents/docx_xml.h"
+#include "documents/docx_zip.h"
+
+namespace yig::docs::docx {
+namespace {
+
+constexpr std::string_view kMainNamespace = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+constexpr std::size_t kMaxDepth = 1000;
+
+enum SlotIndex { kAscii = 0, kHAnsi = 1, kEastAsia = 2, kCs = 3 };
+constexpr std::array<std::string_view, 4> kSlotNames = {"ascii", "hAnsi", "eastAsia", "cs"};
+constexpr std::array<std::string_view, 4> kThemeNames = {"asciiTheme", "hAnsiTheme", "eastAsiaTheme", "cstheme"};
+
+bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+bool endsWith(std::string_view s, std::string_view p) {
+  return s.size() >= p.size() && s.substr(s.size() - p.size()) == p;
+}
+
+// The parts whose runs hold the document's text.
+bool isTextPart(std::string_view name) {
+  if (name == "word/document.xml" || name == "word/footnotes.xml" || name == "word/endnotes.xml" ||
+      name == "word/comments.xml" || name == "word/glossary/document.xml") {
+    return true;
+  }
+  for (std::string_view stem : {"word/header", "word/footer"}) {
+    if (startsWith(name, stem) && endsWith(name, ".xml") && name.find('/', stem.size()) == std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A font slot as one level of formatting sets it: a name, or a theme font.
+struct Slot {
+  std::string value;
+  bool theme = false;
+  bool set = false;
+};
+
+struct RunProps {
+  std::array<Slot, 4> slots;
+  std::optional<std::string> hint;
+  std::optional<bool> cs, rtl;
+  std::string rStyle;
+
+  void overlay(const RunProps& o) {
+    for (std::size_t i = 0; i < 4; ++i) {
+      if (o.slots[i].set) slots[i] = o.slots[i];
+    }
+    if (o.hint) hint = o.hint;
+    if (o.cs) cs = o.cs;
+    if (o.rtl) rtl = o.rtl;
+  }
+};
+
+// "<w:b/>", "<w:b w:val="0"/>": on unless the value says off.
+bool toggle(std::string_view tag, const std::string& valName) {
+  auto v = xml::attribute(tag, valName);
+  return !v || !(*v == "0" || *v == "false" || *v == "off");
+}
+
+// Reads the direct children of a <w:rPr> element (its bytes, well formed).
+RunProps parseRunProps(std::string_view rPr, const std::string& w) {
+  RunProps p;
+  xml::Tokenizer t(rPr);
+  for (;;) {
+    const xml::Token tok = t.next();
+    if (tok.kind == xml::Kind::End || tok.kind == xml::Kind::Error) break;
+    if ((tok.kind != xml::Kind::StartTag && tok.kind != xml::Kind::EmptyTag) ||
+        t.depth() != (tok.kind == xml::Kind::StartTag ? 2u : 1u)) {
+      continue;
+    }
+    const std::string_view name = tok.name;
+    if (!startsWith(name, w)) continue;
+    const std::string_view local = name.substr(w.size());
+    if (local == "rFonts") {
+      for (std::size_t i = 0; i < 4; ++i) {
+        auto theme = xml::attribute(tok.bytes, w + std::string(kThemeNames[i]));
+        auto plain = xml::attribute(tok.bytes, w + std::string(kSlotNames[i]));
+        if (theme && !theme->empty()) {
+          p.slots[i] = {*theme, true, true};
+        } else if (plain && !plain->empty()) {
+          p.slots[i] = {*plain, false, true};
+        }
+      }
+      if (auto h = xml::attribute(tok.bytes, w + "hint")) p.hint = *h;
+    } else if (local == "cs") {
+      p.cs = toggle(tok.bytes, w + "val");
+    } else if (local == "rtl") {
+      p.rtl = toggle(tok.bytes, w + "val");
+    } else if (local == "rStyle") {
+      if (auto v = xml::attribute(tok.bytes, w + "val")) p.rStyle = *v;
+    }
+  }
+  return p;
+}
+
+// The prefix the part binds to the WordprocessingML namespace ("w:"), from
+// its root tag; nothing when the part does not use it.
+std::optional<std::string> mainPrefix(std::string_view rootTag) {
+  std::size_t at = 0;
+  while ((at = rootTag.find("xmlns:", at)) != std::string_view::npos) {
+    const std::size_t eq = rootTag.find('=', at);
+    if (eq == std::string_view::npos) break;
+    std::string prefix(rootTag.substr(at + 6, eq - at - 6));
+    while (!prefix.empty() && (prefix.back() == ' ' || prefix.back() == '\t' || prefix.back() == '\r' || prefix.back() == '\n')) prefix.pop_back();
+    auto v = xml::attribute(rootTag, "xmlns:" + prefix);
+    if (v && *v == kMainNamespace) return prefix + ":";
+    at = eq;
+  }
+  return std::nullopt;
+}
+
+struct Theme {
+  // [major/minor][latin, ea, cs]
+  std::array<std::array<std::string, 3>, 2> fonts;
+  std::array<std::map<std::string, std::string>, 2> scripts;  // script -> typeface
+};
+
+Theme parseTheme(std::string_view xmlText) {
+  Theme theme;
+  xml::Tokenizer t(xmlText);
+  int which = -1;
+  for (;;) {
+    const xml::Token tok = t.next();
+    if (tok.kind == xml::Kind::End || tok.kind == xml::Kind::Error) break;
+    const std::string_view name = tok.name;
+    const std::size_t colon = name.find(':');
+    const std::string_view local = colon == std::string_view::npos ? name : name.substr(colon + 1);
+    if (tok.kind == xml::Kind::EndTag) {
+      if (local == "majorFont" || local == "minorFont") which = -1;
+      continue;
+    }
+    if (tok.kind != xml::Kind::StartTag && tok.kind != xml::Kind::EmptyTag) continue;
+    if (local == "majorFont") which = 0;
+    else if (local == "minorFont") which = 1;
+    if (which < 0) continue;
+    const auto typeface = xml::attribute(tok.bytes, "typeface");
+    if (!typeface) continue;
+    const std::size_t w = static_cast<std::size_t>(which);
+    if (local == "latin") theme.fonts[w][0] = *typeface;
+    else if (local == "ea") theme.fonts[w][1] = *typeface;
+    else if (local == "cs") theme.fonts[w][2] = *typeface;
+    else if (local == "font") {
+      if (auto script = xml::attribute(tok.bytes, "script")) theme.scripts[w][*script] = *typeface;
+    }
+  }
+  return theme;
+}
+
+std::string scriptOfLanguage(std::string_view lang) {
+  if (lang == "zh-TW" || lang == "zh-HK" || lang == "zh-MO") return "Hant";
+  if (startsWith(lang, "zh")) return "Hans";
+  if (startsWith(lang, "ja")) return "Jpan";
+  if (startsWith(lang, "ko")) return "Hang";
+  if (startsWith(lang, "bo") || startsWith(lang, "dz")) return "Tibt";
+  if (startsWith(lang, "ar") || startsWith(lang, "fa") || startsWith(lang, "ur")) return "Arab";
+  if (startsWith(lang, "he")) return "Hebr";
+  if (startsWith(lang, "hi")) return "Deva";
+  return {};
+}
+
+struct Style {
+  std::string basedOn;
+  RunProps props;
+};
+
+// What the package says about fonts outside the text parts.
+struct FontContext {
+  std::string w = "w:";
+  RunProps defaults;
+  std::unordered_map<std::string, Style> styles;
+  std::string defaultParagraphStyle;
+  Theme theme;
+  std::string eastAsiaScript, bidiScript;
+
+  // Each slot set by the style and those it is based on (nearest wins).
+  void applyStyle(RunProps& p, const std::string& id) const {
+    std::vector<const Style*> chain;
+    std::string at = id;
+    while (!at.empty() && chain.size() < 64) {
+      auto it = styles.find(at);
+      if (it == styles.end()) break;
+      chain.push_back(&it->second);
+      at = it->second.basedOn;
+    }
+    for (auto s = chain.rbegin(); s != chain.rend(); ++s) p.overlay((*s)->props);
+  }
+
+  std::string themeFont(const std::string& name) const {
+    const std::size_t which = startsWith(name, "major") ? 0 : 1;
+    const std::string_view kind = std::string_view(name).substr(5);
+    if (kind == "EastAsia") {
+      if (!theme.fonts[which][1].empty()) return theme.fonts[which][1];
+      auto it = theme.scripts[which].find(eastAsiaScript);
+      return it == theme.scripts[which].end() ? std::string() : it->second;
+    }
+    if (kind == "Bidi") {
+      if (!theme.fonts[which][2].empty()) return theme.fonts[which][2];
+      auto it = theme.scripts[which].find(bidiScript);
+      return it == theme.scripts[which].end() ? std::string() : it->second;
+    }
+    return theme.fonts[which][0];
+  }
+};
+
+void readStyles(std::string_view xmlText, FontContext& ctx) {
+  xml::Tokenizer t(xmlText);
+  const std::string& w = ctx.w;
+  std::vector<std::string_view> names;
+  Style* style = nullptr;
+  bool inDefaults = false;
+  std::size_t rPrStart = std::string_view::npos;
+  for (;;) {
+    const xml::Token tok = t.next();
+    if (tok.kind == xml::Kind::End || tok.kind == xml::Kind::Error) break;
+    if (tok.kind == xml::Kind::StartTag || tok.kind == xml::Kind::EmptyTag) {
+      const std::string_view parent = names.empty() ? std::string_view() : names.back();
+      if (tok.name == w + "style") {
+        std::string id = xml::attribute(tok.bytes, w + "styleId").value_or("");
+        style = &ctx.styles[id];
+        if (xml::attribute(tok.bytes, w + "type").value_or("") == "paragraph" &&
+            toggle(tok.bytes, w + "default") && xml::attribute(tok.bytes, w + "default")) {
+          ctx.defaultParagraphStyle = id;
+        }
+      } else if (tok.name == w + "rPrDefault") {
+        inDefaults = true;
+      } else if (tok.name == w + "basedOn" && style != nullptr && parent == w + "style") {
+        style->basedOn = xml::attribute(tok.bytes, w + "val").value_or("");
+      } else if (tok.name == w + "rPr" && (parent == w + "style" || (inDefaults && parent == w + "rPrDefault"))) {
+        if (tok.kind == xml::Kind::StartTag) rPrStart = tok.offset;
+      }
+      if (tok.kind == xml::Kind::StartTag) names.push_back(tok.name);
+    } else if (tok.kind == xml::Kind::EndTag) {
+      if (!names.empty()) names.pop_back();
+      if (tok.name == w + "rPr" && rPrStart != std::string_view::npos) {
+        const std::string_view bytes = xmlText.substr(rPrStart, tok.offset + tok.bytes.size() - rPrStart);
+        RunProps p = parseRunProps(bytes, w);
+        if (inDefaults) {
+          ctx.defaults = p;
+        } else if (style != nullptr) {
+          style->props = p;
+        }
+        rPrStart = std::string_view::npos;
+      } else if (tok.name == w + "style") {
+        style = nullptr;
+      } else if (tok.name == w + "rPrDefault") {
+        inDefaults = false;
+      }
+    }
+  }
+}
+
+// The fonts a run is drawn in, resolved, with what they stand for.
+struct Resolved {
+  std::array<std::optional<Encoding>, 4> encoding;
+  std::array<int, 4> samFont{-1, -1, -1, -1};
+  bool csRun = false;
+  bool eastAsiaHint = false;
+};
+
+// The slots (bits 1 ascii, 2 hAnsi, 4 eastAsia, 8 cs) that may draw `c`: the
+// one Word's table gives, and the one LibreOffice uses where they differ.
+unsigned slotsFor(char16_t c, const Resolved& r, bool national) {
+  if (r.csRun) return 1u << kCs;
+  if (c >= 0x0F00 && c <= 0x0FFF) return (1u << kAscii) | (1u << kHAnsi) | (1u << kCs);
+  if (c < 0x80) return 1u << kAscii;
+  if (c >= 0xE000 && c <= 0xF8FF) return 15u;
+  const bool cjk = (c >= 0x2E80 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE6F) ||
+                   (c >= 0xFF00 && c <= 0xFFEF);
+  if (cjk) return (1u << kEastAsia) | (national ? (1u << kAscii) | (1u << kHAnsi) : 0u);
+  return (1u << kAscii) | (1u << kHAnsi) | ((r.eastAsiaHint || national) ? (1u << kEastAsia) : 0u);
+}
+
+bool isSourceChar(char16_t c, Encoding e) {
+  if (e == Encoding::HIMA) return c >= 0x0F00 && c <= 0x0FFF;
+  if (e == Encoding::SAM) return (c >= 0xF020 && c <= 0xF0FF) || (c >= 0x20 && c < 0x7F);
+  return c >= 0x80;
+}
+
+// The encoding drawing `c` in a run resolved as `r`, for a conversion from
+// `from`; nothing when it is not drawn in a font of `from`.
+bool drawnIn(char16_t c, const Resolved& r, Encoding from, int& samFont) {
+  if (!isSourceChar(c, from)) return false;
+  const unsigned slots = slotsFor(c, r, info(from).national);
+  for (std::size_t i = 0; i < 4; ++i) {
+    if ((slots & (1u << i)) != 0 && r.encoding[i] == from) {
+      samFont = r.samFont[i];
+      return true;
+    }
+  }
+  return false;
+}
+
+// Elements of a run's properties that come after w:color, in schema order.
+bool afterColor(std::string_view local) {
+  static const std::set<std::string_view> kAfter = {
+      "spacing", "w", "kern", "position", "sz", "szCs", "highlight", "u", "effect", "bdr", "shd", "fitText",
+      "vertAlign", "rtl", "cs", "em", "lang", "eastAsianLayout", "specVanish", "oMath", "rPrChange"};
+  return kAfter.count(local) != 0;
+}
+
+class PartRewriter {
+ public:
+  PartRewriter(std::string_view xmlText, const FontContext& ctx, TextConverter* converter, Encoding from,
+               std::set<std::pair<std::string, int>>* usedFonts)
+      : tok_(xmlText), ctx_(ctx), w_(ctx.w), converter_(converter), from_(from), used_(usedFonts) {}
+
+  bool run() {
+    for (;;) {
+      const xml::Token t = tok_.next();
+      if (t.kind == xml::Kind::Error) {
+        error_ = tok_.error();
+        return false;
+      }
+      if (t.kind == xml::Kind::End) break;
+      if (tok_.depth() > kMaxDepth) {
+        error_ = "elements nested too deeply";
+        return false;
+      }
+      token(t);
+    }
+    return true;
+  }
+
+  bool changed() const { return changed_; }
+  std::string& output() { return out_; }
+  const std::string& error() const { return error_; }
+  const std::set<Encoding>& seen() const { return seen_; }
+
+ private:
+  struct Child {
+    enum Kind { Opaque, RPr, Text, Sym } kind = Opaque;
+    std::string bytes;
+    std::string text;      // Text: the characters, references resolved
+    std::string_view tag;  // Text: the element's qualified name
+    bool plain = true;     // Text: only character data inside
+    std::size_t depth = 0;
+  };
+  struct Run {
+    std::size_t depth = 0;
+    std::string startTag;
+    std::vector<Child> children;
+    bool inChild = false;
+    std::uint64_t offset = 0;
+  };
+  struct Para {
+    std::size_t depth;
+    std::string style;
+  };
+
+  std::string& sink() {
+    if (!runs_.empty()) {
+      Run& r = runs_.back();
+      if (r.inChild) return r.children.back().bytes;
+      r.children.push_back({});
+      return r.children.back().bytes;
+    }
+    return out_;
+  }
+
+  bool is(std::string_view name, std::string_view local) const {
+    return name.size() == w_.size() + local.size() && startsWith(name, w_) && name.substr(w_.size()) == local;
+  }
+
+  void token(const xml::Token& t) {
+    const std::size_t depth = tok_.depth();  // after the token
+    if (!rootSeen_ && (t.kind == xml::Kind::StartTag || t.kind == xml::Kind::EmptyTag)) {
+      rootSeen_ = true;
+      // Parts that do not use the usual prefix are left as they are.
+      auto prefix = mainPrefix(t.bytes);
+      if (!prefix || *prefix != w_) active_ = false;
+    }
+    if (!active_) {
+      out_.append(t.bytes);
+      return;
+    }
+    if (!runs_.empty()) {
+      Run& r = runs_.back();
+      if (r.inChild) {
+        Child& c = r.children.back();
+        const bool closes = t.kind == xml::Kind::EndTag && depth == r.depth;
+        if (c.kind == Child::Text && !closes) {
+          if (t.kind == xml::Kind::Text) {
+            c.text += xml::unescape(t.bytes);
+          } else if (t.kind == xml::Kind::CData) {
+            c.text += t.bytes.substr(9, t.bytes.size() - 12);
+          } else {
+            c.plain = false;
+          }
+        }
+        if (c.kind == Child::Opaque && is(t.name, "r") && t.kind == xml::Kind::StartTag) {
+          beginRun(t, depth);  // a run inside a drawing or text box
+          return;
+        }
+        if (c.kind == Child::Opaque) trackParagraphs(t, depth);
+        c.bytes.append(t.bytes);
+        if (closes) r.inChild = false;
+        return;
+      }
+      // A direct child of the run.
+      if (t.kind == xml::Kind::EndTag && depth == r.depth - 1) {
+        endRun(t);
+        return;
+      }
+      Child c;
+      c.bytes.assign(t.bytes);
+      if (t.kind == xml::Kind::StartTag) {
+        if (is(t.name, "rPr")) c.kind = Child::RPr;
+        else if (is(t.name, "t") || is(t.name, "delText")) c.kind = Child::Text;
+        c.tag = t.name;
+        r.children.push_back(std::move(c));
+        r.inChild = true;
+        if (r.children.back().kind == Child::Opaque) trackParagraphs(t, depth);
+        return;
+      }
+      if (t.kind == xml::Kind::EmptyTag) {
+        if (is(t.name, "sym")) c.kind = Child::Sym;
+        else if (is(t.name, "t") || is(t.name, "delText")) c.kind = Child::Text;
+        c.tag = t.name;
+      }
+      r.children.push_back(std::move(c));
+      return;
+    }
+    if (is(t.name, "r") && t.kind == xml::Kind::StartTag) {
+      beginRun(t, depth);
+      return;
+    }
+    trackParagraphs(t, depth);
+    out_.append(t.bytes);
+  }
+
+  void trackParagraphs(const xml::Token& t, std::size_t depth) {
+    if (t.kind == xml::Kind::StartTag && is(t.name, "p")) {
+      paras_.push_back({depth, {}});
+    } else if (t.kind == xml::Kind::EndTag && is(t.name, "p")) {
+      if (!paras_.empty()) paras_.pop_back();
+    } else if ((t.kind == xml::Kind::EmptyTag || t.kind == xml::Kind::StartTag) && is(t.name, "pStyle") &&
+               !paras_.empty()) {
+      const std::size_t expected = paras_.back().depth + (t.kind == xml::Kind::StartTag ? 2 : 1);
+      if (depth == expected) paras_.back().style = xml::attribute(t.bytes, w_ + "val").value_or("");
+    }
+  }
+
+  void beginRun(const xml::Token& t, std::size_t depth) {
+    Run r;
+    r.depth = depth;
+    r.startTag.assign(t.bytes);
+    r.offset = t.offset;
+    runs_.push_back(std::move(r));
+  }
+
+  Resolved resolve(const RunProps& direct) const {
+    RunProps p = ctx_.defaults;
+    std::string pStyle = paras_.empty() ? std::string() : paras_.back().style;
+    if (pStyle.empty()) pStyle = ctx_.defaultParagraphStyle;
+    ctx_.applyStyle(p, pStyle);
+    if (!direct.rStyle.empty()) ctx_.applyStyle(p, direct.rStyle);
+    p.overlay(direct);
+    Resolved r;
+    for (std::size_t i = 0; i < 4; ++i) {
+      const Slot& s = p.slots[i];
+      if (!s.set) continue;
+      const std::string name = s.theme ? ctx_.themeFont(s.value) : s.value;
+      const std::u16string n = xml::toUtf16(name);
+      r.encoding[i] = encodingOfFontName(n);
+      if (r.encoding[i] == Encoding::SAM) {
+        auto index = sambhotaFontIndex(n);
+        r.samFont[i] = index ? static_cast<int>(*index) : -1;
+        if (!index) r.encoding[i].reset();
+      }
+    }
+    r.csRun = p.cs.value_or(false) || p.rtl.value_or(false);
+    r.eastAsiaHint = p.hint.value_or("") == "eastAsia";
+    return r;
+  }
+
+  // The characters of a text child, each with whether a source font draws it.
+  std::vector<SourceChar> sourceChars(const std::u16string& text, const Resolved& r, bool& any) {
+    std::vector<SourceChar> chars;
+    chars.reserve(text.size());
+    for (char16_t c : text) {
+      int sam = -1;
+      const bool source = drawnIn(c, r, from_, sam);
+      if (source && from_ == Encoding::SAM && sam < 0) {
+        chars.push_back({c, false, -1});
+        continue;
+      }
+      any = any || source;
+      chars.push_back({c, source, static_cast<std::int8_t>(sam)});
+    }
+    return chars;
+  }
+
+  void noteEncodings(const std::u16string& text, const Resolved& r) {
+    for (char16_t c : text) {
+      for (std::size_t e = 0; e < kEncodingCount; ++e) {
+        int sam = -1;
+        if (drawnIn(c, r, static_cast<Encoding>(e), sam)) seen_.insert(static_cast<Encoding>(e));
+      }
+    }
+  }
+
+  void endRun(const xml::Token& end) {
+    Run run = std::move(runs_.back());
+    runs_.pop_back();
+    RunProps direct;
+    const Child* rPr = nullptr;
+    for (const Child& c : run.children) {
+      if (c.kind == Child::RPr) {
+        rPr = &c;
+        direct = parseRunProps(c.bytes, w_);
+        break;
+      }
+    }
+    const Resolved resolved = resolve(direct);
+    // Each child's output pieces; nothing for children kept as they are.
+    std::vector<std::optional<std::vector<Piece>>> pieces(run.children.size());
+    bool changedRun = false;
+    for (std::size_t i = 0; i < run.children.size(); ++i) {
+      const Child& c = run.children[i];
+      std::u16string text;
+      Resolved r = resolved;
+      if (c.kind == Child::Text && c.plain) {
+        text = xml::toUtf16(c.text);
+      } else if (c.kind == Child::Sym) {
+        // A symbol names its own font; its code is the character, or F000 + byte.
+        const std::string font = xml::attribute(c.bytes, w_ + "font").value_or("");
+        const std::string code = xml::attribute(c.bytes, w_ + "char").value_or("");
+        unsigned long v = 0;
+        if (code.empty() || code.size() > 4 || code.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+          continue;
+        }
+        v = std::stoul(code, nullptr, 16);
+        text.assign(1, static_cast<char16_t>(v));
+        const std::u16string n = xml::toUtf16(font);
+        r = Resolved{};
+        for (std::size_t k = 0; k < 4; ++k) {
+          r.encoding[k] = encodingOfFontName(n);
+          if (r.encoding[k] == Encoding::SAM) {
+            auto index = sambhotaFontIndex(n);
+            r.samFont[k] = index ? static_cast<int>(*index) : -1;
+          }
+        }
+      } else {
+        continue;
+      }
+      if (converter_ == nullptr) {
+        noteEncodings(text, r);
+        continue;
+      }
+      bool any = false;
+      std::vector<SourceChar> chars = sourceChars(text, r, any);
+      if (!any) continue;
+      std::vector<Piece> out;
+      converter_->convert(chars, out, run.offset);
+      bool differs = false;
+      for (const Piece& p : out) differs = differs || p.font || p.red;
+      if (!differs) continue;
+      pieces[i] = std::move(out);
+      changedRun = true;
+    }
+    std::string& dest = sink();
+    if (!changedRun) {
+      dest.append(run.startTag);
+      for (const Child& c : run.children) dest.append(c.bytes);
+      dest.append(end.bytes);
+      return;
+    }
+    changed_ = true;
+    // Consecutive output with the same formatting shares one run.
+    struct Group {
+      std::optional<Encoding> font;
+      int samFont = -1;
+      bool red = false;
+      std::string content;
+    };
+    std::vector<Group> groups;
+    auto groupFor = [&](std::optional<Encoding> font, int samFont, bool red) -> std::string& {
+      if (groups.empty() || groups.back().font != font || groups.back().samFont != samFont || groups.back().red != red) {
+        groups.push_back({font, samFont, red, {}});
+      }
+      return groups.back().content;
+    };
+    for (std::size_t i = 0; i < run.children.size(); ++i) {
+      const Child& c = run.children[i];
+      if (c.kind == Child::RPr) continue;
+      if (!pieces[i]) {
+        const bool blank = c.bytes.find_first_not_of(" \t\r\n") == std::string::npos;
+        if (blank && !groups.empty()) {
+          groups.back().content.append(c.bytes);
+        } else {
+          groupFor(std::nullopt, -1, false).append(c.bytes);
+        }
+        continue;
+      }
+      const std::string tag = c.kind == Child::Text ? std::string(c.tag) : w_ + "t";
+      for (const Piece& p : *pieces[i]) {
+        std::string& g = groupFor(p.font, p.font ? p.samFont : -1, p.red);
+        g += "<" + tag + " xml:space=\"preserve\">" + xml::escape(xml::toUtf8(p.text)) + "</" + tag + ">";
+      }
+    }
+    const std::string_view rPrBytes = rPr ? std::string_view(rPr->bytes) : std::string_view();
+    for (const Group& g : groups) {
+      dest.append(run.startTag);
+      if (!g.font && !g.red) {
+        dest.append(rPrBytes);
+      } else {
+        std::string font;
+        if (g.font) {
+          Piece p;
+          p.font = g.font;
+          p.samFont = static_cast<std::int8_t>(g.samFont);
+          font = xml::toUtf8(converter_->fontName(p));
+          if (used_ != nullptr) used_->insert({font, info(*g.font).targetCharset});
+        }
+        dest.append(rewriteRunProps(rPrBytes, font, g.red));
+      }
+      dest.append(g.content);
+      dest.append(end.bytes);
+    }
+  }
+
+  // The run's properties with `font` in every font slot (when not empty) and
+  // red as its colour (when `red`), every other property kept in its place.
+  std::string rewriteRunProps(std::string_view rPr, const std::string& font, bool red) const {
+    std::string open = "<" + w_ + "rPr>", close = "</" + w_ + "rPr>";
+    struct Part {
+      std::string_view local;
+      std::string_view bytes;
+    };
+    std::vector<Part> parts;
+    if (!rPr.empty()) {
+      xml::Tokenizer t(rPr);
+      std::size_t childStart = 0;
+      for (;;) {
+        const xml::Token tok = t.next();
+        if (tok.kind == xml::Kind::End || tok.kind == xml::Kind::Error) break;
+        const std::size_t d = t.depth();
+        if (tok.kind == xml::Kind::StartTag && d == 1) {
+          open.assign(tok.bytes);
+          continue;
+        }
+        if (tok.kind == xml::Kind::EndTag && d == 0) {
+          close.assign(tok.bytes);
+          break;
+        }
+        if (tok.kind == xml::Kind::StartTag && d == 2) childStart = tok.offset;
+        const std::string_view local = startsWith(tok.name, w_) ? tok.name.substr(w_.size()) : std::string_view();
+        if (tok.kind == xml::Kind::EmptyTag && d == 1) {
+          parts.push_back({local, tok.bytes});
+        } else if (tok.kind == xml::Kind::EndTag && d == 1) {
+          parts.push_back({local, rPr.substr(childStart, tok.offset + tok.bytes.size() - childStart)});
+        } else if (d == 1 && (tok.kind == xml::Kind::Text || tok.kind == xml::Kind::Comment)) {
+          parts.push_back({{}, tok.bytes});
+        }
+      }
+    }
+    const std::string fonts = font.empty() ? std::string()
+                                           : "<" + w_ + "rFonts " + w_ + "ascii=\"" + xml::escape(font) + "\" " + w_ +
+                                                 "hAnsi=\"" + xml::escape(font) + "\" " + w_ + "eastAsia=\"" +
+                                                 xml::escape(font) + "\" " + w_ + "cs=\"" + xml::escape(font) + "\"/>";
+    const std::string color = red ? "<" + w_ + "color " + w_ + "val=\"FF0000\"/>" : std::string();
+    std::string out = open;
+    bool fontsDone = fonts.empty(), colorDone = color.empty();
+    for (const Part& p : parts) {
+      if (!fontsDone && p.local != "rStyle" && !p.local.empty()) {
+        out += fonts;
+        fontsDone = true;
+      }
+      if (!colorDone && afterColor(p.local)) {
+        out += color;
+        colorDone = true;
+      }
+      if ((!fonts.empty() && p.local == "rFonts") || (!color.empty() && p.local == "color")) continue;
+      out.append(p.bytes);
+    }
+    if (!fontsDone) out += fonts;
+    if (!colorDone) out += color;
+    out += close;
+    return out;
+  }
+
+  xml::Tokenizer tok_;
+  const FontContext& ctx_;
+  const std::string& w_;
+  TextConverter* converter_;
+  Encoding from_;
+  std::set<std::pair<std::string, int>>* used_;
+  std::string out_, error_;
+  std::vector<Run> runs_;
+  std::vector<Para> paras_;
+  std::set<Encoding> seen_;
+  bool rootSeen_ = false, active_ = true, changed_ = false;
+};
+
+std::string hexByte(int v) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[(v >> 4) & 15], kDigits[v & 15]};
+}
+
+// The font table with the fonts in `used` declared where it lacks them.
+std::string declareFonts(const std::string& table, const std::set<std::pair<std::string, int>>& used, const std::string& w) {
+  std::set<std::string> declared;
+  xml::Tokenizer t(table);
+  std::size_t closeAt = std::string::npos;
+  for (;;) {
+    const xml::Token tok = t.next();
+    if (tok.kind == xml::Kind::End || tok.kind == xml::Kind::Error) break;
+    if ((tok.kind == xml::Kind::StartTag || tok.kind == xml::Kind::EmptyTag) && tok.name == w + "font") {
+      if (auto n = xml::attribute(tok.bytes, w + "name")) declared.insert(*n);
+    }
+    if (tok.kind == xml::Kind::EndTag && t.depth() == 0) closeAt = tok.offset;
+  }
+  if (closeAt == std::string::npos) return table;
+  std::string add;
+  for (const auto& [name, charset] : used) {
+    if (!declared.insert(name).second) continue;
+    add += "<" + w + "font " + w + "name=\"" + xml::escape(name) + "\"><" + w + "charset " + w + "val=\"" +
+           hexByte(charset) + "\"/><" + w + "family " + w + "val=\"auto\"/><" + w + "pitch " + w +
+           "val=\"variable\"/></" + w + "font>";
+  }
+  if (add.empty()) return table;
+  return table.substr(0, closeAt) + add + table.substr(closeAt);
+}
+
+// Reads what the text parts need from the package: styles, theme, settings.
+bool readContext(zip::Package& pkg, FontContext& ctx, std::string& error) {
+  std::string bytes;
+  if (auto i = pkg.find("word/theme/theme1.xml")) {
+    if (!pkg.read(*i, bytes, error)) return false;
+    ctx.theme = parseTheme(bytes);
+  }
+  if (auto i = pkg.find("word/settings.xml")) {
+    if (!pkg.read(*i, bytes, error)) return false;
+    xml::Tokenizer t(bytes);
+    for (;;) {
+      const xml::Token tok = t.next();
+      if (tok.kind == xml::Kind::End || tok.kind == xml::Kind::Error) break;
+      if (tok.kind == xml::Kind::EmptyTag && tok.name == ctx.w + "themeFontLang") {
+        ctx.eastAsiaScript = scriptOfLanguage(xml::attribute(tok.bytes, ctx.w + "eastAsia").value_or(""));
+        ctx.bidiScript = scriptOfLanguage(xml::attribute(tok.bytes, ctx.w + "bidi").value_or(""));
+      }
+    }
+  }
+  if (auto i = pkg.find("word/styles.xml")) {
+    if (!pkg.read(*i, bytes, error)) return false;
+    readStyles(bytes, ctx);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool isDocxName(std::string_view path) {
+  std::string tail(path.substr(path.size() >= 5 ? path.size() - 5 : 0));
+  for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return tail == ".docx" || tail == ".docm" || tail == ".dotx" || tail == ".dotm";
+}
+
+Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const conv::Options& options, std::string& out) {
+  Outcome outcome;
+  out.clear();
+  if (from == to) {
+    outcome.error = "the source and target encodings are the same";
+    return outcome;
+  }
+  auto pkg = zip::Package::open(docx, outcome.error);
+  if (!pkg) return outcome;
+  if (!pkg->find("word/document.xml")) {
+    outcome.error = "not a Word document: the package has no word/document.xml";
+    return outcome;
+  }
+  FontContext ctx;
+  if (!readContext(*pkg, ctx, outcome.error)) return outcome;
+  TextConverter converter(from, to, options);
+  if (!converter.error().empty()) {
+    outcome.error = xml::toUtf8(converter.error());
+    return outcome;
+  }
+  std::map<std::size_t, std::string> replaced;
+  std::set<std::pair<std::string, int>> used;
+  std::string bytes;
+  for (std::size_t i = 0; i < pkg->size(); ++i) {
+    if (!isTextPart(pkg->name(i))) continue;
+    if (!pkg->read(i, bytes, outcome.error)) return outcome;
+    PartRewriter rewriter(bytes, ctx, &converter, from, &used);
+    if (!rewriter.run()) {
+      outcome.error = "'" + pkg->name(i) + "' is not well-formed XML: " + rewriter.error();
+      return outcome;
+    }
+    if (rewriter.changed()) {
+      replaced.emplace(i, std::move(rewriter.output()));
+      outcome.changedParts.push_back(pkg->name(i));
+    }
+  }
+  if (auto i = pkg->find("word/fontTable.xml"); i && !used.empty()) {
+    if (!pkg->read(*i, bytes, outcome.error)) return outcome;
+    std::string table = declareFonts(bytes, used, ctx.w);
+    if (table != bytes) replaced.emplace(*i, std::move(table));
+  }
+  outcome.stats = converter.stats();
+  if (!pkg->write(replaced, out, outcome.error)) out.clear();
+  return outcome;
+}
+
+std::vector<PartEncodings> docxEncodings(std::string_view docx, std::string& error) {
+  std::vector<PartEncodings> result;
+  auto pkg = zip::Package::open(docx, error);
+  if (!pkg) return result;
+  FontContext ctx;
+  if (!readContext(*pkg, ctx, error)) return result;
+  std::string bytes;
+  for (std::size_t i = 0; i < pkg->size(); ++i) {
+    if (!isTextPart(pkg->name(i))) continue;
+    if (!pkg->read(i, bytes, error)) return {};
+    PartRewriter scan(bytes, ctx, nullptr, Encoding::HIMA, nullptr);
+    if (!scan.run()) {
+      error = "'" + pkg->name(i) + "' is not well-formed XML: " + scan.error();
+      return {};
+    }
+    result.push_back({pkg->name(i), std::vector<Encoding>(scan.seen().begin(), scan.seen().end())});
+  }
+  return result;
+}
+
+}  // namespace yig::docs::docx

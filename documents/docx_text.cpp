@@ -1,0 +1,244 @@
+#include "documents/docx_text.h"
+
+#include "engine/mapping_table.h"
+#include "engine/unit_matcher.h"
+
+namespace yig::docs::docx {
+
+struct TextConverter::Direction {
+  Encoding from, to;
+  std::shared_ptr<const MappingTable> map;
+  std::unique_ptr<UnitMatcher> matcher;
+  std::vector<std::uint32_t> value;  // national: character -> index; Sambhota: font * 256 + glyph -> index
+  std::vector<std::u16string> values{std::u16string()};
+  std::vector<std::pair<int, char16_t>> samWritten;  // per matcher value: font index and glyph
+};
+
+namespace {
+
+bool isTibetan(char16_t c) { return c >= 0x0F00 && c <= 0x0FFF; }
+
+void append(std::vector<Piece>& out, std::u16string_view text, std::optional<Encoding> font, int samFont, bool red) {
+  if (!out.empty()) {
+    Piece& last = out.back();
+    if (last.font == font && last.samFont == samFont && last.red == red) {
+      last.text += text;
+      return;
+    }
+  }
+  Piece p;
+  p.text = text;
+  p.font = font;
+  p.samFont = static_cast<std::int8_t>(samFont);
+  p.red = red;
+  out.push_back(std::move(p));
+}
+
+}  // namespace
+
+TextConverter::TextConverter(Encoding from, Encoding to, const conv::Options& options)
+    : family_(options.sambhotaFamily) {
+  const TableSource& source = options.tables ? *options.tables : builtinTables();
+  std::vector<std::pair<Encoding, Encoding>> steps;
+  if (from != Encoding::HIMA && to != Encoding::HIMA) {
+    steps = {{from, Encoding::HIMA}, {Encoding::HIMA, to}};
+  } else {
+    steps = {{from, to}};
+  }
+  for (auto [f, t] : steps) {
+    auto d = std::make_unique<Direction>();
+    d->from = f;
+    d->to = t;
+    const Encoding other = f == Encoding::HIMA ? t : f;
+    const std::string code(info(other).table);
+    TableDirection direction;
+    if (other == Encoding::SAM) {
+      direction = f == Encoding::HIMA ? TableDirection::UnicodeToSambhota : TableDirection::SambhotaToUnicode;
+    } else {
+      direction = f == Encoding::HIMA ? TableDirection::UnicodeToNational : TableDirection::NationalToUnicode;
+    }
+    d->map = SharedMappingTable(code, direction, source);
+    if (!d->map) {
+      error_ = u"找不到" + std::u16string(info(other).code) + u"转换表！";
+      return;
+    }
+    if (f == Encoding::HIMA) {
+      d->matcher = std::make_unique<UnitMatcher>(*d->map);
+      if (t == Encoding::SAM) {
+        // Values are "f<10+font> <glyph>".
+        d->samWritten.resize(d->matcher->valueCount(), {-1, 0});
+        for (std::size_t i = 0; i < d->samWritten.size(); ++i) {
+          const std::u16string& v = d->matcher->valueAt(i);
+          int font = 0;
+          std::size_t k = 1;
+          while (k < v.size() && v[k] >= u'0' && v[k] <= u'9' && font < 100) font = font * 10 + (v[k++] - u'0');
+          if (!v.empty() && v[0] == u'f' && k + 2 == v.size() && v[k] == u' ' && font >= 10 && font <= 39 &&
+              v[k + 1] <= 0xFF) {
+            d->samWritten[i] = {font - 10, v[k + 1]};
+          }
+        }
+      }
+    } else if (f == Encoding::SAM) {
+      // Keys are "Dedris-<suffix> <glyph>".
+      d->value.assign(kSambhotaFontsPerFamily * 256, 0);
+      d->map->forEach([&](std::u16string_view key, std::u16string_view value) {
+        if (key.size() < 3 || value.empty()) return;
+        const std::size_t blank = key.rfind(u' ', key.size() - 2);
+        if (blank == std::u16string_view::npos || blank + 2 != key.size()) return;
+        auto index = sambhotaFontIndex(key.substr(0, blank));
+        if (!index || key.back() > 0xFF) return;
+        d->value[*index * 256 + key.back()] = static_cast<std::uint32_t>(d->values.size());
+        d->values.emplace_back(value);
+      });
+    } else {
+      d->value.assign(0x10000, 0);
+      d->map->forEach([&](std::u16string_view key, std::u16string_view value) {
+        if (key.size() != 1 || value.empty()) return;
+        d->value[key[0]] = static_cast<std::uint32_t>(d->values.size());
+        d->values.emplace_back(value);
+      });
+    }
+    stages_.push_back(std::move(d));
+  }
+}
+
+TextConverter::~TextConverter() = default;
+
+std::u16string TextConverter::fontName(const Piece& p) const {
+  if (p.font == Encoding::SAM) {
+    const std::string_view family = sambhotaFamilyName(family_);
+    std::u16string name(family.begin(), family.end());
+    name += u'-';
+    const std::string_view suffix = kSambhotaSuffixes[static_cast<std::size_t>(std::max<int>(0, p.samFont))];
+    name.append(suffix.begin(), suffix.end());
+    return name;
+  }
+  return std::u16string(info(p.font.value_or(Encoding::HIMA)).targetFontName);
+}
+
+void TextConverter::red(std::u16string_view text, std::uint64_t offset) {
+  ++stats_.red;
+  if (stats_.firstRed.size() < conv::kRedSamples) stats_.firstRed.push_back({offset, std::u16string(text)});
+}
+
+void TextConverter::convert(const std::vector<SourceChar>& chars, std::vector<Piece>& out, std::uint64_t offset) {
+  if (!error_.empty() || stages_.empty()) return;
+  const Direction& first = *stages_[0];
+  if (stages_.size() == 1) {
+    if (first.from == Encoding::HIMA) {
+      fromUnicode(first, chars, std::nullopt, out, offset);
+    } else {
+      toUnicode(first, chars, out, offset);
+    }
+    return;
+  }
+  // Through Unicode: what the first step wrote in the Unicode font is the
+  // source text of the second.
+  std::vector<Piece> middle;
+  const std::size_t converted = stats_.converted;
+  toUnicode(first, chars, middle, offset);
+  stats_.converted = converted;
+  std::vector<SourceChar> unicode;
+  for (const Piece& p : middle) {
+    if (p.font == Encoding::HIMA && !p.red) {
+      for (char16_t c : p.text) unicode.push_back({c, isTibetan(c), -1});
+      continue;
+    }
+    if (!unicode.empty()) {
+      fromUnicode(*stages_[1], unicode, Encoding::HIMA, out, offset);
+      unicode.clear();
+    }
+    append(out, p.text, p.font, p.samFont, p.red);
+  }
+  if (!unicode.empty()) fromUnicode(*stages_[1], unicode, Encoding::HIMA, out, offset);
+}
+
+void TextConverter::toUnicode(const Direction& d, const std::vector<SourceChar>& chars, std::vector<Piece>& out,
+                              std::uint64_t offset) {
+  for (const SourceChar& sc : chars) {
+    const char16_t c = sc.ch;
+    if (!sc.source) {
+      append(out, std::u16string_view(&c, 1), std::nullopt, -1, false);
+      continue;
+    }
+    std::uint32_t v = 0;
+    bool mark = false;
+    if (d.from == Encoding::SAM) {
+      const char16_t glyph = c >= 0xF000 ? static_cast<char16_t>(c - 0xF000) : c;
+      if (sc.samFont >= 0 && glyph < 256) v = d.value[static_cast<std::size_t>(sc.samFont) * 256 + glyph];
+      mark = v == 0 && glyph != u' ';
+    } else {
+      v = d.value[c];
+    }
+    if (v == 0) {
+      append(out, std::u16string_view(&c, 1), std::nullopt, -1, mark);
+      if (mark) red(std::u16string_view(&c, 1), offset);
+      continue;
+    }
+    append(out, d.values[v], Encoding::HIMA, -1, false);
+    ++stats_.converted;
+  }
+}
+
+void TextConverter::fromUnicode(const Direction& d, const std::vector<SourceChar>& chars, std::optional<Encoding> keepFont,
+                                std::vector<Piece>& out, std::uint64_t offset) {
+  const std::size_t n = chars.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const char16_t c = chars[i].ch;
+    if (!chars[i].source || !isTibetan(c)) {
+      append(out, std::u16string_view(&c, 1), keepFont, -1, false);
+      ++i;
+      continue;
+    }
+    UnitMatcher::Hit best{nullptr, false, UnitMatcher::kNoIndex};
+    std::size_t matched = 0;
+    std::uint64_t packed = 0;
+    for (std::size_t j = 1; j <= UnitMatcher::kMaxUnit && i + j <= n; ++j) {
+      const SourceChar& next = chars[i + j - 1];
+      if (!next.source || !isTibetan(next.ch)) break;
+      packed = UnitMatcher::extend(packed, next.ch);
+      const UnitMatcher::Hit h = d.matcher->findPacked(packed);
+      if (h.value != nullptr && !h.value->empty()) {
+        best = h;
+        matched = j;
+      }
+      if (!h.extends) break;
+    }
+    bool written = false;
+    if (matched > 0) {
+      if (d.to == Encoding::SAM) {
+        int font = -1;
+        char16_t glyph = 0;
+        if (best.index != UnitMatcher::kNoIndex) {
+          font = d.samWritten[best.index].first;
+          glyph = d.samWritten[best.index].second;
+        }
+        if (font >= 0) {
+          const char16_t g = static_cast<char16_t>(0xF000 + glyph);
+          append(out, std::u16string_view(&g, 1), Encoding::SAM, font, false);
+          written = true;
+        }
+      } else {
+        const bool combiningFirst = c >= 0x0F71 && c <= 0x0FBD && c != 0x0F7F && c != 0x0F85;
+        append(out, std::u16string_view(best.value->data(), 1), d.to, -1, combiningFirst);
+        if (combiningFirst) {
+          std::u16string unit;
+          for (std::size_t k = i; k < i + matched; ++k) unit += chars[k].ch;
+          red(unit, offset);
+        }
+        written = true;
+      }
+    }
+    if (!written) {
+      append(out, std::u16string_view(&c, 1), keepFont, -1, true);
+      red(std::u16string_view(&c, 1), offset);
+      ++i;
+      continue;
+    }
+    ++stats_.converted;
+    i += matched;
+  }
+}
+
+}  // namespace yig::docs::docx

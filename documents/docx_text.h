@@ -1,0 +1,68 @@
+#pragma once
+// Conversion of plain text drawn in a source font, for documents whose text is
+// Unicode already (Word and OpenDocument XML). The rules are those of the RTF
+// conversion: Unicode Tibetan is matched unit by unit, longest first (up to
+// seven characters); a national unit written from a vowel sign or subjoined
+// letter is marked red; a Unicode character no table knows stays, red; a
+// national character without a value stays as it is; Sambhota glyphs are read
+// per font and byte. Conversions between two non-Unicode encodings go
+// through Unicode.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/convert_core.h"
+#include "engine/encodings.h"
+
+namespace yig::docs::docx {
+
+/// One character of a run, and whether its font is one of the source encoding.
+struct SourceChar {
+  char16_t ch = 0;
+  bool source = false;
+  std::int8_t samFont = -1;  ///< Sambhota source: the index of the font drawing it
+};
+
+/// A stretch of output text with the font it is set in.
+struct Piece {
+  std::u16string text;
+  std::optional<Encoding> font;  ///< the target font of this encoding; nothing: the run's own font
+  std::int8_t samFont = -1;      ///< with font SAM: which font of the family
+  bool red = false;
+};
+
+class TextConverter {
+ public:
+  TextConverter(Encoding from, Encoding to, const conv::Options& options);
+  ~TextConverter();
+  TextConverter(const TextConverter&) = delete;
+  TextConverter& operator=(const TextConverter&) = delete;
+
+  /// Empty when the tables were found; else the message to show.
+  const std::u16string& error() const { return error_; }
+
+  /// Converts `chars`, appending to `out`; characters that are not `source`
+  /// are kept in the run's own font. `offset` is recorded with red samples.
+  void convert(const std::vector<SourceChar>& chars, std::vector<Piece>& out, std::uint64_t offset = 0);
+
+  const conv::Stats& stats() const { return stats_; }
+
+  /// The name of the font `p` is set in (only for pieces with a font).
+  std::u16string fontName(const Piece& p) const;
+
+ private:
+  struct Direction;
+  void toUnicode(const Direction& d, const std::vector<SourceChar>& chars, std::vector<Piece>& out, std::uint64_t offset);
+  void fromUnicode(const Direction& d, const std::vector<SourceChar>& chars, std::optional<Encoding> keepFont,
+                   std::vector<Piece>& out, std::uint64_t offset);
+  void red(std::u16string_view text, std::uint64_t offset);
+
+  std::vector<std::unique_ptr<Direction>> stages_;
+  std::u16string family_;
+  std::u16string error_;
+  conv::Stats stats_;
+};
+
+}  // namespace yig::docs::docx

@@ -1,0 +1,62 @@
+#pragma once
+// A small XML tokenizer for the parts of Office packages: it hands out every
+// token with its exact bytes, so that a rewriter can copy what it does not
+// change byte for byte. It checks well-formedness as it goes (matching tags,
+// quoted attributes, known entity references, valid UTF-8) and refuses
+// document type declarations: no DTD is ever read and no entity expanded
+// beyond the five predefined ones and character references.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace yig::docs::xml {
+
+enum class Kind { StartTag, EndTag, EmptyTag, Text, CData, Comment, Instruction, End, Error };
+
+struct Token {
+  Kind kind = Kind::End;
+  std::string_view bytes;  ///< the token exactly as it stands in the input
+  std::string_view name;   ///< the qualified name of a tag
+  std::size_t offset = 0;  ///< where it starts in the input
+};
+
+class Tokenizer {
+ public:
+  explicit Tokenizer(std::string_view xml) : xml_(xml) {}
+  /// The next token. After an Error token, error() says what is wrong and
+  /// every later call returns Error again; End comes once the root element
+  /// has been closed and only blanks, comments and instructions followed.
+  Token next();
+  const std::string& error() const { return error_; }
+  /// Open elements around the current position (the root counts as 1).
+  std::size_t depth() const { return open_.size(); }
+
+ private:
+  Token fail(std::string message);
+  bool checkText(std::string_view text);
+  bool checkTag(std::string_view tag, bool end);
+
+  std::string_view xml_;
+  std::size_t pos_ = 0;
+  std::vector<std::string_view> open_;
+  bool sawRoot_ = false;
+  std::string error_;
+};
+
+/// The value of attribute `name` in a start or empty tag, with its entity
+/// and character references resolved; nothing when the tag has none.
+std::optional<std::string> attribute(std::string_view tag, std::string_view name);
+
+/// Text content with its references resolved (the text must have passed the tokenizer).
+std::string unescape(std::string_view text);
+
+/// Text escaped for element content (& < > ") .
+std::string escape(std::string_view text);
+
+/// UTF-8 to UTF-16 and back (input already checked by the tokenizer).
+std::u16string toUtf16(std::string_view utf8);
+std::string toUtf8(std::u16string_view utf16);
+
+}  // namespace yig::docs::xml

@@ -1,0 +1,163 @@
+#include "documents/docx_zip.h"
+
+#include <zip.h>
+
+#include <vector>
+
+namespace yig::docs::zip {
+namespace {
+
+std::string describe(zip_error_t* e) { return zip_error_strerror(e); }
+
+std::string megabytes(std::uint64_t n) { return std::to_string((n + (1 << 20) - 1) >> 20) + " MB"; }
+
+}  // namespace
+
+struct Package::Handle {
+  zip_source_t* source = nullptr;
+  zip_t* archive = nullptr;
+  ~Handle() {
+    if (archive != nullptr) zip_discard(archive);
+    if (source != nullptr) zip_source_free(source);
+  }
+};
+
+Package::~Package() = default;
+
+std::unique_ptr<Package> Package::open(std::string_view bytes, std::string& error, const Limits& limits) {
+  std::unique_ptr<Package> p(new Package());
+  p->bytes_.assign(bytes);
+  p->handle_ = std::make_unique<Handle>();
+  zip_error_t ze;
+  zip_error_init(&ze);
+  p->handle_->source = zip_source_buffer_create(p->bytes_.data(), p->bytes_.size(), 0, &ze);
+  if (p->handle_->source == nullptr) {
+    error = "cannot read the package: " + describe(&ze);
+    zip_error_fini(&ze);
+    return nullptr;
+  }
+  p->handle_->archive = zip_open_from_source(p->handle_->source, ZIP_CHECKCONS, &ze);
+  if (p->handle_->archive == nullptr) {
+    error = "not a valid zip package: " + describe(&ze);
+    zip_error_fini(&ze);
+    return nullptr;
+  }
+  // The archive holds the source now; one more hold keeps it for reading
+  // back what the archive writes into it.
+  zip_source_keep(p->handle_->source);
+  zip_error_fini(&ze);
+  const zip_int64_t n = zip_get_num_entries(p->handle_->archive, 0);
+  std::uint64_t total = 0;
+  for (zip_int64_t i = 0; i < n; ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(p->handle_->archive, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
+        (st.valid & ZIP_STAT_NAME) == 0 || (st.valid & ZIP_STAT_SIZE) == 0 || (st.valid & ZIP_STAT_COMP_SIZE) == 0) {
+      error = "the package is damaged: entry " + std::to_string(i) + " cannot be read";
+      return nullptr;
+    }
+    const std::string name = st.name;
+    if (st.size > limits.maxTotal || total + st.size > limits.maxTotal) {
+      error = "refused as a zip bomb: the package would unpack to more than " + megabytes(limits.maxTotal);
+      return nullptr;
+    }
+    total += st.size;
+    if (st.size >= limits.ratioFrom && st.size / limits.maxRatio > st.comp_size) {
+      error = "refused as a zip bomb: entry '" + name + "' would unpack to " + megabytes(st.size) + " from " +
+              std::to_string(st.comp_size) + " bytes (more than " + std::to_string(limits.maxRatio) + " times)";
+      return nullptr;
+    }
+    p->names_.push_back(name);
+    p->sizes_.push_back(st.size);
+  }
+  return p;
+}
+
+std::optional<std::size_t> Package::find(std::string_view name) const {
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    if (names_[i] == name) return i;
+  }
+  return std::nullopt;
+}
+
+bool Package::read(std::size_t i, std::string& out, std::string& error) const {
+  out.clear();
+  zip_file_t* f = zip_fopen_index(handle_->archive, i, 0);
+  if (f == nullptr) {
+    error = "cannot read '" + names_[i] + "' in the package: " + describe(zip_get_error(handle_->archive));
+    return false;
+  }
+  out.resize(sizes_[i] + 1);
+  std::uint64_t got = 0;
+  bool ok = true;
+  while (got < out.size()) {
+    const zip_int64_t r = zip_fread(f, out.data() + got, out.size() - got);
+    if (r < 0) {
+      error = "the package is damaged: '" + names_[i] + "': " + describe(zip_file_get_error(f));
+      ok = false;
+      break;
+    }
+    if (r == 0) break;
+    got += static_cast<std::uint64_t>(r);
+  }
+  zip_fclose(f);
+  if (ok && got != sizes_[i]) {
+    error = "the package is damaged: '" + names_[i] + "' is not the size it says";
+    ok = false;
+  }
+  if (!ok) {
+    out.clear();
+    return false;
+  }
+  out.resize(got);
+  return true;
+}
+
+bool Package::write(const std::map<std::size_t, std::string>& replaced, std::string& out, std::string& error) {
+  zip_t* za = handle_->archive;
+  if (za == nullptr) {
+    error = "the package was written already";
+    return false;
+  }
+  for (const auto& [i, bytes] : replaced) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    zip_stat_index(za, i, 0, &st);
+    zip_source_t* s = zip_source_buffer(za, bytes.data(), bytes.size(), 0);
+    if (s == nullptr || zip_file_replace(za, i, s, 0) != 0) {
+      if (s != nullptr) zip_source_free(s);
+      error = "cannot replace '" + names_[i] + "': " + describe(zip_get_error(za));
+      return false;
+    }
+    zip_set_file_compression(za, i, ZIP_CM_DEFLATE, 0);
+    if ((st.valid & ZIP_STAT_MTIME) != 0) zip_file_set_mtime(za, i, st.mtime, 0);
+  }
+  if (zip_close(za) != 0) {
+    error = "cannot write the package: " + describe(zip_get_error(za));
+    return false;
+  }
+  handle_->archive = nullptr;
+  zip_source_t* src = handle_->source;
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_source_open(src) != 0) {
+    error = "cannot read the written package";
+    return false;
+  }
+  out.clear();
+  char buffer[1 << 16];
+  for (;;) {
+    const zip_int64_t r = zip_source_read(src, buffer, sizeof buffer);
+    if (r < 0) {
+      zip_source_close(src);
+      error = "cannot read the written package";
+      return false;
+    }
+    if (r == 0) break;
+    out.append(buffer, static_cast<std::size_t>(r));
+  }
+  zip_source_close(src);
+  return true;
+}
+
+}  // namespace yig::docs::zip

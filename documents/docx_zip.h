@@ -1,0 +1,53 @@
+#pragma once
+// Office packages (zip archives) held in memory: list and read their entries,
+// and write the package again with some entries replaced. Entries that are
+// not replaced keep their compressed bytes exactly (they are never
+// decompressed and compressed again).
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace yig::docs::zip {
+
+/// What a package may expand to before it is refused as a zip bomb.
+struct Limits {
+  std::uint64_t maxTotal = std::uint64_t{1} << 30;  ///< all entries together, unpacked
+  std::uint64_t maxRatio = 100;                      ///< unpacked size per packed byte
+  std::uint64_t ratioFrom = std::uint64_t{1} << 20;  ///< entries smaller than this are not held to the ratio
+};
+
+class Package {
+ public:
+  /// Opens the package; nothing (and `error` set) when the bytes are not a
+  /// readable zip archive or it would expand past `limits`.
+  static std::unique_ptr<Package> open(std::string_view bytes, std::string& error, const Limits& limits = {});
+  ~Package();
+  Package(const Package&) = delete;
+  Package& operator=(const Package&) = delete;
+
+  std::size_t size() const { return names_.size(); }
+  const std::string& name(std::size_t i) const { return names_[i]; }
+  std::optional<std::size_t> find(std::string_view name) const;
+
+  /// The unpacked bytes of entry `i`; false (and `error` set) when it cannot
+  /// be read (damaged, encrypted, longer than it says).
+  bool read(std::size_t i, std::string& out, std::string& error) const;
+
+  /// The whole package again with the entries in `replaced` (by index) given
+  /// new contents, compressed; every other entry copied as it is stored.
+  bool write(const std::map<std::size_t, std::string>& replaced, std::string& out, std::string& error);
+
+ private:
+  Package() = default;
+  struct Handle;
+  std::string bytes_;
+  std::unique_ptr<Handle> handle_;
+  std::vector<std::string> names_;
+  std::vector<std::uint64_t> sizes_;
+};
+
+}  // namespace yig::docs::zip
