@@ -330,6 +330,7 @@ class PartRewriter {
       }
       token(t);
     }
+    flushPending();
     return true;
   }
 
@@ -436,6 +437,21 @@ class PartRewriter {
       beginRun(t, depth);
       return;
     }
+    if (!pending_.empty()) {
+      // Marks that stand between two runs do not end a unit that spans them.
+      const bool blank = t.kind == xml::Kind::Text && t.bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
+      const bool mark = t.kind == xml::Kind::EmptyTag &&
+                        (is(t.name, "bookmarkStart") || is(t.name, "bookmarkEnd") || is(t.name, "proofErr") ||
+                         is(t.name, "commentRangeStart") || is(t.name, "commentRangeEnd") || is(t.name, "permStart") ||
+                         is(t.name, "permEnd"));
+      if (blank || mark) {
+        Pending p;
+        p.raw.assign(t.bytes);
+        pending_.push_back(std::move(p));
+        return;
+      }
+      flushPending();
+    }
     trackParagraphs(t, depth);
     out_.append(t.bytes);
   }
@@ -511,24 +527,35 @@ class PartRewriter {
     }
   }
 
+  // A run read whole: its children and, for those that hold text, the
+  // characters with whether a source font draws them.
+  struct Prepared {
+    Run run;
+    std::string end;
+    std::vector<std::optional<std::vector<SourceChar>>> chars;  // per child
+  };
+  struct Pending {
+    std::optional<Prepared> run;
+    std::string raw;  // when not a run: bytes between runs
+  };
+
   void endRun(const xml::Token& end) {
-    Run run = std::move(runs_.back());
+    Prepared p;
+    p.run = std::move(runs_.back());
     runs_.pop_back();
+    p.end.assign(end.bytes);
     RunProps direct;
-    const Child* rPr = nullptr;
-    for (const Child& c : run.children) {
+    for (const Child& c : p.run.children) {
       if (c.kind == Child::RPr) {
-        rPr = &c;
         direct = parseRunProps(c.bytes, w_);
         break;
       }
     }
     const Resolved resolved = resolve(direct);
-    // Each child's output pieces; nothing for children kept as they are.
-    std::vector<std::optional<std::vector<Piece>>> pieces(run.children.size());
-    bool changedRun = false;
-    for (std::size_t i = 0; i < run.children.size(); ++i) {
-      const Child& c = run.children[i];
+    bool any = false;
+    p.chars.resize(p.run.children.size());
+    for (std::size_t i = 0; i < p.run.children.size(); ++i) {
+      const Child& c = p.run.children[i];
       std::u16string text;
       Resolved r = resolved;
       if (c.kind == Child::Text && c.plain) {
@@ -537,12 +564,10 @@ class PartRewriter {
         // A symbol names its own font; its code is the character, or F000 + byte.
         const std::string font = xml::attribute(c.bytes, w_ + "font").value_or("");
         const std::string code = xml::attribute(c.bytes, w_ + "char").value_or("");
-        unsigned long v = 0;
         if (code.empty() || code.size() > 4 || code.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
           continue;
         }
-        v = std::stoul(code, nullptr, 16);
-        text.assign(1, static_cast<char16_t>(v));
+        text.assign(1, static_cast<char16_t>(std::stoul(code, nullptr, 16)));
         const std::u16string n = xml::toUtf16(font);
         r = Resolved{};
         for (std::size_t k = 0; k < 4; ++k) {
@@ -559,25 +584,112 @@ class PartRewriter {
         noteEncodings(text, r);
         continue;
       }
-      bool any = false;
-      std::vector<SourceChar> chars = sourceChars(text, r, any);
-      if (!any) continue;
-      std::vector<Piece> out;
-      converter_->convert(chars, out, run.offset);
-      bool differs = false;
-      for (const Piece& p : out) differs = differs || p.font || p.red;
-      if (!differs) continue;
-      pieces[i] = std::move(out);
-      changedRun = true;
+      p.chars[i] = sourceChars(text, r, any);
     }
-    std::string& dest = sink();
+    if (!any) {
+      // Nothing to convert: the run as it was, and it ends a unit.
+      if (runs_.empty()) flushPending();
+      std::string& dest = sink();
+      dest.append(p.run.startTag);
+      for (const Child& c : p.run.children) dest.append(c.bytes);
+      dest.append(p.end);
+      return;
+    }
+    if (runs_.empty()) {
+      // Consecutive runs in source fonts are converted together, so that a
+      // unit split over two runs is still one unit.
+      Pending item;
+      item.run = std::move(p);
+      pending_.push_back(std::move(item));
+      return;
+    }
+    std::vector<Pending> alone(1);
+    alone[0].run = std::move(p);
+    convertRuns(alone, sink());
+  }
+
+  void flushPending() {
+    if (pending_.empty()) return;
+    std::vector<Pending> items;
+    items.swap(pending_);
+    convertRuns(items, out_);
+  }
+
+  void convertRuns(std::vector<Pending>& items, std::string& dest) {
+    std::vector<SourceChar> all;
+    std::vector<std::pair<std::size_t, std::size_t>> origins;  // (item, child) per origin number
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      if (!items[k].run) continue;
+      auto& chars = items[k].run->chars;
+      for (std::size_t i = 0; i < chars.size(); ++i) {
+        if (!chars[i]) continue;
+        const auto origin = static_cast<std::uint32_t>(origins.size());
+        origins.emplace_back(k, i);
+        for (SourceChar sc : *chars[i]) {
+          sc.origin = origin;
+          all.push_back(sc);
+        }
+      }
+    }
+    std::vector<Piece> pieces;
+    std::uint64_t offset = 0;
+    for (const Pending& item : items) {
+      if (item.run) {
+        offset = item.run->run.offset;
+        break;
+      }
+    }
+    converter_->convert(all, pieces, offset);
+    std::vector<std::vector<std::vector<Piece>>> perChild(items.size());
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      if (items[k].run) perChild[k].resize(items[k].run->chars.size());
+    }
+    for (Piece& piece : pieces) {
+      const auto [k, i] = origins[piece.origin];
+      perChild[k][i].push_back(std::move(piece));
+    }
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      if (items[k].run) {
+        emitRun(*items[k].run, perChild[k], dest);
+      } else {
+        dest.append(items[k].raw);
+      }
+    }
+  }
+
+  // Writes a run: as it was when none of its text changed, else split into
+  // runs of one formatting each.
+  void emitRun(const Prepared& p, const std::vector<std::vector<Piece>>& pieces, std::string& dest) {
+    const Run& run = p.run;
+    std::vector<bool> changedChild(run.children.size(), false);
+    bool changedRun = false;
+    for (std::size_t i = 0; i < run.children.size(); ++i) {
+      if (!p.chars[i]) continue;
+      std::size_t length = 0;
+      bool differs = false;
+      for (const Piece& piece : pieces[i]) {
+        differs = differs || piece.font || piece.red;
+        length += piece.text.size();
+      }
+      // A child whose characters went into a unit of the run before changes too.
+      differs = differs || length != p.chars[i]->size();
+      changedChild[i] = differs;
+      changedRun = changedRun || differs;
+    }
     if (!changedRun) {
       dest.append(run.startTag);
       for (const Child& c : run.children) dest.append(c.bytes);
-      dest.append(end.bytes);
+      dest.append(p.end);
       return;
     }
     changed_ = true;
+    const Child* rPr = nullptr;
+    for (const Child& c : run.children) {
+      if (c.kind == Child::RPr) {
+        rPr = &c;
+        break;
+      }
+    }
     // Consecutive output with the same formatting shares one run.
     struct Group {
       std::optional<Encoding> font;
@@ -595,7 +707,7 @@ class PartRewriter {
     for (std::size_t i = 0; i < run.children.size(); ++i) {
       const Child& c = run.children[i];
       if (c.kind == Child::RPr) continue;
-      if (!pieces[i]) {
+      if (!changedChild[i]) {
         const bool blank = c.bytes.find_first_not_of(" \t\r\n") == std::string::npos;
         if (blank && !groups.empty()) {
           groups.back().content.append(c.bytes);
@@ -605,9 +717,9 @@ class PartRewriter {
         continue;
       }
       const std::string tag = c.kind == Child::Text ? std::string(c.tag) : w_ + "t";
-      for (const Piece& p : *pieces[i]) {
-        std::string& g = groupFor(p.font, p.font ? p.samFont : -1, p.red);
-        g += "<" + tag + " xml:space=\"preserve\">" + xml::escape(xml::toUtf8(p.text)) + "</" + tag + ">";
+      for (const Piece& piece : pieces[i]) {
+        std::string& g = groupFor(piece.font, piece.font ? piece.samFont : -1, piece.red);
+        g += "<" + tag + " xml:space=\"preserve\">" + xml::escape(xml::toUtf8(piece.text)) + "</" + tag + ">";
       }
     }
     const std::string_view rPrBytes = rPr ? std::string_view(rPr->bytes) : std::string_view();
@@ -618,16 +730,16 @@ class PartRewriter {
       } else {
         std::string font;
         if (g.font) {
-          Piece p;
-          p.font = g.font;
-          p.samFont = static_cast<std::int8_t>(g.samFont);
-          font = xml::toUtf8(converter_->fontName(p));
+          Piece piece;
+          piece.font = g.font;
+          piece.samFont = static_cast<std::int8_t>(g.samFont);
+          font = xml::toUtf8(converter_->fontName(piece));
           if (used_ != nullptr) used_->insert({font, info(*g.font).targetCharset});
         }
         dest.append(rewriteRunProps(rPrBytes, font, g.red));
       }
       dest.append(g.content);
-      dest.append(end.bytes);
+      dest.append(p.end);
     }
   }
 
@@ -699,6 +811,7 @@ class PartRewriter {
   std::set<std::pair<std::string, int>>* used_;
   std::string out_, error_;
   std::vector<Run> runs_;
+  std::vector<Pending> pending_;
   std::vector<Para> paras_;
   std::set<Encoding> seen_;
   bool rootSeen_ = false, active_ = true, changed_ = false;

@@ -18,10 +18,11 @@ namespace {
 
 bool isTibetan(char16_t c) { return c >= 0x0F00 && c <= 0x0FFF; }
 
-void append(std::vector<Piece>& out, std::u16string_view text, std::optional<Encoding> font, int samFont, bool red) {
+void append(std::vector<Piece>& out, std::u16string_view text, std::optional<Encoding> font, int samFont, bool red,
+            std::uint32_t origin) {
   if (!out.empty()) {
     Piece& last = out.back();
-    if (last.font == font && last.samFont == samFont && last.red == red) {
+    if (last.font == font && last.samFont == samFont && last.red == red && last.origin == origin) {
       last.text += text;
       return;
     }
@@ -31,6 +32,7 @@ void append(std::vector<Piece>& out, std::u16string_view text, std::optional<Enc
   p.font = font;
   p.samFont = static_cast<std::int8_t>(samFont);
   p.red = red;
+  p.origin = origin;
   out.push_back(std::move(p));
 }
 
@@ -141,14 +143,14 @@ void TextConverter::convert(const std::vector<SourceChar>& chars, std::vector<Pi
   std::vector<SourceChar> unicode;
   for (const Piece& p : middle) {
     if (p.font == Encoding::HIMA && !p.red) {
-      for (char16_t c : p.text) unicode.push_back({c, isTibetan(c), -1});
+      for (char16_t c : p.text) unicode.push_back({c, isTibetan(c), -1, p.origin});
       continue;
     }
     if (!unicode.empty()) {
       fromUnicode(*stages_[1], unicode, Encoding::HIMA, out, offset);
       unicode.clear();
     }
-    append(out, p.text, p.font, p.samFont, p.red);
+    append(out, p.text, p.font, p.samFont, p.red, p.origin);
   }
   if (!unicode.empty()) fromUnicode(*stages_[1], unicode, Encoding::HIMA, out, offset);
 }
@@ -158,7 +160,7 @@ void TextConverter::toUnicode(const Direction& d, const std::vector<SourceChar>&
   for (const SourceChar& sc : chars) {
     const char16_t c = sc.ch;
     if (!sc.source) {
-      append(out, std::u16string_view(&c, 1), std::nullopt, -1, false);
+      append(out, std::u16string_view(&c, 1), std::nullopt, -1, false, sc.origin);
       continue;
     }
     std::uint32_t v = 0;
@@ -171,11 +173,11 @@ void TextConverter::toUnicode(const Direction& d, const std::vector<SourceChar>&
       v = d.value[c];
     }
     if (v == 0) {
-      append(out, std::u16string_view(&c, 1), std::nullopt, -1, mark);
+      append(out, std::u16string_view(&c, 1), std::nullopt, -1, mark, sc.origin);
       if (mark) red(std::u16string_view(&c, 1), offset);
       continue;
     }
-    append(out, d.values[v], Encoding::HIMA, -1, false);
+    append(out, d.values[v], Encoding::HIMA, -1, false, sc.origin);
     ++stats_.converted;
   }
 }
@@ -187,7 +189,7 @@ void TextConverter::fromUnicode(const Direction& d, const std::vector<SourceChar
   while (i < n) {
     const char16_t c = chars[i].ch;
     if (!chars[i].source || !isTibetan(c)) {
-      append(out, std::u16string_view(&c, 1), keepFont, -1, false);
+      append(out, std::u16string_view(&c, 1), keepFont, -1, false, chars[i].origin);
       ++i;
       continue;
     }
@@ -216,12 +218,12 @@ void TextConverter::fromUnicode(const Direction& d, const std::vector<SourceChar
         }
         if (font >= 0) {
           const char16_t g = static_cast<char16_t>(0xF000 + glyph);
-          append(out, std::u16string_view(&g, 1), Encoding::SAM, font, false);
+          append(out, std::u16string_view(&g, 1), Encoding::SAM, font, false, chars[i].origin);
           written = true;
         }
       } else {
         const bool combiningFirst = c >= 0x0F71 && c <= 0x0FBD && c != 0x0F7F && c != 0x0F85;
-        append(out, std::u16string_view(best.value->data(), 1), d.to, -1, combiningFirst);
+        append(out, std::u16string_view(best.value->data(), 1), d.to, -1, combiningFirst, chars[i].origin);
         if (combiningFirst) {
           std::u16string unit;
           for (std::size_t k = i; k < i + matched; ++k) unit += chars[k].ch;
@@ -231,7 +233,7 @@ void TextConverter::fromUnicode(const Direction& d, const std::vector<SourceChar
       }
     }
     if (!written) {
-      append(out, std::u16string_view(&c, 1), keepFont, -1, true);
+      append(out, std::u16string_view(&c, 1), keepFont, -1, true, chars[i].origin);
       red(std::u16string_view(&c, 1), offset);
       ++i;
       continue;

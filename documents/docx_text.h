@@ -23,6 +23,7 @@ struct SourceChar {
   char16_t ch = 0;
   bool source = false;
   std::int8_t samFont = -1;  ///< Sambhota source: the index of the font drawing it
+  std::uint32_t origin = 0;  ///< where it comes from (a number of the caller's)
 };
 
 /// A stretch of output text with the font it is set in.
@@ -31,6 +32,7 @@ struct Piece {
   std::optional<Encoding> font;  ///< the target font of this encoding; nothing: the run's own font
   std::int8_t samFont = -1;      ///< with font SAM: which font of the family
   bool red = false;
+  std::uint32_t origin = 0;  ///< the origin of the (first) character it was written from
 };
 
 class TextConverter {
@@ -44,7 +46,9 @@ class TextConverter {
   const std::u16string& error() const { return error_; }
 
   /// Converts `chars`, appending to `out`; characters that are not `source`
-  /// are kept in the run's own font. `offset` is recorded with red samples.
+  /// are kept in the run's own font. A unit may span characters of several
+  /// origins; its output takes the origin of its first character, and pieces
+  /// of different origins are never merged. `offset` is recorded with red samples.
   void convert(const std::vector<SourceChar>& chars, std::vector<Piece>& out, std::uint64_t offset = 0);
 
   const conv::Stats& stats() const { return stats_; }

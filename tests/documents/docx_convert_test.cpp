@@ -237,6 +237,13 @@ TEST(DocxWordForms, FontsResolvedAsWordDoes) {
        "<w:p><w:r><w:sym w:font=\"Dedris-a\" w:char=\"F062\"/></w:r></w:p>",
        {"w:cs=\"Microsoft Himalaya\""},
        {"w:sym"}},
+      {"a unit split over two runs, a bookmark between them, stays one unit",
+       Encoding::HIMA, Encoding::BZD,
+       "<w:p><w:r w:rsidR=\"1\"><w:rPr><w:rFonts w:cs=\"Microsoft Himalaya\"/></w:rPr><w:t>བཀ</w:t></w:r>"
+       "<w:bookmarkStart w:id=\"0\" w:name=\"x\"/><w:r w:rsidR=\"2\"><w:rPr><w:rFonts w:cs=\"Microsoft Himalaya\"/>"
+       "<w:b/></w:rPr><w:t>ྲ་ཤིས</w:t></w:r></w:p>",
+       {"<w:bookmarkStart w:id=\"0\" w:name=\"x\"/><w:r w:rsidR=\"2\"><w:rPr><w:rFonts w:ascii=\"BZDBT\""},
+       {"FF0000", "ྲ"}},
       {"unknown Tibetan character marked red in its own font",
        Encoding::HIMA, Encoding::BZD,
        "<w:p><w:r><w:rPr><w:rFonts w:cs=\"Microsoft Himalaya\"/><w:color w:val=\"0000FF\"/><w:sz w:val=\"20\"/></w:rPr><w:t>\u0FD5</w:t></w:r></w:p>",
