@@ -314,7 +314,9 @@ class PartRewriter {
  public:
   PartRewriter(std::string_view xmlText, const FontContext& ctx, TextConverter* converter, Encoding from,
                std::set<std::pair<std::string, int>>* usedFonts)
-      : tok_(xmlText), ctx_(ctx), w_(ctx.w), converter_(converter), from_(from), used_(usedFonts) {}
+      : tok_(xmlText), ctx_(ctx), w_(ctx.w), converter_(converter), from_(from), used_(usedFonts) {
+    if (converter != nullptr) out_.reserve(xmlText.size() + xmlText.size() / 4);
+  }
 
   bool run() {
     for (;;) {
@@ -476,6 +478,26 @@ class PartRewriter {
     runs_.push_back(std::move(r));
   }
 
+  // The fonts of a run; runs formatted alike in paragraphs of one style
+  // (most of a document) are worked out once.
+  const Resolved& resolveRun(const Run& run) {
+    std::string key = paras_.empty() ? std::string() : paras_.back().style;
+    key += '\x01';
+    const Child* rPr = nullptr;
+    for (const Child& c : run.children) {
+      if (c.kind == Child::RPr) {
+        rPr = &c;
+        key += c.bytes;
+        break;
+      }
+    }
+    auto it = resolved_.find(key);
+    if (it != resolved_.end()) return it->second;
+    if (resolved_.size() > 4096) resolved_.clear();
+    const RunProps direct = rPr ? parseRunProps(rPr->bytes, w_) : RunProps{};
+    return resolved_.emplace(std::move(key), resolve(direct)).first->second;
+  }
+
   Resolved resolve(const RunProps& direct) const {
     RunProps p = ctx_.defaults;
     std::string pStyle = paras_.empty() ? std::string() : paras_.back().style;
@@ -544,14 +566,7 @@ class PartRewriter {
     p.run = std::move(runs_.back());
     runs_.pop_back();
     p.end.assign(end.bytes);
-    RunProps direct;
-    for (const Child& c : p.run.children) {
-      if (c.kind == Child::RPr) {
-        direct = parseRunProps(c.bytes, w_);
-        break;
-      }
-    }
-    const Resolved resolved = resolve(direct);
+    const Resolved resolved = resolveRun(p.run);
     bool any = false;
     p.chars.resize(p.run.children.size());
     for (std::size_t i = 0; i < p.run.children.size(); ++i) {
@@ -813,6 +828,7 @@ class PartRewriter {
   std::vector<Run> runs_;
   std::vector<Pending> pending_;
   std::vector<Para> paras_;
+  std::unordered_map<std::string, Resolved> resolved_;
   std::set<Encoding> seen_;
   bool rootSeen_ = false, active_ = true, changed_ = false;
 };

@@ -125,6 +125,11 @@ Token Tokenizer::fail(std::string message) {
 // Character data: valid characters, and & only as a reference.
 bool Tokenizer::checkText(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b >= 0x20 && b < 0x80 && b != '&' && b != '<') {
+      ++i;
+      continue;
+    }
     std::uint32_t cp = 0;
     if (text[i] == '&') {
       const std::size_t n = referenceAt(text, i, cp);

@@ -1,7 +1,10 @@
 #include "documents/docx_zip.h"
 
 #include <zip.h>
+#include <zlib.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace yig::docs::zip {
@@ -10,6 +13,75 @@ namespace {
 std::string describe(zip_error_t* e) { return zip_error_strerror(e); }
 
 std::string megabytes(std::uint64_t n) { return std::to_string((n + (1 << 20) - 1) >> 20) + " MB"; }
+
+// An entry compressed here (zlib, raw deflate) and handed to libzip as
+// compressed data, which it writes as it stands. libzip's own compression
+// works at the slowest level; text parts of several megabytes take most of a
+// conversion's time there.
+struct Deflated {
+  std::string data;
+  std::uint64_t size = 0;
+  std::uint32_t crc = 0;
+  std::size_t pos = 0;
+  zip_error_t error;
+};
+
+bool deflateRaw(std::string_view in, Deflated& out) {
+  // Large parts are compressed fast rather than small.
+  const int level = in.size() > (std::size_t{2} << 20) ? 1 : 6;
+  z_stream z{};
+  if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  out.data.resize(deflateBound(&z, static_cast<uLong>(in.size())));
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data.data());
+  z.avail_out = static_cast<uInt>(out.data.size());
+  const int r = deflate(&z, Z_FINISH);
+  out.data.resize(z.total_out);
+  deflateEnd(&z);
+  if (r != Z_STREAM_END) return false;
+  out.size = in.size();
+  out.crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(in.size())));
+  return true;
+}
+
+zip_int64_t deflatedSource(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  auto* d = static_cast<Deflated*>(userdata);
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      d->pos = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      const std::size_t n = std::min<std::size_t>(len, d->data.size() - d->pos);
+      std::memcpy(data, d->data.data() + d->pos, n);
+      d->pos += n;
+      return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &d->error);
+      if (st == nullptr) return -1;
+      zip_stat_init(st);
+      st->size = d->size;
+      st->comp_size = d->data.size();
+      st->comp_method = ZIP_CM_DEFLATE;
+      st->crc = d->crc;
+      st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
+      return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&d->error, data, len);
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      zip_error_set(&d->error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
 
 }  // namespace
 
@@ -119,11 +191,20 @@ bool Package::write(const std::map<std::size_t, std::string>& replaced, std::str
     error = "the package was written already";
     return false;
   }
+  // The compressed entries must live until the archive is closed.
+  std::vector<std::unique_ptr<Deflated>> deflated;
   for (const auto& [i, bytes] : replaced) {
     zip_stat_t st;
     zip_stat_init(&st);
     zip_stat_index(za, i, 0, &st);
-    zip_source_t* s = zip_source_buffer(za, bytes.data(), bytes.size(), 0);
+    deflated.push_back(std::make_unique<Deflated>());
+    Deflated& d = *deflated.back();
+    zip_error_init(&d.error);
+    if (!deflateRaw(bytes, d)) {
+      error = "cannot compress '" + names_[i] + "'";
+      return false;
+    }
+    zip_source_t* s = zip_source_function(za, deflatedSource, &d);
     if (s == nullptr || zip_file_replace(za, i, s, 0) != 0) {
       if (s != nullptr) zip_source_free(s);
       error = "cannot replace '" + names_[i] + "': " + describe(zip_get_error(za));
