@@ -467,6 +467,14 @@ class PartRewriter {
                !paras_.empty()) {
       const std::size_t expected = paras_.back().depth + (t.kind == xml::Kind::StartTag ? 2 : 1);
       if (depth == expected) paras_.back().style = xml::attribute(t.bytes, w_ + "val").value_or("");
+    } else if (t.kind == xml::Kind::StartTag && is(t.name, "tbl")) {
+      tables_.push_back({depth, {}});
+    } else if (t.kind == xml::Kind::EndTag && is(t.name, "tbl")) {
+      if (!tables_.empty()) tables_.pop_back();
+    } else if ((t.kind == xml::Kind::EmptyTag || t.kind == xml::Kind::StartTag) && is(t.name, "tblStyle") &&
+               !tables_.empty()) {
+      const std::size_t expected = tables_.back().depth + (t.kind == xml::Kind::StartTag ? 2 : 1);
+      if (depth == expected) tables_.back().style = xml::attribute(t.bytes, w_ + "val").value_or("");
     }
   }
 
@@ -482,6 +490,8 @@ class PartRewriter {
   // (most of a document) are worked out once.
   const Resolved& resolveRun(const Run& run) {
     std::string key = paras_.empty() ? std::string() : paras_.back().style;
+    key += '\x01';
+    if (!tables_.empty()) key += tables_.back().style;
     key += '\x01';
     const Child* rPr = nullptr;
     for (const Child& c : run.children) {
@@ -500,6 +510,8 @@ class PartRewriter {
 
   Resolved resolve(const RunProps& direct) const {
     RunProps p = ctx_.defaults;
+    // A table's style lies between the document defaults and the paragraph's.
+    if (!tables_.empty()) ctx_.applyStyle(p, tables_.back().style);
     std::string pStyle = paras_.empty() ? std::string() : paras_.back().style;
     if (pStyle.empty()) pStyle = ctx_.defaultParagraphStyle;
     ctx_.applyStyle(p, pStyle);
@@ -827,7 +839,7 @@ class PartRewriter {
   std::string out_, error_;
   std::vector<Run> runs_;
   std::vector<Pending> pending_;
-  std::vector<Para> paras_;
+  std::vector<Para> paras_, tables_;
   std::unordered_map<std::string, Resolved> resolved_;
   std::set<Encoding> seen_;
   bool rootSeen_ = false, active_ = true, changed_ = false;

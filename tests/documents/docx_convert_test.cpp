@@ -76,6 +76,7 @@ std::string wordPackage(const std::string& body) {
                              "<w:style w:type=\"paragraph\" w:styleId=\"Tib\"><w:basedOn w:val=\"Normal\"/><w:rPr>"
                              "<w:rFonts w:cs=\"Microsoft Himalaya\"/><w:cs/></w:rPr></w:style>"
                              "<w:style w:type=\"paragraph\" w:styleId=\"TibTitle\"><w:basedOn w:val=\"Tib\"/><w:rPr><w:b/></w:rPr></w:style>"
+                             "<w:style w:type=\"table\" w:styleId=\"BzdTable\"><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:style>"
                              "<w:style w:type=\"character\" w:styleId=\"Bzd\"><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:style>"
                              "</w:styles>";
   const std::string theme =
@@ -232,6 +233,12 @@ TEST(DocxWordForms, FontsResolvedAsWordDoes) {
        "<w:r><w:rPr><w:rFonts w:eastAsia=\"SimSun\"/></w:rPr><w:t>中文</w:t></w:r></w:p>",
        {"<w:rStyle w:val=\"Bzd\"/><w:rFonts w:ascii=\"Microsoft Himalaya\"", "<w:t>中文</w:t>"},
        {"捶拜"}},
+      {"a table style carrying the font (outside the table the same run is not converted)",
+       Encoding::BZD, Encoding::HIMA,
+       "<w:tbl><w:tblPr><w:tblStyle w:val=\"BzdTable\"/></w:tblPr><w:tr><w:tc><w:p><w:r><w:t>捶拜</w:t></w:r></w:p>"
+       "</w:tc></w:tr></w:tbl><w:p><w:r><w:t>捶拜</w:t></w:r></w:p>",
+       {"<w:tc><w:p><w:r><w:rPr><w:rFonts w:ascii=\"Microsoft Himalaya\"", "</w:tbl><w:p><w:r><w:t>捶拜</w:t>"},
+       {}},
       {"w:sym in a Sambhota font",
        Encoding::SAM, Encoding::HIMA,
        "<w:p><w:r><w:sym w:font=\"Dedris-a\" w:char=\"F062\"/></w:r></w:p>",
