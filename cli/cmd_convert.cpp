@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "documents/docx_convert.h"
 #include "documents/file_io.h"
+#include "documents/odt_convert.h"
 #include "documents/open_document.h"
 #include "documents/save_document.h"
 #include "documents/rtf_route.h"
@@ -201,12 +202,19 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
     return red == 0 ? 0 : 1;
   };
 
-  if (docs::docx::isDocxName(o.in) && docs::docx::isDocxName(o.out)) {
-    // A Word package converted in its own XML: its other parts stay as stored.
+  const bool word = docs::docx::isDocxName(o.in) && docs::docx::isDocxName(o.out);
+  const bool odt = docs::odt::isOdtName(o.in) && docs::odt::isOdtName(o.out);
+  const bool fodt = docs::odt::isFodtName(o.in) && docs::odt::isFodtName(o.out);
+  if (word || odt || fodt) {
+    // Word and OpenDocument text converted in their own XML: every other part stays as stored.
     FileBytes file = readFile(o.in);
     std::string package;
     docs::docx::Outcome c;
-    if (file.ok()) c = docs::docx::convertDocx(file.bytes, from, to, options, package);
+    if (file.ok()) {
+      c = word  ? docs::docx::convertDocx(file.bytes, from, to, options, package)
+          : odt ? docs::odt::convertOdt(file.bytes, from, to, options, package)
+                : docs::odt::convertFodt(file.bytes, from, to, options, package);
+    }
     conv::Result converted;
     converted.stats = c.stats;
     if (file.ok() && c.ok() && c.changedParts.empty()) {

@@ -276,16 +276,8 @@ unsigned slotsFor(char16_t c, const Resolved& r, bool national) {
   if (c >= 0x0F00 && c <= 0x0FFF) return (1u << kAscii) | (1u << kHAnsi) | (1u << kCs);
   if (c < 0x80) return 1u << kAscii;
   if (c >= 0xE000 && c <= 0xF8FF) return 15u;
-  const bool cjk = (c >= 0x2E80 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE6F) ||
-                   (c >= 0xFF00 && c <= 0xFFEF);
-  if (cjk) return (1u << kEastAsia) | (national ? (1u << kAscii) | (1u << kHAnsi) : 0u);
+  if (isCjk(c)) return (1u << kEastAsia) | (national ? (1u << kAscii) | (1u << kHAnsi) : 0u);
   return (1u << kAscii) | (1u << kHAnsi) | ((r.eastAsiaHint || national) ? (1u << kEastAsia) : 0u);
-}
-
-bool isSourceChar(char16_t c, Encoding e) {
-  if (e == Encoding::HIMA) return c >= 0x0F00 && c <= 0x0FFF;
-  if (e == Encoding::SAM) return (c >= 0xF020 && c <= 0xF0FF) || (c >= 0x20 && c < 0x7F);
-  return c >= 0x80;
 }
 
 // The encoding drawing `c` in a run resolved as `r`, for a conversion from
@@ -319,19 +311,7 @@ class PartRewriter {
   }
 
   bool run() {
-    for (;;) {
-      const xml::Token t = tok_.next();
-      if (t.kind == xml::Kind::Error) {
-        error_ = tok_.error();
-        return false;
-      }
-      if (t.kind == xml::Kind::End) break;
-      if (tok_.depth() > kMaxDepth) {
-        error_ = "elements nested too deeply";
-        return false;
-      }
-      token(t);
-    }
+    if (!xml::forEachToken(tok_, kMaxDepth, error_, [this](const xml::Token& t) { token(t); })) return false;
     flushPending();
     return true;
   }
@@ -912,10 +892,8 @@ bool isDocxName(std::string_view path) {
 Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const conv::Options& options, std::string& out) {
   Outcome outcome;
   out.clear();
-  if (from == to) {
-    outcome.error = "the source and target encodings are the same";
-    return outcome;
-  }
+  auto converter = TextConverter::create(from, to, options, outcome.error);
+  if (!converter) return outcome;
   auto pkg = zip::Package::open(docx, outcome.error);
   if (!pkg) return outcome;
   if (!pkg->find("word/document.xml")) {
@@ -924,18 +902,13 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
   }
   FontContext ctx;
   if (!readContext(*pkg, ctx, outcome.error)) return outcome;
-  TextConverter converter(from, to, options);
-  if (!converter.error().empty()) {
-    outcome.error = xml::toUtf8(converter.error());
-    return outcome;
-  }
   std::map<std::size_t, std::string> replaced;
   std::set<std::pair<std::string, int>> used;
   std::string bytes;
   for (std::size_t i = 0; i < pkg->size(); ++i) {
     if (!isTextPart(pkg->name(i))) continue;
     if (!pkg->read(i, bytes, outcome.error)) return outcome;
-    PartRewriter rewriter(bytes, ctx, &converter, from, &used);
+    PartRewriter rewriter(bytes, ctx, converter.get(), from, &used);
     if (!rewriter.run()) {
       outcome.error = "'" + pkg->name(i) + "' is not well-formed XML: " + rewriter.error();
       return outcome;
@@ -950,7 +923,7 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
     std::string table = declareFonts(bytes, used, ctx.w);
     if (table != bytes) replaced.emplace(*i, std::move(table));
   }
-  outcome.stats = converter.stats();
+  outcome.stats = converter->stats();
   if (!pkg->write(replaced, out, outcome.error)) out.clear();
   return outcome;
 }

@@ -1,5 +1,6 @@
 #include "documents/docx_text.h"
 
+#include "documents/docx_xml.h"
 #include "engine/mapping_table.h"
 #include "engine/unit_matcher.h"
 
@@ -37,6 +38,31 @@ void append(std::vector<Piece>& out, std::u16string_view text, std::optional<Enc
 }
 
 }  // namespace
+
+bool isSourceChar(char16_t c, Encoding e) {
+  if (e == Encoding::HIMA) return c >= 0x0F00 && c <= 0x0FFF;
+  if (e == Encoding::SAM) return (c >= 0xF020 && c <= 0xF0FF) || (c >= 0x20 && c < 0x7F);
+  return c >= 0x80;
+}
+
+bool isCjk(char16_t c) {
+  return (c >= 0x2E80 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE6F) ||
+         (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+std::unique_ptr<TextConverter> TextConverter::create(Encoding from, Encoding to, const conv::Options& options,
+                                                     std::string& error) {
+  if (from == to) {
+    error = "the source and target encodings are the same";
+    return nullptr;
+  }
+  auto converter = std::make_unique<TextConverter>(from, to, options);
+  if (!converter->error().empty()) {
+    error = xml::toUtf8(converter->error());
+    return nullptr;
+  }
+  return converter;
+}
 
 TextConverter::TextConverter(Encoding from, Encoding to, const conv::Options& options)
     : family_(options.sambhotaFamily) {

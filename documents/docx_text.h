@@ -35,8 +35,18 @@ struct Piece {
   std::uint32_t origin = 0;  ///< the origin of the (first) character it was written from
 };
 
+/// Whether `c` can be text of encoding `e` (Tibetan for Unicode; a glyph byte,
+/// or one in the symbol area, for Sambhota; any non-ASCII character else).
+bool isSourceChar(char16_t c, Encoding e);
+/// A character of the CJK ranges (drawn by the East Asian font).
+bool isCjk(char16_t c);
+
 class TextConverter {
  public:
+  /// A converter from `from` to `to`; nothing, with `error` set, when they
+  /// are the same or a table is missing.
+  static std::unique_ptr<TextConverter> create(Encoding from, Encoding to, const conv::Options& options,
+                                               std::string& error);
   TextConverter(Encoding from, Encoding to, const conv::Options& options);
   ~TextConverter();
   TextConverter(const TextConverter&) = delete;

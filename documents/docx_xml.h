@@ -45,6 +45,25 @@ class Tokenizer {
   std::string error_;
 };
 
+/// Hands every token to `f` until the end. False, with `error` set, when the
+/// XML is not well formed or nests deeper than `maxDepth`.
+template <class F>
+bool forEachToken(Tokenizer& t, std::size_t maxDepth, std::string& error, F&& f) {
+  for (;;) {
+    const Token tok = t.next();
+    if (tok.kind == Kind::Error) {
+      error = t.error();
+      return false;
+    }
+    if (tok.kind == Kind::End) return true;
+    if (t.depth() > maxDepth) {
+      error = "elements nested too deeply";
+      return false;
+    }
+    f(tok);
+  }
+}
+
 /// The value of attribute `name` in a start or empty tag, with its entity
 /// and character references resolved; nothing when the tag has none.
 std::optional<std::string> attribute(std::string_view tag, std::string_view name);

@@ -1,5 +1,6 @@
-// Fuzzes the Word package route: the input is taken both as a whole package
-// and as the XML of a body part inside a valid package. A refusal must come
+// Fuzzes the Word and OpenDocument routes: the input is taken as a whole
+// package, as the XML of a body part inside a valid package, and as a flat
+// OpenDocument text. A refusal must come
 // with a message and no output; a conversion must give a package that opens
 // again with the same entries.
 #include <cstdint>
@@ -8,6 +9,7 @@
 
 #include "documents/docx_convert.h"
 #include "documents/docx_zip.h"
+#include "documents/odt_convert.h"
 
 namespace {
 
@@ -73,7 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const yig::Encoding to = size % 3 ? yig::Encoding::SAM : yig::Encoding::TY;
   check(input, from, to);
   check(packageWithBody(input), from, to);
-  std::string error;
+  std::string error, out;
   yig::docs::docx::docxEncodings(input, error);
+  if (!yig::docs::odt::convertOdt(input, from, to, yig::conv::Options{}, out).ok() && !out.empty()) std::abort();
+  if (!yig::docs::odt::convertFodt(input, from, to, yig::conv::Options{}, out).ok() && !out.empty()) std::abort();
   return 0;
 }

@@ -167,12 +167,15 @@ TEST_F(ConvertCli, WordDocumentKeepsItsStructure) {
   EXPECT_NE(fodt.find("\xE0\xBD\x96\xE0\xBD\x80\xE0\xBE\xB2"), std::string::npos);  // བཀྲ
 }
 
-// Word to Word is converted in the package itself, without LibreOffice; a
+// Word to Word (and OpenDocument to OpenDocument) is converted in the package itself, without LibreOffice; a
 // broken package or one without the source encoding writes nothing.
 TEST_F(ConvertCli, WordToWordInThePackage) {
   const std::string data = std::string(YIG_TEST_DATA_DIR) + "/documents/";
-  ASSERT_EQ(run({"--from", "HIMA", "--to", "BZD", data + "lo-hima.docx", "-o", path("out.docx")}), 0) << err_.str();
-  EXPECT_EQ(read("out.docx").substr(0, 2), "PK");
+  for (const std::string ending : {".docx", ".odt"}) {
+    ASSERT_EQ(run({"--from", "HIMA", "--to", "BZD", data + "lo-hima" + ending, "-o", path("out" + ending)}), 0)
+        << err_.str();
+    EXPECT_EQ(read("out" + ending).substr(0, 2), "PK");
+  }
   write("bad.docx", "PK\x03\x04 cut off");
   const std::pair<std::string, std::string> refused[] = {{"bad.docx", "not a valid zip package"},
                                                          {data + "lo-bzd.docx", "\xE5\x8E\x9F"}};  // 原...

@@ -1,17 +1,19 @@
-// Word packages converted in their own XML: LibreOffice-made documents in
-// every encoding, hand-written documents in the forms Word writes, and
-// broken or hostile packages.
+// Word packages and OpenDocument texts converted in their own XML:
+// LibreOffice-made documents in every encoding, hand-written documents in the
+// forms Word writes, and broken or hostile packages.
 #include "documents/docx_convert.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
 
 #include "documents/docx_zip.h"
+#include "documents/odt_convert.h"
 #include "documents/office_bridge.h"
 #include "documents/rtf_route.h"
 #include "test_support.h"
@@ -324,6 +326,115 @@ TEST(DocxOffice, ConvertedDocumentOpensInLibreOffice) {
   EXPECT_NE(rtf.bytes.find("\\trowd"), std::string::npos);
   EXPECT_NE(rtf.bytes.find("\\footnote"), std::string::npos);
   EXPECT_NE(rtf.bytes.find("BZDBT"), std::string::npos);
+}
+
+// Everything but the text and the declarations of styles and fonts.
+std::string withoutSpansAndText(const std::string& xml) {
+  std::string out;
+  bool inTag = false;
+  for (char c : xml) {
+    if (c == '<') inTag = true;
+    if (inTag) out += c;
+    if (c == '>') inTag = false;
+  }
+  for (const std::string& drop : {std::string("<text:span text:style-name=\"Yigsgyur_T"), std::string("<style:")}) {
+    for (std::size_t at; (at = out.find(drop)) != std::string::npos;) out.erase(at, out.find('>', at) - at + 1);
+  }
+  for (std::size_t at; (at = out.find("</text:span>")) != std::string::npos;) out.erase(at, 12);
+  for (std::size_t at; (at = out.find("</style:")) != std::string::npos;) out.erase(at, out.find('>', at) - at + 1);
+  return out;
+}
+
+struct Case {
+  const char* file;
+  Encoding encoding;
+  const char* font;
+};
+
+TEST(OdtConvert, LibreOfficeDocumentsBothWays) {
+  const Case cases[] = {{"lo-bzd.odt", Encoding::BZD, "BZDBT"},
+                        {"lo-ty.odt", Encoding::TY, "CHINATIBET"},
+                        {"lo-hg.odt", Encoding::HG, "A-Tibetan"},
+                        {"lo-fz.odt", Encoding::FZ, "方正藏文新白体"},
+                        {"lo-sam.odt", Encoding::SAM, "Ededris-a"}};
+  for (const Case& c : cases) {
+    for (const bool toUnicode : {true, false}) {
+      SCOPED_TRACE(std::string(c.file) + (toUnicode ? " to HIMA" : " from HIMA"));
+      const std::string input = readData(toUnicode ? c.file : "lo-hima.odt");
+      std::string out;
+      const auto outcome = odt::convertOdt(input, toUnicode ? c.encoding : Encoding::HIMA,
+                                      toUnicode ? Encoding::HIMA : c.encoding, conv::Options{}, out);
+      ASSERT_TRUE(outcome.ok()) << outcome.error;
+      EXPECT_GT(outcome.stats.converted, 5u);
+      const auto before = entries(input), after = entries(out);
+      ASSERT_EQ(before.size(), after.size());
+      for (const auto& [name, bytes] : before) {
+        if (name == "content.xml" || name == "styles.xml") {
+          EXPECT_EQ(withoutSpansAndText(bytes), withoutSpansAndText(after.at(name))) << name;
+        } else {
+          EXPECT_EQ(bytes, after.at(name)) << name;
+        }
+      }
+      const std::string& content = after.at("content.xml");
+      const std::string target = toUnicode ? "Microsoft Himalaya" : c.font;
+      EXPECT_NE(content.find("svg:font-family=\"&apos;" + target + "&apos;\""), std::string::npos);
+      EXPECT_NE(content.find("style:font-name-complex=\"" + target + "\""), std::string::npos);
+      EXPECT_NE(content.find("<text:span text:style-name=\"Yigsgyur_T1\">"), std::string::npos);
+    }
+  }
+}
+
+// A flat document: the font comes from a paragraph style's parent, the
+// default style draws the rest; red marks get a style of their own.
+TEST(OdtConvert, FlatDocumentStylesAndRedMarks) {
+  const std::string fodt =
+      "<?xml version=\"1.0\"?><office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+      "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+      "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+      "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+      "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\">"
+      "<office:font-face-decls><style:font-face style:name=\"Himalaya1\" svg:font-family=\"&apos;Microsoft Himalaya&apos;\"/>"
+      "</office:font-face-decls><office:styles>"
+      "<style:default-style style:family=\"paragraph\"><style:text-properties style:font-name=\"Liberation Serif\"/></style:default-style>"
+      "<style:style style:name=\"Tib\" style:family=\"paragraph\"><style:text-properties style:font-name-complex=\"Himalaya1\"/></style:style>"
+      "<style:style style:name=\"TibBig\" style:family=\"paragraph\" style:parent-style-name=\"Tib\"/>"
+      "</office:styles><office:automatic-styles/><office:body><office:text>"
+      "<text:p text:style-name=\"TibBig\">Tibet བོད \u0FD5</text:p><text:p>བོད</text:p>"
+      "</office:text></office:body></office:document>";
+  std::string out;
+  const auto outcome = odt::convertFodt(fodt, Encoding::HIMA, Encoding::BZD, conv::Options{}, out);
+  ASSERT_TRUE(outcome.ok()) << outcome.error;
+  EXPECT_EQ(outcome.stats.red, 1u);
+  for (const std::string expected :
+       {"<office:automatic-styles><style:style style:name=\"Yigsgyur_T1\" style:family=\"text\">"
+        "<style:text-properties style:font-name=\"BZDBT\" style:font-name-asian=\"BZDBT\" style:font-name-complex=\"BZDBT\"/>",
+        "<style:text-properties fo:color=\"#ff0000\"/>",
+        "<style:font-face style:name=\"BZDBT\" svg:font-family=\"&apos;BZDBT&apos;\"/></office:font-face-decls>",
+        "<text:p text:style-name=\"TibBig\">Tibet <text:span text:style-name=\"Yigsgyur_T1\">",
+        "<text:span text:style-name=\"Yigsgyur_T2\">\u0FD5</text:span></text:p><text:p>བོད</text:p>"}) {
+    EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+  }
+  EXPECT_NE(odt::convertFodt("<office:document><text:p>", Encoding::HIMA, Encoding::BZD, conv::Options{}, out).error.find(
+                "not well-formed"),
+            std::string::npos);
+}
+
+// LibreOffice reads the converted package with its table, footnote and the target font.
+TEST(OdtConvert, ConvertedDocumentOpensInLibreOffice) {
+  if (!findOffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  std::string out;
+  ASSERT_TRUE(odt::convertOdt(readData("lo-hima.odt"), Encoding::HIMA, Encoding::BZD, conv::Options{}, out).ok());
+  testing::TempFolder folder;
+  folder.write("converted.odt", out);
+  const std::string dir = folder.path().string();
+  const std::string command = "cd '" + dir + "' && timeout 120 soffice -env:UserInstallation=file://" + dir +
+                              "/profile --headless --convert-to fodt converted.odt >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream in(folder.file("converted.fodt"), std::ios::binary);
+  const std::string fodt{std::istreambuf_iterator<char>(in), {}};
+  for (const char* expected : {"<table:table ", "<text:note ", "svg:font-family=\"BZDBT\""}) {
+    EXPECT_NE(fodt.find(expected), std::string::npos) << expected;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,452 @@
+#include "documents/odt_convert.h"
+
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <tuple>
+#include <unordered_map>
+
+#include "documents/docx_text.h"
+#include "documents/docx_xml.h"
+#include "documents/docx_zip.h"
+
+namespace yig::docs::odt {
+namespace {
+
+using docx::Piece;
+using docx::SourceChar;
+using docx::TextConverter;
+
+constexpr std::string_view kTextNamespace = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
+constexpr std::size_t kMaxDepth = 1000;
+
+enum SlotIndex { kWestern = 0, kAsian = 1, kComplex = 2 };
+
+bool endsWithName(std::string_view path, std::string_view tail) {
+  if (path.size() < tail.size()) return false;
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    char c = path[path.size() - tail.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != tail[i]) return false;
+  }
+  return true;
+}
+
+// The first family of a font-family value, without its quotes.
+std::string firstFamily(std::string value) {
+  const std::size_t comma = value.find(',');
+  if (comma != std::string::npos) value.resize(comma);
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!value.empty() && blank(value.back())) value.pop_back();
+  std::size_t start = 0;
+  while (start < value.size() && blank(value[start])) ++start;
+  value.erase(0, start);
+  if (value.size() >= 2 && (value.front() == '\'' || value.front() == '"') && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+struct Style {
+  std::string parent;
+  std::array<std::optional<std::string>, 3> family;
+};
+
+// The styles and font faces one part defines.
+struct StyleSet {
+  std::unordered_map<std::string, std::string> faces;  // face name -> family
+  std::unordered_map<std::string, Style> styles;       // "family:name"
+  std::optional<Style> defaults;                        // the paragraph default style
+  std::set<std::string> names;                          // every style name (for new ones)
+};
+
+void readStyles(std::string_view xmlText, StyleSet& set) {
+  xml::Tokenizer t(xmlText);
+  Style* current = nullptr;
+  for (;;) {
+    const xml::Token tok = t.next();
+    if (tok.kind == xml::Kind::End || tok.kind == xml::Kind::Error) break;
+    if (tok.kind == xml::Kind::EndTag) {
+      if (tok.name == "style:style" || tok.name == "style:default-style") current = nullptr;
+      continue;
+    }
+    if (tok.kind != xml::Kind::StartTag && tok.kind != xml::Kind::EmptyTag) continue;
+    if (tok.name == "style:font-face") {
+      auto name = xml::attribute(tok.bytes, "style:name");
+      auto family = xml::attribute(tok.bytes, "svg:font-family");
+      if (name && family) set.faces[*name] = firstFamily(*family);
+    } else if (tok.name == "style:style") {
+      const std::string name = xml::attribute(tok.bytes, "style:name").value_or("");
+      const std::string family = xml::attribute(tok.bytes, "style:family").value_or("");
+      set.names.insert(name);
+      current = &set.styles[family + ":" + name];
+      current->parent = xml::attribute(tok.bytes, "style:parent-style-name").value_or("");
+      if (tok.kind == xml::Kind::EmptyTag) current = nullptr;
+    } else if (tok.name == "style:default-style") {
+      if (xml::attribute(tok.bytes, "style:family").value_or("") == "paragraph") {
+        set.defaults.emplace();
+        current = &*set.defaults;
+      }
+      if (tok.kind == xml::Kind::EmptyTag) current = nullptr;
+    } else if (tok.name == "style:text-properties" && current != nullptr) {
+      static constexpr std::array<std::array<std::string_view, 2>, 3> kAttributes = {{
+          {"style:font-name", "fo:font-family"},
+          {"style:font-name-asian", "style:font-family-asian"},
+          {"style:font-name-complex", "style:font-family-complex"},
+      }};
+      for (std::size_t i = 0; i < 3; ++i) {
+        if (auto face = xml::attribute(tok.bytes, kAttributes[i][0])) {
+          auto it = set.faces.find(*face);
+          current->family[i] = it != set.faces.end() ? it->second : firstFamily(*face);
+        } else if (auto family = xml::attribute(tok.bytes, kAttributes[i][1])) {
+          current->family[i] = firstFamily(*family);
+        }
+      }
+    }
+  }
+}
+
+// The slots (bits 1 Western, 2 Asian, 4 complex) that may draw `c`.
+unsigned slotsFor(char16_t c, bool national) {
+  if (c >= 0x0F00 && c <= 0x0FFF) return (1u << kWestern) | (1u << kComplex);
+  if (c < 0x80) return 1u << kWestern;
+  if (c >= 0xE000 && c <= 0xF8FF) return 7u;
+  if (docx::isCjk(c)) return (1u << kAsian) | (national ? 1u << kWestern : 0u);
+  return (1u << kWestern) | (national ? 1u << kAsian : 0u);
+}
+
+struct Resolved {
+  std::array<std::optional<Encoding>, 3> encoding;
+  std::array<int, 3> samFont{-1, -1, -1};
+};
+
+class PartRewriter {
+ public:
+  PartRewriter(std::string_view xmlText, const StyleSet& own, const StyleSet* common, TextConverter& converter,
+               Encoding from)
+      : tok_(xmlText), own_(own), common_(common), converter_(converter), from_(from) {
+    out_.reserve(xmlText.size() + xmlText.size() / 4);
+  }
+
+  bool run() {
+    if (!xml::forEachToken(tok_, kMaxDepth, error_, [this](const xml::Token& t) { token(t); })) return false;
+    if (changed_) declare();
+    return true;
+  }
+
+  bool changed() const { return changed_; }
+  std::string& output() { return out_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  struct Frame {
+    enum Kind { Other, Paragraph, Span } kind = Other;
+    std::string style;
+  };
+
+  void token(const xml::Token& t) {
+    if (!rootSeen_ && (t.kind == xml::Kind::StartTag || t.kind == xml::Kind::EmptyTag)) {
+      rootSeen_ = true;
+      active_ = xml::attribute(t.bytes, "xmlns:text") == std::string(kTextNamespace);
+    }
+    if (!active_) {
+      out_.append(t.bytes);
+      return;
+    }
+    if (t.kind == xml::Kind::StartTag || t.kind == xml::Kind::EmptyTag) {
+      const std::string_view n = t.name;
+      if (n == "office:font-face-decls" || n == "office:automatic-styles") {
+        Insert& at = n == "office:automatic-styles" ? styles_ : faces_;
+        at.found = true;
+        if (t.kind == xml::Kind::EmptyTag) {
+          at.offset = out_.size();
+          at.empty = true;
+          at.emptyLength = t.bytes.size();
+        }
+      }
+      if (!beforeFirst_ && (n == "office:styles" || n == "office:automatic-styles" || n == "office:master-styles" ||
+                            n == "office:body")) {
+        beforeFirst_ = out_.size();
+      }
+      if (!beforeBody_ && (n == "office:master-styles" || n == "office:body")) beforeBody_ = out_.size();
+    } else if (t.kind == xml::Kind::EndTag && (t.name == "office:font-face-decls" || t.name == "office:automatic-styles")) {
+      (t.name == "office:automatic-styles" ? styles_ : faces_).offset = out_.size();
+    }
+    if (t.kind == xml::Kind::StartTag) {
+      Frame f;
+      if (t.name == "text:p" || t.name == "text:h") {
+        f.kind = Frame::Paragraph;
+      } else if (t.name == "text:span" || t.name == "text:a") {
+        f.kind = Frame::Span;
+      }
+      if (f.kind != Frame::Other) f.style = xml::attribute(t.bytes, "text:style-name").value_or("");
+      frames_.push_back(std::move(f));
+    } else if (t.kind == xml::Kind::EndTag && !frames_.empty()) {
+      frames_.pop_back();
+    }
+    if (t.kind == xml::Kind::Text && !frames_.empty() && frames_.back().kind != Frame::Other) {
+      text(t);
+      return;
+    }
+    out_.append(t.bytes);
+  }
+
+  const Style* find(const std::string& key) const {
+    auto it = own_.styles.find(key);
+    if (it != own_.styles.end()) return &it->second;
+    if (common_ != nullptr) {
+      it = common_->styles.find(key);
+      if (it != common_->styles.end()) return &it->second;
+    }
+    return nullptr;
+  }
+
+  // Each slot set by the style and those it inherits from (nearest wins).
+  void apply(std::array<std::optional<std::string>, 3>& fonts, const std::string& family, const std::string& name) const {
+    std::vector<const Style*> chain;
+    std::string at = name;
+    while (!at.empty() && chain.size() < 64) {
+      const Style* s = find(family + ":" + at);
+      if (s == nullptr) break;
+      chain.push_back(s);
+      at = s->parent;
+    }
+    for (auto s = chain.rbegin(); s != chain.rend(); ++s) {
+      for (std::size_t i = 0; i < 3; ++i) {
+        if ((*s)->family[i]) fonts[i] = (*s)->family[i];
+      }
+    }
+  }
+
+  const Resolved& resolve() {
+    std::size_t start = frames_.size();
+    while (start > 0 && frames_[start - 1].kind != Frame::Paragraph) --start;
+    std::string key;
+    for (std::size_t i = start == 0 ? 0 : start - 1; i < frames_.size(); ++i) {
+      if (frames_[i].kind != Frame::Other) key += frames_[i].style + '\x01';
+    }
+    auto it = cache_.find(key);
+    if (it != cache_.end()) return it->second;
+    std::array<std::optional<std::string>, 3> fonts;
+    const std::optional<Style>& defaults = own_.defaults ? own_.defaults : (common_ ? common_->defaults : own_.defaults);
+    if (defaults) fonts = defaults->family;
+    for (std::size_t i = start == 0 ? 0 : start - 1; i < frames_.size(); ++i) {
+      if (frames_[i].kind == Frame::Paragraph) apply(fonts, "paragraph", frames_[i].style);
+      if (frames_[i].kind == Frame::Span) apply(fonts, "text", frames_[i].style);
+    }
+    Resolved r;
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (!fonts[i]) continue;
+      const std::u16string name = xml::toUtf16(*fonts[i]);
+      r.encoding[i] = encodingOfFontName(name);
+      if (r.encoding[i] == Encoding::SAM) {
+        auto index = sambhotaFontIndex(name);
+        if (index) r.samFont[i] = static_cast<int>(*index);
+        else r.encoding[i].reset();
+      }
+    }
+    if (cache_.size() > 4096) cache_.clear();
+    return cache_.emplace(std::move(key), r).first->second;
+  }
+
+  void text(const xml::Token& t) {
+    const Resolved& r = resolve();
+    const std::u16string text = xml::toUtf16(xml::unescape(t.bytes));
+    const bool national = info(from_).national;
+    std::vector<SourceChar> chars;
+    chars.reserve(text.size());
+    bool any = false;
+    for (char16_t c : text) {
+      SourceChar sc{c, false, -1, 0};
+      if (docx::isSourceChar(c, from_)) {
+        const unsigned slots = slotsFor(c, national);
+        for (std::size_t i = 0; i < 3 && !sc.source; ++i) {
+          if ((slots & (1u << i)) != 0 && r.encoding[i] == from_) {
+            sc.source = true;
+            sc.samFont = static_cast<std::int8_t>(r.samFont[i]);
+          }
+        }
+      }
+      any = any || sc.source;
+      chars.push_back(sc);
+    }
+    if (!any) {
+      out_.append(t.bytes);
+      return;
+    }
+    std::vector<Piece> pieces;
+    converter_.convert(chars, pieces, t.offset);
+    bool differs = false;
+    for (const Piece& p : pieces) differs = differs || p.font || p.red;
+    if (!differs) {
+      out_.append(t.bytes);
+      return;
+    }
+    changed_ = true;
+    for (const Piece& p : pieces) {
+      const std::string escaped = xml::escape(xml::toUtf8(p.text));
+      if (!p.font && !p.red) {
+        out_ += escaped;
+        continue;
+      }
+      out_ += "<text:span text:style-name=\"" + styleFor(p) + "\">" + escaped + "</text:span>";
+    }
+  }
+
+  // The automatic style for converted (or red) text, made on first use.
+  std::string styleFor(const Piece& p) {
+    std::string font;
+    if (p.font) font = xml::toUtf8(converter_.fontName(p));
+    const std::string key = font + (p.red ? "\x01red" : "");
+    auto it = newStyles_.find(key);
+    if (it != newStyles_.end()) return it->second.name;
+    std::string name;
+    do {
+      name = "Yigsgyur_T" + std::to_string(++styleCount_);
+    } while (own_.names.count(name) != 0 || (common_ != nullptr && common_->names.count(name) != 0));
+    std::string properties;
+    if (!font.empty()) {
+      const std::string face = faceFor(font, p.font == Encoding::SAM);
+      properties += " style:font-name=\"" + xml::escape(face) + "\" style:font-name-asian=\"" + xml::escape(face) +
+                    "\" style:font-name-complex=\"" + xml::escape(face) + "\"";
+    }
+    if (p.red) properties += " fo:color=\"#ff0000\"";
+    newStyles_[key] = {name, "<style:style style:name=\"" + name +
+                                 "\" style:family=\"text\"><style:text-properties" + properties +
+                                 "/></style:style>"};
+    styleOrder_.push_back(key);
+    return name;
+  }
+
+  std::string faceFor(const std::string& family, bool symbol) {
+    for (const auto& [name, f] : own_.faces) {
+      if (f == family) return name;
+    }
+    auto it = newFaces_.find(family);
+    if (it != newFaces_.end()) return it->second.first;
+    std::string name = family;
+    while (own_.faces.count(name) != 0) name += "_yig";
+    newFaces_[family] = {name, "<style:font-face style:name=\"" + xml::escape(name) + "\" svg:font-family=\"&apos;" +
+                                   xml::escape(family) + "&apos;\"" +
+                                   (symbol ? " style:font-charset=\"x-symbol\"" : "") + "/>"};
+    faceOrder_.push_back(family);
+    return name;
+  }
+
+  struct Insert {
+    bool found = false;
+    bool empty = false;
+    std::size_t offset = std::string::npos;
+    std::size_t emptyLength = 0;
+  };
+
+  // Adds the new styles and font faces to the part's declarations.
+  void declare() {
+    std::string styles, faces;
+    for (const auto& key : styleOrder_) styles += newStyles_[key].text;
+    for (const auto& family : faceOrder_) faces += newFaces_[family].second;
+    auto place = [&](const Insert& at, const std::string& element, const std::string& content,
+                     std::size_t fallback) -> std::pair<std::size_t, std::string> {
+      if (content.empty()) return {std::string::npos, {}};
+      if (at.found && at.empty) {
+        out_.erase(at.offset, at.emptyLength);
+        return {at.offset, "<" + element + ">" + content + "</" + element + ">"};
+      }
+      if (at.found && at.offset != std::string::npos) return {at.offset, content};
+      return {fallback, "<" + element + ">" + content + "</" + element + ">"};
+    };
+    // The later place first, so that the earlier offset stays right.
+    auto s = place(styles_, "office:automatic-styles", styles, beforeBody_.value_or(out_.size()));
+    if (s.first != std::string::npos) out_.insert(s.first, s.second);
+    auto f = place(faces_, "office:font-face-decls", faces, beforeFirst_.value_or(0));
+    if (f.first != std::string::npos) out_.insert(f.first, f.second);
+  }
+
+  xml::Tokenizer tok_;
+  const StyleSet& own_;
+  const StyleSet* common_;
+  TextConverter& converter_;
+  Encoding from_;
+  std::string out_, error_;
+  std::vector<Frame> frames_;
+  std::unordered_map<std::string, Resolved> cache_;
+  struct NewStyle {
+    std::string name, text;
+  };
+  std::map<std::string, NewStyle> newStyles_;
+  std::vector<std::string> styleOrder_;
+  std::map<std::string, std::pair<std::string, std::string>> newFaces_;
+  std::vector<std::string> faceOrder_;
+  int styleCount_ = 0;
+  Insert styles_, faces_;
+  std::optional<std::size_t> beforeFirst_, beforeBody_;
+  bool rootSeen_ = false, active_ = true, changed_ = false;
+};
+
+}  // namespace
+
+bool isOdtName(std::string_view path) { return endsWithName(path, ".odt") || endsWithName(path, ".ott"); }
+bool isFodtName(std::string_view path) { return endsWithName(path, ".fodt"); }
+
+docx::Outcome convertOdt(std::string_view odt, Encoding from, Encoding to, const conv::Options& options,
+                         std::string& out) {
+  docx::Outcome outcome;
+  out.clear();
+  auto converter = TextConverter::create(from, to, options, outcome.error);
+  if (!converter) return outcome;
+  auto pkg = zip::Package::open(odt, outcome.error);
+  if (!pkg) return outcome;
+  const auto content = pkg->find("content.xml");
+  if (!content) {
+    outcome.error = "not an OpenDocument text: the package has no content.xml";
+    return outcome;
+  }
+  StyleSet common, own;
+  std::string stylesXml, contentXml;
+  const auto styles = pkg->find("styles.xml");
+  if (styles && !pkg->read(*styles, stylesXml, outcome.error)) return outcome;
+  if (!pkg->read(*content, contentXml, outcome.error)) return outcome;
+  readStyles(stylesXml, common);
+  readStyles(contentXml, own);
+  std::map<std::size_t, std::string> replaced;
+  for (const auto& [index, xmlText, set, shared] :
+       {std::tuple{styles, std::string_view(stylesXml), &common, static_cast<const StyleSet*>(nullptr)},
+        std::tuple{content, std::string_view(contentXml), &own, static_cast<const StyleSet*>(&common)}}) {
+    if (!index) continue;
+    PartRewriter rewriter(xmlText, *set, shared, *converter, from);
+    if (!rewriter.run()) {
+      outcome.error = "'" + pkg->name(*index) + "' is not well-formed XML: " + rewriter.error();
+      return outcome;
+    }
+    if (rewriter.changed()) {
+      replaced.emplace(*index, std::move(rewriter.output()));
+      outcome.changedParts.push_back(pkg->name(*index));
+    }
+  }
+  outcome.stats = converter->stats();
+  if (!pkg->write(replaced, out, outcome.error)) out.clear();
+  return outcome;
+}
+
+docx::Outcome convertFodt(std::string_view fodt, Encoding from, Encoding to, const conv::Options& options,
+                          std::string& out) {
+  docx::Outcome outcome;
+  out.clear();
+  auto converter = TextConverter::create(from, to, options, outcome.error);
+  if (!converter) return outcome;
+  StyleSet set;
+  readStyles(fodt, set);
+  PartRewriter rewriter(fodt, set, nullptr, *converter, from);
+  if (!rewriter.run()) {
+    outcome.error = "not well-formed XML: " + rewriter.error();
+    return outcome;
+  }
+  outcome.stats = converter->stats();
+  if (rewriter.changed()) outcome.changedParts.push_back("content");
+  out = std::move(rewriter.output());
+  return outcome;
+}
+
+}  // namespace yig::docs::odt

@@ -1,0 +1,30 @@
+#pragma once
+// OpenDocument text (.odt, and flat .fodt) converted in its own XML.
+//
+// The text of content.xml and styles.xml (headers and footers) is read with
+// the fonts its paragraph and span styles give it, each slot (Western, Asian,
+// complex) inheriting on its own through parent styles and the default
+// style. Converted text is wrapped in a span of a new automatic style that
+// names the target font in every slot (and red where it is marked); the
+// target fonts are declared among the part's font faces. Every other byte of
+// the parts, and every other entry of the package, stays as it was.
+#include <string>
+#include <string_view>
+
+#include "documents/docx_convert.h"
+
+namespace yig::docs::odt {
+
+/// Converts an .odt package; `out` is left empty when the outcome is an error.
+docx::Outcome convertOdt(std::string_view odt, Encoding from, Encoding to, const conv::Options& options,
+                         std::string& out);
+
+/// Converts a flat OpenDocument text (.fodt): one XML document.
+docx::Outcome convertFodt(std::string_view fodt, Encoding from, Encoding to, const conv::Options& options,
+                          std::string& out);
+
+/// Names ending in .odt or .ott, and in .fodt (any letter case).
+bool isOdtName(std::string_view path);
+bool isFodtName(std::string_view path);
+
+}  // namespace yig::docs::odt
