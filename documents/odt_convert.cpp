@@ -132,6 +132,7 @@ class PartRewriter {
 
   bool run() {
     if (!xml::forEachToken(tok_, kMaxDepth, error_, [this](const xml::Token& t) { token(t); })) return false;
+    flush();
     if (changed_) declare();
     return true;
   }
@@ -155,6 +156,14 @@ class PartRewriter {
       out_.append(t.bytes);
       return;
     }
+    const bool inParagraph = !frames_.empty() && frames_.back().kind != Frame::Other;
+    // Spans and marks between two pieces of text do not end a unit that spans them.
+    const bool between = t.kind == xml::Kind::Text ? inParagraph
+                         : t.kind == xml::Kind::EmptyTag
+                             ? t.name == "text:bookmark" || t.name == "text:bookmark-start" ||
+                                   t.name == "text:bookmark-end" || t.name == "text:soft-page-break"
+                             : t.name == "text:span" || t.name == "text:a";
+    if (!pending_.empty() && !between) flush();
     if (t.kind == xml::Kind::StartTag || t.kind == xml::Kind::EmptyTag) {
       const std::string_view n = t.name;
       if (n == "office:font-face-decls" || n == "office:automatic-styles") {
@@ -186,8 +195,12 @@ class PartRewriter {
     } else if (t.kind == xml::Kind::EndTag && !frames_.empty()) {
       frames_.pop_back();
     }
-    if (t.kind == xml::Kind::Text && !frames_.empty() && frames_.back().kind != Frame::Other) {
+    if (t.kind == xml::Kind::Text && inParagraph) {
       text(t);
+      return;
+    }
+    if (!pending_.empty()) {
+      pending_.push_back({std::string(t.bytes), {}, false});
       return;
     }
     out_.append(t.bytes);
@@ -251,12 +264,16 @@ class PartRewriter {
     return cache_.emplace(std::move(key), r).first->second;
   }
 
+  // Text in a paragraph: kept back while it, and the text after it, may
+  // hold one unit, then converted together.
   void text(const xml::Token& t) {
     const Resolved& r = resolve();
     const std::u16string text = xml::toUtf16(xml::unescape(t.bytes));
     const bool national = info(from_).national;
-    std::vector<SourceChar> chars;
-    chars.reserve(text.size());
+    Segment seg;
+    seg.raw.assign(t.bytes);
+    seg.text = true;
+    seg.chars.reserve(text.size());
     bool any = false;
     for (char16_t c : text) {
       SourceChar sc{c, false, -1, 0};
@@ -270,28 +287,55 @@ class PartRewriter {
         }
       }
       any = any || sc.source;
-      chars.push_back(sc);
+      seg.chars.push_back(sc);
     }
     if (!any) {
+      flush();
       out_.append(t.bytes);
       return;
+    }
+    pending_.push_back(std::move(seg));
+  }
+
+  void flush() {
+    if (pending_.empty()) return;
+    std::vector<Segment> segments;
+    segments.swap(pending_);
+    std::vector<SourceChar> all;
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+      for (SourceChar sc : segments[k].chars) {
+        sc.origin = static_cast<std::uint32_t>(k);
+        all.push_back(sc);
+      }
     }
     std::vector<Piece> pieces;
-    converter_.convert(chars, pieces, t.offset);
-    bool differs = false;
-    for (const Piece& p : pieces) differs = differs || p.font || p.red;
-    if (!differs) {
-      out_.append(t.bytes);
-      return;
-    }
-    changed_ = true;
-    for (const Piece& p : pieces) {
-      const std::string escaped = xml::escape(xml::toUtf8(p.text));
-      if (!p.font && !p.red) {
-        out_ += escaped;
+    converter_.convert(all, pieces);
+    std::vector<std::vector<Piece>> perSegment(segments.size());
+    for (Piece& p : pieces) perSegment[p.origin].push_back(std::move(p));
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+      if (!segments[k].text) {
+        out_.append(segments[k].raw);
         continue;
       }
-      out_ += "<text:span text:style-name=\"" + styleFor(p) + "\">" + escaped + "</text:span>";
+      std::size_t length = 0;
+      bool differs = false;
+      for (const Piece& p : perSegment[k]) {
+        differs = differs || p.font || p.red;
+        length += p.text.size();
+      }
+      if (!differs && length == segments[k].chars.size()) {
+        out_.append(segments[k].raw);
+        continue;
+      }
+      changed_ = true;
+      for (const Piece& p : perSegment[k]) {
+        const std::string escaped = xml::escape(xml::toUtf8(p.text));
+        if (!p.font && !p.red) {
+          out_ += escaped;
+          continue;
+        }
+        out_ += "<text:span text:style-name=\"" + styleFor(p) + "\">" + escaped + "</text:span>";
+      }
     }
   }
 
@@ -371,6 +415,12 @@ class PartRewriter {
   Encoding from_;
   std::string out_, error_;
   std::vector<Frame> frames_;
+  struct Segment {
+    std::string raw;               // the bytes as they stand
+    std::vector<SourceChar> chars;  // text: its characters
+    bool text = false;
+  };
+  std::vector<Segment> pending_;
   std::unordered_map<std::string, Resolved> cache_;
   struct NewStyle {
     std::string name, text;

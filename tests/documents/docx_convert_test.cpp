@@ -272,12 +272,20 @@ TEST(DocxWordForms, FontsResolvedAsWordDoes) {
 }
 
 // A chain between two legacy encodings goes through Unicode.
+// Sambhota stacks are glyphs of several fonts, one run or span each: going
+// on to a national encoding, each stack is still one unit (nothing red).
 TEST(DocxWordForms, ChainThroughUnicode) {
   Outcome outcome;
   const std::string out = convertOk(readData("lo-bzd.docx"), Encoding::BZD, Encoding::SAM, outcome);
   const std::string xml = entries(out).at("word/document.xml");
   EXPECT_NE(xml.find("w:cs=\"Ededris-a\""), std::string::npos);
   EXPECT_EQ(xml.find("捶拜"), std::string::npos);
+  convertOk(readData("lo-sam.docx"), Encoding::SAM, Encoding::BZD, outcome);
+  EXPECT_EQ(outcome.stats.red, 0u);
+  std::string odt;
+  outcome = odt::convertOdt(readData("lo-sam.odt"), Encoding::SAM, Encoding::BZD, conv::Options{}, odt);
+  EXPECT_GT(outcome.stats.converted, 50u);
+  EXPECT_EQ(outcome.stats.red, 0u);
 }
 
 TEST(DocxPackage, BadPackagesAreRefusedWithAMessage) {
