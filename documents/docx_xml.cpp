@@ -147,7 +147,8 @@ bool Tokenizer::checkText(std::string_view text) {
 
 // The inside of a tag after its name: attributes name="value", each once.
 bool Tokenizer::checkTag(std::string_view rest, bool end) {
-  std::vector<std::string_view> names;
+  names_.clear();
+  std::vector<std::string_view>& names = names_;
   std::size_t i = 0;
   for (;;) {
     const std::size_t before = i;

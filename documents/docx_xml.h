@@ -41,6 +41,7 @@ class Tokenizer {
   std::string_view xml_;
   std::size_t pos_ = 0;
   std::vector<std::string_view> open_;
+  std::vector<std::string_view> names_;  // attribute names of the current tag
   bool sawRoot_ = false;
   std::string error_;
 };
