@@ -3,6 +3,7 @@
 #include "documents/document_host.h"
 #include "documents/file_io.h"
 #include "documents/office_bridge.h"
+#include "documents/rtf_route.h"
 #include "documents/text_decoding.h"
 #include "engine/codec/cp936.h"
 #include "engine/message_map.h"
@@ -26,22 +27,6 @@ std::string upper(std::string_view s) {
 bool endsWithUpper(std::string_view path, std::string_view ending) {
   const std::string name = upper(fileNameOf(path));
   return name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
-}
-
-// Runs the canonical RTF, with the associated fonts LibreOffice needs, through
-// LibreOffice and writes the result to `path`.
-SaveOutcome saveThroughOffice(const rt::Document& document, const std::string& path, std::string_view convertTo,
-                              std::string_view extension) {
-  SaveOutcome outcome;
-  outcome.writtenPath = path;
-  OfficeResult converted = convertBytesWithOffice(addAssociatedFonts(document.rtf()), "rtf", convertTo, extension);
-  if (!converted.ok()) {
-    outcome.error = converted.error;
-    outcome.officeMissing = converted.missing;
-    return outcome;
-  }
-  outcome.error = writeFileAtomically(path, converted.bytes);
-  return outcome;
 }
 
 }  // namespace
@@ -92,14 +77,14 @@ SaveOutcome saveDocumentAs(const rt::Document& document, const std::string& path
   }
   switch (format) {
     case SaveFormat::Word:
-      if (endsWithUpper(path, ".DOC")) return saveThroughOffice(document, path, "doc:MS Word 97", "doc");
-      return saveThroughOffice(document, path, "docx:MS Word 2007 XML", "docx");
+    case SaveFormat::WebPage:
+    case SaveFormat::Xml:
+      // Through LibreOffice, the way any RTF is saved in these formats.
+      return saveRtfAs(document.rtf(), path, format);
     case SaveFormat::Rtf:
       outcome.writtenPath = rtfSaveName(path);
       outcome.error = writeFileAtomically(outcome.writtenPath, document.rtf());
       return outcome;
-    case SaveFormat::WebPage: return saveThroughOffice(document, path, "html:HTML (StarWriter)", "html");
-    case SaveFormat::Xml: return saveThroughOffice(document, path, "xml:MS Word 2003 XML", "xml");
     case SaveFormat::UnicodeText:
       outcome.error = writeFileAtomically(path, unicodeTextBytes(document));
       return outcome;

@@ -42,6 +42,8 @@ std::optional<std::u16string> decodeUtf8Strict(std::string_view bytes);
 std::u16string decodeUtf8Lenient(std::string_view bytes, std::size_t* firstInvalid = nullptr);
 /// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string encodeUtf8(std::u16string_view text);
+/// Appends one code point (below U+110000, not a surrogate) as UTF-8.
+void appendUtf8(std::string& out, char32_t c);
 
 /// UTF-16 code units from bytes (no signature); a trailing odd byte is ignored.
 std::u16string decodeUtf16(std::string_view bytes, bool bigEndian);
