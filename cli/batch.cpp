@@ -25,6 +25,7 @@
 #include "documents/encoding_guess.h"
 #include "documents/file_io.h"
 #include "documents/open_document.h"
+#include "documents/package_route.h"
 #include "documents/text_decoding.h"
 #include "documents/rtf_route.h"
 #include "engine/conversion_engine.h"
@@ -48,7 +49,9 @@ constexpr std::string_view kUsage =
     "Converts many documents, or whole folders, into OUTDIR. A single folder input\n"
     "is mirrored directly under OUTDIR; with several inputs each keeps its own name\n"
     "there. Names are kept; documents that change format get the ending .rtf (text\n"
-    "stays text only when the target is HIMA; Word, web and XML documents become RTF).\n"
+    "stays text only when the target is HIMA; .doc, web and XML documents become RTF).\n"
+    "Word (.docx, .docm, .dotx) and OpenDocument (.odt, .fodt) documents keep their\n"
+    "format: only their text runs are rewritten, and --from auto goes by their fonts.\n"
     "One file with -o naming no folder (and not ending in /) is written to that name.\n"
     "\n"
     "  --from auto      guess each file's encoding (its fonts, or its text)\n"
@@ -85,27 +88,12 @@ bool isHidden(const fs::path& p) {
   return !name.empty() && name[0] == '.';
 }
 
-// The encoding family a font belongs to, by the same name patterns the
-// conversion panel's source font lists hold.
-std::optional<std::u16string_view> encodingOfFont(std::u16string_view name) {
-  auto has = [&](std::u16string_view part) { return name.find(part) != std::u16string_view::npos; };
-  auto starts = [&](std::u16string_view part) { return name.substr(0, part.size()) == part; };
-  if (has(u"_Unicode") || starts(u"Sunshine")) return u"HKA";
-  if (has(u"\u65B9\u6B63\u85CF\u6587")) return u"FZ";  // 方正藏文
-  if (starts(u"Dedris") || starts(u"Ededris")) return u"SAM";
-  if (has(u"BZD")) return u"BZD";
-  if (name == u"CHINATIBET" || name == u"TIBET") return u"TY";
-  if (starts(u"A-Tibetan") || has(u"JBHGZW")) return u"HG";
-  if (has(u"Himalaya") || has(u"Monlam") || has(u"Tibetan ") || has(u" Uni")) return u"HIMA";
-  return std::nullopt;
-}
-
 // The encoding whose fonts carry the most characters of the document.
 std::optional<std::u16string> guessFromFonts(const rt::Document& doc) {
-  std::map<std::u16string_view, std::size_t> counts;
+  std::map<Encoding, std::size_t> counts;
   const std::u16string_view text = doc.text();
   for (const rt::Document::Run& run : doc.runs()) {
-    const auto code = encodingOfFont(run.format->font.name);
+    const auto code = encodingOfFontName(run.format->font.name);
     if (!code) continue;
     std::size_t n = 0;
     for (std::size_t i = run.start; i < run.end; ++i) {
@@ -117,39 +105,26 @@ std::optional<std::u16string> guessFromFonts(const rt::Document& doc) {
   const auto best = std::max_element(counts.begin(), counts.end(),
                                      [](const auto& a, const auto& b) { return a.second < b.second; });
   if (best == counts.end() || best->second == 0) return std::nullopt;
-  return std::u16string(best->first);
+  return std::u16string(info(best->first).code);
 }
 
 bool hasFontOf(const rt::Document& doc, std::u16string_view code) {
   for (const rt::Document::Run& run : doc.runs()) {
-    if (encodingOfFont(run.format->font.name) == code) return true;
+    const auto e = encodingOfFontName(run.format->font.name);
+    if (e && info(*e).code == code) return true;
   }
   return false;
 }
 
-// The font plain text in an encoding is shown in (as the encoding guess sets it).
+// The font plain text in an encoding is shown in (as the encoding guess sets
+// it); Sambhota text is glyph bytes, which plain text cannot carry.
 std::optional<rt::Font> fontForPlainText(std::u16string_view code) {
-  struct Row {
-    std::u16string_view code, name;
-    int charset;
-  };
-  static constexpr Row kRows[] = {
-      {u"HKA", u"\u65B9\u6B63\u85CF\u6587\u65B0\u767D\u4F53_Unicode", 0},  // 方正藏文新白体_Unicode
-      {u"HIMA", u"Microsoft Himalaya", 0},
-      {u"HG", u"A-Tibetan", 134},
-      {u"FZ", u"\u65B9\u6B63\u85CF\u6587\u65B0\u767D\u4F53", 134},  // 方正藏文新白体
-      {u"TY", u"CHINATIBET", 134},
-      {u"BZD", u"BZDBT", 134},
-  };
-  for (const Row& row : kRows) {
-    if (row.code == code) {
-      rt::Font font;
-      font.name = std::u16string(row.name);
-      font.charset = row.charset;
-      return font;
-    }
-  }
-  return std::nullopt;
+  const auto e = encodingFromCode(code);
+  if (!e || *e == Encoding::SAM) return std::nullopt;
+  rt::Font font;
+  font.name = std::u16string(info(*e).targetFontName);
+  font.charset = info(*e).targetCharset;
+  return font;
 }
 
 void applyFontToAll(rt::Document& doc, const rt::Font& font) {
@@ -462,7 +437,53 @@ class FileConverter {
     r.error = std::move(why);
   }
 
+  conv::Options conversionOptions() const {
+    conv::Options options;
+    options.tables = &tables_;
+    options.sambhotaFamily = job_.sambhotaFamily;
+    return options;
+  }
+
+  // What a finished conversion did, and the message for characters left red.
+  void record(const conv::Stats& stats, BatchFileResult& r) const {
+    r.charactersConverted = stats.converted;
+    r.redMarks = stats.red;
+    if (r.redMarks > 0) {
+      r.messages.push_back(toUtf8(TranslateForDisplay(u"转换完成，发现有不能转换的字符，请检查红色标记字符！”", job_.tibetan)));
+    }
+    r.status = r.redMarks > 0 ? BatchFileResult::Status::Red : BatchFileResult::Status::Clean;
+  }
+
+  // Word and OpenDocument text rewritten in their own XML; --from auto goes
+  // by the fonts of the runs.
+  void convertPackage(const PlanItem& item, BatchFileResult& r) const {
+    std::optional<Encoding> from;
+    if (job_.from != u"AUTO") from = encodingFromCode(job_.from);
+    const docs::PackageConversion c =
+        docs::convertPackageFile(item.input, item.output, from, *encodingFromCode(job_.to), conversionOptions());
+    if (c.source) r.source = std::u16string(info(*c.source).code);
+    if (!from && c.source) r.guessedBy = "fonts";
+    if (!c.ok()) return fail(r, c.error);
+    if (c.alreadyTarget) {
+      r.status = BatchFileResult::Status::Unchanged;
+      return write(item, r, c.bytes);
+    }
+    if (c.outcome.changedParts.empty()) {
+      r.messages.push_back(toUtf8(
+          TranslateForDisplay(conv::statusMessage(conv::Status::NothingToConvert, *c.source), job_.tibetan)));
+      return fail(r, "not converted: " + r.messages.back());
+    }
+    record(c.outcome.stats, r);
+    // The package has no context to show: each sample is the red text itself.
+    for (const conv::RedSample& red : c.outcome.stats.firstRed) {
+      if (r.redSamples.size() >= kRedSamples || red.text.empty()) break;
+      r.redSamples.push_back({static_cast<char32_t>(red.text[0]), toUtf8(red.text)});
+    }
+    write(item, r, c.bytes);
+  }
+
   void convertInto(const PlanItem& item, BatchFileResult& r) const {
+    if (docs::packageRoute(item.input, item.output)) return convertPackage(item, r);
     const docs::OpenRoute route = docs::routeFor(item.input);
     // RTF is converted as it stands; other documents are opened first.
     std::string rtfBytes;
@@ -539,26 +560,20 @@ class FileConverter {
     }
     document = rt::Document();
 
-    conv::Options options;
-    options.tables = &tables_;
-    options.sambhotaFamily = job_.sambhotaFamily;
     std::string out;
     const conv::Result result =
-        conv::convert(rtfBytes, *encodingFromCode(source), *encodingFromCode(job_.to), options, out);
+        conv::convert(rtfBytes, *encodingFromCode(source), *encodingFromCode(job_.to), conversionOptions(), out);
     std::string().swap(rtfBytes);
     if (!result.ok()) {
       r.messages.push_back(toUtf8(TranslateForDisplay(result.message, job_.tibetan)));
       return fail(r, "not converted: " + r.messages.back());
     }
-    r.charactersConverted = result.stats.converted;
-    r.redMarks = result.stats.red;
+    record(result.stats, r);
     if (r.redMarks > 0) {
       rt::Document shown;
       shown.setRtf(out);
       r.redSamples = redSamples(shown);
-      r.messages.push_back(toUtf8(TranslateForDisplay(u"转换完成，发现有不能转换的字符，请检查红色标记字符！”", job_.tibetan)));
     }
-    r.status = r.redMarks > 0 ? BatchFileResult::Status::Red : BatchFileResult::Status::Clean;
     write(item, r, textOutput ? asText(out) : out);
   }
 
@@ -680,8 +695,8 @@ int BatchSummary::exitStatus() const {
 }
 
 bool isDocumentEnding(std::string_view path) {
-  static constexpr std::string_view kEndings[] = {".RTF", ".TXT", ".DOC", ".DOCX", ".XML",
-                                                  ".HTM", ".HTML", ".MHT", ".MHTML"};
+  static constexpr std::string_view kEndings[] = {".RTF", ".TXT",  ".DOC", ".DOCX", ".DOCM",  ".DOTX", ".ODT",
+                                                  ".FODT", ".XML", ".HTM", ".HTML", ".MHT", ".MHTML"};
   const std::string ending = endingOf(path);
   return std::find(std::begin(kEndings), std::end(kEndings), ending) != std::end(kEndings);
 }
@@ -689,7 +704,7 @@ bool isDocumentEnding(std::string_view path) {
 std::string outputNameFor(const std::string& inputName, std::u16string_view target) {
   const std::string ending = endingOf(inputName);
   const docs::OpenRoute route = docs::routeFor(inputName);
-  if (route == docs::OpenRoute::Rtf) return inputName;
+  if (route == docs::OpenRoute::Rtf || docs::packageRoute(inputName, inputName)) return inputName;
   if (route == docs::OpenRoute::PlainText && ending == ".TXT" && target == u"HIMA") return inputName;
   if (ending.empty()) return inputName + ".rtf";
   return inputName.substr(0, inputName.size() - ending.size()) + ".rtf";

@@ -10,10 +10,9 @@
 #include "cli/cli_host.h"
 #include "cli/cli_io.h"
 #include "cli/commands.h"
-#include "documents/docx_convert.h"
 #include "documents/file_io.h"
-#include "documents/odt_convert.h"
 #include "documents/open_document.h"
+#include "documents/package_route.h"
 #include "documents/save_document.h"
 #include "documents/rtf_route.h"
 #include "engine/conversion_engine.h"
@@ -202,27 +201,17 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
     return red == 0 ? 0 : 1;
   };
 
-  const bool word = docs::docx::isDocxName(o.in) && docs::docx::isDocxName(o.out);
-  const bool odt = docs::odt::isOdtName(o.in) && docs::odt::isOdtName(o.out);
-  const bool fodt = docs::odt::isFodtName(o.in) && docs::odt::isFodtName(o.out);
-  if (word || odt || fodt) {
+  if (docs::packageRoute(o.in, o.out)) {
     // Word and OpenDocument text converted in their own XML: every other part stays as stored.
-    FileBytes file = readFile(o.in);
-    std::string package;
-    docs::docx::Outcome c;
-    if (file.ok()) {
-      c = word  ? docs::docx::convertDocx(file.bytes, from, to, options, package)
-          : odt ? docs::odt::convertOdt(file.bytes, from, to, options, package)
-                : docs::odt::convertFodt(file.bytes, from, to, options, package);
-    }
+    docs::PackageConversion c = docs::convertPackageFile(o.in, o.out, from, to, options);
     conv::Result converted;
-    converted.stats = c.stats;
-    if (file.ok() && c.ok() && c.changedParts.empty()) {
+    converted.stats = c.outcome.stats;
+    if (c.ok() && c.outcome.changedParts.empty()) {
       converted.status = conv::Status::NothingToConvert;
       converted.message = conv::statusMessage(converted.status, from);
       return finished(converted);
     }
-    std::string error = !file.ok() ? file.error : c.ok() ? writeFileAtomic(o.out, package) : "'" + o.in + "': " + c.error;
+    const std::string error = c.ok() ? writeFileAtomic(o.out, c.bytes) : c.error;
     if (!error.empty()) {
       if (hostOptions.showProgress) host.progressStopped();
       err << "yigsgyur convert: " << error << '\n';

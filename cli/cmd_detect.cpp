@@ -2,14 +2,15 @@
 // encoding of its text, or says that it is a typesetting proof file.
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/cli_host.h"
 #include "cli/cli_io.h"
 #include "cli/commands.h"
-#include "documents/docx_convert.h"
 #include "documents/encoding_guess.h"
 #include "documents/file_io.h"
 #include "documents/open_document.h"
+#include "documents/package_route.h"
 #include "documents/proof_file.h"
 #include "documents/recording_host.h"
 #include "documents/text_decoding.h"
@@ -23,11 +24,42 @@ constexpr std::string_view kDetectUsage =
     "\n"
     "Prints the kind of FILE as the status line shows it (\"Unicode文件\", \"UTF-8文件\",\n"
     "\"普通txt文件\", \"RTF格式文件\", \"DOC文件\"), the guessed Tibetan encoding\n"
-    "(HIMA, HKA, HG, FZ, TY, BZD) and the font chosen for it; for a Word package also\n"
-    "the encodings each text part holds (\"part word/document.xml: BZD\"). A typesetting proof\n"
+    "(HIMA, HKA, HG, FZ, TY, BZD) and the font chosen for it; for a Word or OpenDocument\n"
+    "text also the encodings each text part holds (\"part word/document.xml: BZD\"). A typesetting proof\n"
     "file is named as such, with the kind of proof its text suggests. FILE \"-\" reads\n"
     "standard input (RTF or text).\n"
     "Exit status: 0 read, 2 error.\n";
+
+// Which encodings each text part of a package holds, by the fonts of its runs.
+void listParts(std::ostream& out, const std::vector<docs::docx::PartEncodings>& parts) {
+  for (const auto& part : parts) {
+    if (part.encodings.empty()) continue;
+    out << "part " << part.part << ":";
+    for (const Encoding e : part.encodings) out << ' ' << toUtf8(info(e).code);
+    out << '\n';
+  }
+}
+
+// OpenDocument text is not opened into the editor: its parts are read as they
+// stand, and the encoding is the one whose fonts draw the most characters.
+int detectOpenDocument(const std::string& input, docs::PackageKind kind, std::ostream& out, std::ostream& err) {
+  const FileBytes file = readFile(input);
+  std::string error = file.error;
+  std::vector<docs::docx::PartEncodings> parts;
+  if (file.ok()) parts = docs::packageEncodings(kind, file.bytes, error);
+  if (!error.empty()) {
+    err << "yigsgyur detect: " << shown(input) << ": " << error << '\n';
+    return 2;
+  }
+  out << "kind: OpenDocument\n";
+  if (const auto e = docs::mostUsedEncoding(parts)) {
+    out << "encoding: " << toUtf8(info(*e).code) << '\n' << "font: " << toUtf8(info(*e).targetFontName) << '\n';
+  } else {
+    out << "encoding: not decided\n";
+  }
+  listParts(out, parts);
+  return 0;
+}
 
 }  // namespace
 
@@ -78,6 +110,9 @@ int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
     }
   }
 
+  const auto package = docs::packageRoute(input, input);
+  if (package && *package != docs::PackageKind::Word) return detectOpenDocument(input, *package, out, err);
+
   docs::RecordingHost host(tibetan, docs::ProofChoice::DropCommands);
   const docs::OpenOutcome outcome = docs::OpenDocument(host, input);
   for (const auto& message : host.messages) {
@@ -103,18 +138,10 @@ int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
   } else {
     out << "encoding: not decided\n";
   }
-  if (docs::docx::isDocxName(input)) {
-    // Which encodings each text part of a Word package holds, by the fonts of its runs.
+  if (package) {
     const FileBytes file = readFile(input);
     std::string error;
-    if (file.ok()) {
-      for (const auto& part : docs::docx::docxEncodings(file.bytes, error)) {
-        if (part.encodings.empty()) continue;
-        out << "part " << part.part << ":";
-        for (const Encoding e : part.encodings) out << ' ' << toUtf8(info(e).code);
-        out << '\n';
-      }
-    }
+    if (file.ok()) listParts(out, docs::packageEncodings(*package, file.bytes, error));
   }
   return 0;
 }

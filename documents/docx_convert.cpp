@@ -319,7 +319,7 @@ class PartRewriter {
   bool changed() const { return changed_; }
   std::string& output() { return out_; }
   const std::string& error() const { return error_; }
-  const std::set<Encoding>& seen() const { return seen_; }
+  const std::array<std::size_t, kEncodingCount>& seen() const { return seen_; }
 
  private:
   struct Child {
@@ -536,7 +536,7 @@ class PartRewriter {
     for (char16_t c : text) {
       for (std::size_t e = 0; e < kEncodingCount; ++e) {
         int sam = -1;
-        if (drawnIn(c, r, static_cast<Encoding>(e), sam)) seen_.insert(static_cast<Encoding>(e));
+        if (drawnIn(c, r, static_cast<Encoding>(e), sam)) ++seen_[e];
       }
     }
   }
@@ -821,7 +821,7 @@ class PartRewriter {
   std::vector<Pending> pending_;
   std::vector<Para> paras_, tables_;
   std::unordered_map<std::string, Resolved> resolved_;
-  std::set<Encoding> seen_;
+  std::array<std::size_t, kEncodingCount> seen_{};  // characters drawn in each encoding's fonts
   bool rootSeen_ = false, active_ = true, changed_ = false;
 };
 
@@ -928,6 +928,14 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
   return outcome;
 }
 
+PartEncodings partEncodings(std::string part, const std::array<std::size_t, kEncodingCount>& characters) {
+  PartEncodings p{std::move(part), {}, characters};
+  for (std::size_t e = 0; e < kEncodingCount; ++e) {
+    if (characters[e] != 0) p.encodings.push_back(static_cast<Encoding>(e));
+  }
+  return p;
+}
+
 std::vector<PartEncodings> docxEncodings(std::string_view docx, std::string& error) {
   std::vector<PartEncodings> result;
   auto pkg = zip::Package::open(docx, error);
@@ -943,7 +951,7 @@ std::vector<PartEncodings> docxEncodings(std::string_view docx, std::string& err
       error = "'" + pkg->name(i) + "' is not well-formed XML: " + scan.error();
       return {};
     }
-    result.push_back({pkg->name(i), std::vector<Encoding>(scan.seen().begin(), scan.seen().end())});
+    result.push_back(partEncodings(pkg->name(i), scan.seen()));
   }
   return result;
 }

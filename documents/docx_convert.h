@@ -10,6 +10,7 @@
 // inheriting on its own, theme fonts through the theme); converted text gets
 // runs of its own that keep every other property of the run and name the
 // target font, and the target fonts are declared in the font table.
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,8 +34,10 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
 /// The Tibetan encodings of the text in each text part.
 struct PartEncodings {
   std::string part;
-  std::vector<Encoding> encodings;
+  std::vector<Encoding> encodings;                       ///< those with characters, in registry order
+  std::array<std::size_t, kEncodingCount> characters{};  ///< characters drawn in each encoding's fonts
 };
+PartEncodings partEncodings(std::string part, const std::array<std::size_t, kEncodingCount>& characters);
 /// Nothing, with `error` set, when the package cannot be read.
 std::vector<PartEncodings> docxEncodings(std::string_view docx, std::string& error);
 

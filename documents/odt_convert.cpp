@@ -122,12 +122,28 @@ struct Resolved {
   std::array<int, 3> samFont{-1, -1, -1};
 };
 
+// Whether a font of `e` draws `c` in a span resolved as `r` (and which
+// Sambhota font, into `samFont`).
+bool drawnIn(char16_t c, const Resolved& r, Encoding e, int* samFont = nullptr) {
+  if (!docx::isSourceChar(c, e)) return false;
+  const unsigned slots = slotsFor(c, info(e).national);
+  for (std::size_t i = 0; i < 3; ++i) {
+    if ((slots & (1u << i)) != 0 && r.encoding[i] == e) {
+      if (samFont != nullptr) *samFont = r.samFont[i];
+      return true;
+    }
+  }
+  return false;
+}
+
 class PartRewriter {
  public:
-  PartRewriter(std::string_view xmlText, const StyleSet& own, const StyleSet* common, TextConverter& converter,
+  // Without a converter the part is only read, counting the characters each
+  // encoding's fonts draw.
+  PartRewriter(std::string_view xmlText, const StyleSet& own, const StyleSet* common, TextConverter* converter,
                Encoding from)
       : tok_(xmlText), own_(own), common_(common), converter_(converter), from_(from) {
-    out_.reserve(xmlText.size() + xmlText.size() / 4);
+    if (converter != nullptr) out_.reserve(xmlText.size() + xmlText.size() / 4);
   }
 
   bool run() {
@@ -140,6 +156,7 @@ class PartRewriter {
   bool changed() const { return changed_; }
   std::string& output() { return out_; }
   const std::string& error() const { return error_; }
+  const std::array<std::size_t, kEncodingCount>& seen() const { return seen_; }
 
  private:
   struct Frame {
@@ -269,7 +286,14 @@ class PartRewriter {
   void text(const xml::Token& t) {
     const Resolved& r = resolve();
     const std::u16string text = xml::toUtf16(xml::unescape(t.bytes));
-    const bool national = info(from_).national;
+    if (converter_ == nullptr) {
+      for (char16_t c : text) {
+        for (std::size_t e = 0; e < kEncodingCount; ++e) {
+          if (drawnIn(c, r, static_cast<Encoding>(e))) ++seen_[e];
+        }
+      }
+      return;
+    }
     Segment seg;
     seg.raw.assign(t.bytes);
     seg.text = true;
@@ -277,14 +301,10 @@ class PartRewriter {
     bool any = false;
     for (char16_t c : text) {
       SourceChar sc{c, false, -1, 0};
-      if (docx::isSourceChar(c, from_)) {
-        const unsigned slots = slotsFor(c, national);
-        for (std::size_t i = 0; i < 3 && !sc.source; ++i) {
-          if ((slots & (1u << i)) != 0 && r.encoding[i] == from_) {
-            sc.source = true;
-            sc.samFont = static_cast<std::int8_t>(r.samFont[i]);
-          }
-        }
+      int sam = -1;
+      if (drawnIn(c, r, from_, &sam)) {
+        sc.source = true;
+        sc.samFont = static_cast<std::int8_t>(sam);
       }
       any = any || sc.source;
       seg.chars.push_back(sc);
@@ -309,7 +329,7 @@ class PartRewriter {
       }
     }
     std::vector<Piece> pieces;
-    converter_.convert(all, pieces);
+    converter_->convert(all, pieces);
     std::vector<std::vector<Piece>> perSegment(segments.size());
     for (Piece& p : pieces) perSegment[p.origin].push_back(std::move(p));
     for (std::size_t k = 0; k < segments.size(); ++k) {
@@ -342,7 +362,7 @@ class PartRewriter {
   // The automatic style for converted (or red) text, made on first use.
   std::string styleFor(const Piece& p) {
     std::string font;
-    if (p.font) font = xml::toUtf8(converter_.fontName(p));
+    if (p.font) font = xml::toUtf8(converter_->fontName(p));
     const std::string key = font + (p.red ? "\x01red" : "");
     auto it = newStyles_.find(key);
     if (it != newStyles_.end()) return it->second.name;
@@ -411,8 +431,9 @@ class PartRewriter {
   xml::Tokenizer tok_;
   const StyleSet& own_;
   const StyleSet* common_;
-  TextConverter& converter_;
+  TextConverter* converter_;
   Encoding from_;
+  std::array<std::size_t, kEncodingCount> seen_{};
   std::string out_, error_;
   std::vector<Frame> frames_;
   struct Segment {
@@ -440,43 +461,70 @@ class PartRewriter {
 bool isOdtName(std::string_view path) { return endsWithName(path, ".odt") || endsWithName(path, ".ott"); }
 bool isFodtName(std::string_view path) { return endsWithName(path, ".fodt"); }
 
+namespace {
+
+// The two parts of an .odt that hold text, read with their styles; styles.xml
+// holds the common styles content.xml refers to.
+struct OdtParts {
+  std::unique_ptr<zip::Package> pkg;
+  std::optional<std::size_t> styles, content;
+  std::string stylesXml, contentXml;
+  StyleSet common, own;
+
+  bool read(std::string_view odt, std::string& error) {
+    pkg = zip::Package::open(odt, error);
+    if (!pkg) return false;
+    content = pkg->find("content.xml");
+    if (!content) {
+      error = "not an OpenDocument text: the package has no content.xml";
+      return false;
+    }
+    styles = pkg->find("styles.xml");
+    if (styles && !pkg->read(*styles, stylesXml, error)) return false;
+    if (!pkg->read(*content, contentXml, error)) return false;
+    readStyles(stylesXml, common);
+    readStyles(contentXml, own);
+    return true;
+  }
+
+  // Runs a rewriter over each part present; false, with `error` set, when one
+  // is not well-formed.
+  template <typename Done>
+  bool each(TextConverter* converter, Encoding from, std::string& error, Done done) {
+    for (const auto& [index, xmlText, set, shared] :
+         {std::tuple{styles, std::string_view(stylesXml), &common, static_cast<const StyleSet*>(nullptr)},
+          std::tuple{content, std::string_view(contentXml), &own, static_cast<const StyleSet*>(&common)}}) {
+      if (!index) continue;
+      PartRewriter rewriter(xmlText, *set, shared, converter, from);
+      if (!rewriter.run()) {
+        error = "'" + pkg->name(*index) + "' is not well-formed XML: " + rewriter.error();
+        return false;
+      }
+      done(*index, rewriter);
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
 docx::Outcome convertOdt(std::string_view odt, Encoding from, Encoding to, const conv::Options& options,
                          std::string& out) {
   docx::Outcome outcome;
   out.clear();
   auto converter = TextConverter::create(from, to, options, outcome.error);
   if (!converter) return outcome;
-  auto pkg = zip::Package::open(odt, outcome.error);
-  if (!pkg) return outcome;
-  const auto content = pkg->find("content.xml");
-  if (!content) {
-    outcome.error = "not an OpenDocument text: the package has no content.xml";
-    return outcome;
-  }
-  StyleSet common, own;
-  std::string stylesXml, contentXml;
-  const auto styles = pkg->find("styles.xml");
-  if (styles && !pkg->read(*styles, stylesXml, outcome.error)) return outcome;
-  if (!pkg->read(*content, contentXml, outcome.error)) return outcome;
-  readStyles(stylesXml, common);
-  readStyles(contentXml, own);
+  OdtParts parts;
+  if (!parts.read(odt, outcome.error)) return outcome;
   std::map<std::size_t, std::string> replaced;
-  for (const auto& [index, xmlText, set, shared] :
-       {std::tuple{styles, std::string_view(stylesXml), &common, static_cast<const StyleSet*>(nullptr)},
-        std::tuple{content, std::string_view(contentXml), &own, static_cast<const StyleSet*>(&common)}}) {
-    if (!index) continue;
-    PartRewriter rewriter(xmlText, *set, shared, *converter, from);
-    if (!rewriter.run()) {
-      outcome.error = "'" + pkg->name(*index) + "' is not well-formed XML: " + rewriter.error();
-      return outcome;
-    }
-    if (rewriter.changed()) {
-      replaced.emplace(*index, std::move(rewriter.output()));
-      outcome.changedParts.push_back(pkg->name(*index));
-    }
-  }
+  const bool read = parts.each(converter.get(), from, outcome.error, [&](std::size_t index, PartRewriter& rewriter) {
+    if (!rewriter.changed()) return;
+    replaced.emplace(index, std::move(rewriter.output()));
+    outcome.changedParts.push_back(parts.pkg->name(index));
+  });
+  if (!read) return outcome;
   outcome.stats = converter->stats();
-  if (!pkg->write(replaced, out, outcome.error)) out.clear();
+  if (!parts.pkg->write(replaced, out, outcome.error)) out.clear();
   return outcome;
 }
 
@@ -488,7 +536,7 @@ docx::Outcome convertFodt(std::string_view fodt, Encoding from, Encoding to, con
   if (!converter) return outcome;
   StyleSet set;
   readStyles(fodt, set);
-  PartRewriter rewriter(fodt, set, nullptr, *converter, from);
+  PartRewriter rewriter(fodt, set, nullptr, converter.get(), from);
   if (!rewriter.run()) {
     outcome.error = "not well-formed XML: " + rewriter.error();
     return outcome;
@@ -497,6 +545,28 @@ docx::Outcome convertFodt(std::string_view fodt, Encoding from, Encoding to, con
   if (rewriter.changed()) outcome.changedParts.push_back("content");
   out = std::move(rewriter.output());
   return outcome;
+}
+
+std::vector<docx::PartEncodings> odtEncodings(std::string_view odt, std::string& error) {
+  std::vector<docx::PartEncodings> result;
+  OdtParts parts;
+  if (!parts.read(odt, error)) return result;
+  const bool read = parts.each(nullptr, Encoding::HIMA, error, [&](std::size_t index, const PartRewriter& scan) {
+    result.push_back(docx::partEncodings(parts.pkg->name(index), scan.seen()));
+  });
+  if (!read) result.clear();
+  return result;
+}
+
+std::vector<docx::PartEncodings> fodtEncodings(std::string_view fodt, std::string& error) {
+  StyleSet set;
+  readStyles(fodt, set);
+  PartRewriter scan(fodt, set, nullptr, nullptr, Encoding::HIMA);
+  if (!scan.run()) {
+    error = "not well-formed XML: " + scan.error();
+    return {};
+  }
+  return {docx::partEncodings("content", scan.seen())};
 }
 
 }  // namespace yig::docs::odt

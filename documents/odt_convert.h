@@ -10,6 +10,7 @@
 // the parts, and every other entry of the package, stays as it was.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "documents/docx_convert.h"
 
@@ -22,6 +23,12 @@ docx::Outcome convertOdt(std::string_view odt, Encoding from, Encoding to, const
 /// Converts a flat OpenDocument text (.fodt): one XML document.
 docx::Outcome convertFodt(std::string_view fodt, Encoding from, Encoding to, const conv::Options& options,
                           std::string& out);
+
+/// The Tibetan encodings of the text in styles.xml and content.xml (for a
+/// flat document, one part named "content"); nothing, with `error` set, when
+/// the document cannot be read.
+std::vector<docx::PartEncodings> odtEncodings(std::string_view odt, std::string& error);
+std::vector<docx::PartEncodings> fodtEncodings(std::string_view fodt, std::string& error);
 
 /// Names ending in .odt or .ott, and in .fodt (any letter case).
 bool isOdtName(std::string_view path);

@@ -17,6 +17,7 @@
 #include "cli/cli_progress.h"
 #include "cli/commands.h"
 #include "documents/office_bridge.h"
+#include "documents/package_route.h"
 #include "engine/unicode_text_rtf.h"
 #include "richtext/document.h"
 
@@ -394,6 +395,47 @@ TEST_F(Batch, WordDocumentWithoutLibreOfficeFailsAloneAndWritesNothing) {
   EXPECT_EQ(s.exitStatus(), 2);
 }
 
+TEST_F(Batch, WordAndOpenDocumentKeepTheirFormatAndAreGuessedByTheirFonts) {
+  auto data = [](const std::string& name) {
+    return yig::cli::readFile(std::string(YIG_TEST_DATA_DIR) + "/documents/" + name).bytes;
+  };
+  write("in/bzd.docx", data("lo-bzd.docx"));
+  write("in/sub/ty.odt", data("lo-ty.odt"));
+  write("in/hima.docx", data("lo-hima.docx"));
+  BatchJob job;
+  job.inputs = {path("in")};
+  job.outdir = path("out");
+  job.from = u"AUTO";
+  job.to = u"HIMA";
+  job.recursive = true;
+  const BatchSummary s = runJob(job);
+  EXPECT_EQ(filesUnder("out"), (std::set<std::string>{"bzd.docx", "sub/ty.odt", "hima.docx"}));
+  struct Expect {
+    const char* name;
+    std::u16string source;
+    Status status;
+  };
+  for (const Expect& e : {Expect{"bzd.docx", u"BZD", Status::Clean}, Expect{"sub/ty.odt", u"TY", Status::Clean},
+                          Expect{"hima.docx", u"HIMA", Status::Unchanged}}) {
+    SCOPED_TRACE(e.name);
+    const BatchFileResult* f = find(s, e.name);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->status, e.status) << f->error;
+    EXPECT_EQ(f->source, e.source);
+    EXPECT_EQ(f->guessedBy, "fonts");
+    // What is written holds text in Unicode fonts only.
+    std::string error;
+    const std::string out = read(std::string("out/") + e.name);
+    const auto parts = yig::docs::packageEncodings(
+        e.name[0] == 's' ? yig::docs::PackageKind::OpenDocument : yig::docs::PackageKind::Word, out, error);
+    EXPECT_EQ(yig::docs::mostUsedEncoding(parts), yig::Encoding::HIMA) << error;
+    for (const auto& part : parts) {
+      EXPECT_TRUE(part.encodings.empty() || part.encodings == std::vector{yig::Encoding::HIMA}) << part.part;
+    }
+  }
+  EXPECT_EQ(read("out/hima.docx"), data("lo-hima.docx"));
+}
+
 TEST_F(Batch, OneFileToAFileNameWritesThatFile) {
   write("in/a.txt", kCleanText);
   // --report or --from auto make it a batch; the output is still the file named.
@@ -416,7 +458,8 @@ TEST(BatchNames, OutputEndingChangesOnlyWithTheFormat) {
   const Case cases[] = {
       {"a.rtf", u"BZD", "a.rtf"},       {"a.RTF", u"HIMA", "a.RTF"},     {"a.txt", u"HIMA", "a.txt"},
       {"a.txt", u"BZD", "a.rtf"},       {"a.TXT", u"SAM", "a.rtf"},      {"a.doc", u"HIMA", "a.rtf"},
-      {"a.b.docx", u"BZD", "a.b.rtf"},  {"page.html", u"HIMA", "page.rtf"}, {"README", u"HIMA", "README.rtf"},
+      {"a.b.docx", u"BZD", "a.b.docx"}, {"page.html", u"HIMA", "page.rtf"}, {"README", u"HIMA", "README.rtf"},
+      {"a.odt", u"SAM", "a.odt"},       {"a.FODT", u"HIMA", "a.FODT"},   {"a.docm", u"TY", "a.docm"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(yig::cli::outputNameFor(c.input, c.target), c.output) << c.input;

@@ -66,6 +66,11 @@ TEST_F(DocumentCommands, DetectNamesKindEncodingAndFont) {
 
 // A Word package also lists the encodings of each text part, read from its runs' fonts.
 TEST_F(DocumentCommands, DetectListsTheEncodingsOfAWordPackagesParts) {
+  // OpenDocument text is read without LibreOffice.
+  ASSERT_EQ(run({"detect", std::string(YIG_TEST_DATA_DIR) + "/documents/lo-ty.odt"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("encoding: TY\nfont: CHINATIBET\n"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("part content.xml: "), std::string::npos) << out_.str();
+  EXPECT_EQ(run({"detect", write("bad.odt", "PK not a package")}), 2);
   if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
   ASSERT_EQ(run({"detect", std::string(YIG_TEST_DATA_DIR) + "/documents/lo-bzd.docx"}), 0) << err_.str();
   EXPECT_NE(out_.str().find("part word/document.xml: BZD\n"), std::string::npos) << out_.str();

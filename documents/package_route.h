@@ -1,0 +1,43 @@
+#pragma once
+// Word and OpenDocument files converted from file to file in their own XML:
+// which pairs of names take this route, guessing the source encoding from
+// the fonts of a package's runs, and the bytes the output name receives.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "documents/docx_convert.h"
+
+namespace yig::docs {
+
+enum class PackageKind { Word, OpenDocument, FlatOpenDocument };
+
+/// The kind of package converting `in` into `out` keeps the document in:
+/// Word to Word, .odt to .odt, .fodt to .fodt; nothing when the conversion
+/// goes another way (through RTF).
+std::optional<PackageKind> packageRoute(std::string_view in, std::string_view out);
+
+/// The encodings of each text part of a package of `kind`.
+std::vector<docx::PartEncodings> packageEncodings(PackageKind kind, std::string_view bytes, std::string& error);
+
+/// The encoding whose fonts draw the most characters of the parts; nothing
+/// when no font of a Tibetan encoding draws any.
+std::optional<Encoding> mostUsedEncoding(const std::vector<docx::PartEncodings>& parts);
+
+struct PackageConversion {
+  std::string error;               ///< empty when `bytes` is the output to write
+  std::optional<Encoding> source;  ///< the source encoding, given or guessed
+  bool alreadyTarget = false;      ///< guessed to be in the target encoding: `bytes` is the document as read
+  docx::Outcome outcome;           ///< what the conversion did (changedParts empty: nothing of the source)
+  std::string bytes;
+  bool ok() const { return error.empty(); }
+};
+
+/// Converts the file `in` into the bytes of `out`, for which packageRoute
+/// gives a kind. Without `from` the source is the encoding whose fonts draw
+/// the most characters.
+PackageConversion convertPackageFile(const std::string& in, const std::string& out, std::optional<Encoding> from,
+                                     Encoding to, const conv::Options& options);
+
+}  // namespace yig::docs
