@@ -1,6 +1,5 @@
 #include "cli/batch.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include "cli/cli_progress.h"
 #include "documents/encoding_guess.h"
 #include "documents/file_io.h"
+#include "platform/platform.h"
 #include "documents/open_document.h"
 #include "documents/package_route.h"
 #include "documents/text_decoding.h"
@@ -84,7 +84,7 @@ std::string endingOf(std::string_view name) {
 }
 
 bool isHidden(const fs::path& p) {
-  const std::string name = p.filename().string();
+  const std::string name = platform::fromPath(p.filename());
   return !name.empty() && name[0] == '.';
 }
 
@@ -176,6 +176,7 @@ fs::path canonicalOf(const fs::path& p) {
   fs::path c = fs::weakly_canonical(fs::absolute(p, ec), ec);
   return ec ? fs::absolute(p).lexically_normal() : c;
 }
+fs::path canonicalOf(const std::string& name) { return canonicalOf(platform::toPath(name)); }
 
 bool isInside(const fs::path& inner, const fs::path& outer) {
   auto i = inner.begin();
@@ -195,9 +196,9 @@ class Planner {
     std::error_code ec;
     // One file to a name that is not a folder (--from auto, --report or
     // --dry-run on a single document): the name is the output file.
-    if (job_.inputs.size() == 1 && !fs::is_directory(job_.inputs[0], ec) && !fs::is_directory(outdir, ec) &&
-        job_.outdir.back() != '/') {
-      add(fs::path(job_.inputs[0]), fs::path(job_.outdir), items);
+    if (job_.inputs.size() == 1 && !fs::is_directory(platform::toPath(job_.inputs[0]), ec) && !fs::is_directory(outdir, ec) &&
+        !platform::isSeparator(job_.outdir.back())) {
+      add(platform::toPath(job_.inputs[0]), platform::toPath(job_.outdir), items);
       items.back().explicitInput = true;
       if (endingOf(job_.outdir) == ".TXT" && job_.to != u"HIMA") {
         items.back().error = "a .txt output needs the target HIMA (other encodings need their fonts: write .rtf)";
@@ -211,25 +212,26 @@ class Planner {
     // Folders first: an output folder inside an input folder would be read
     // back as input on a later run and could be written into while it is walked.
     for (const std::string& input : job_.inputs) {
-      if (!fs::is_directory(input, ec)) continue;
+      if (!fs::is_directory(platform::toPath(input), ec)) continue;
       const fs::path folder = canonicalOf(input);
       if (isInside(outdir, folder)) {
         return "the output folder '" + job_.outdir + "' is inside the input folder '" + input +
                "'; choose an output folder outside it";
       }
     }
-    const bool singleFolder = job_.inputs.size() == 1 && fs::is_directory(job_.inputs[0], ec);
+    const bool singleFolder = job_.inputs.size() == 1 && fs::is_directory(platform::toPath(job_.inputs[0]), ec);
     for (const std::string& input : job_.inputs) {
-      if (fs::is_directory(input, ec)) {
-        fs::path root = fs::path(job_.outdir);
+      if (fs::is_directory(platform::toPath(input), ec)) {
+        fs::path root = platform::toPath(job_.outdir);
         if (!singleFolder) {
-          fs::path name = fs::path(input).lexically_normal().filename();
+          fs::path name = platform::toPath(input).lexically_normal().filename();
           if (name.empty() || name == "." || name == "..") name = canonicalOf(input).filename();
           root /= name;
         }
-        walk(fs::path(input), root, items);
+        walk(platform::toPath(input), root, items);
       } else {
-        add(fs::path(input), fs::path(job_.outdir) / outputNameFor(fs::path(input).filename().string(), job_.to),
+        add(platform::toPath(input), platform::toPath(job_.outdir) /
+                platform::toPath(outputNameFor(platform::fromPath(platform::toPath(input).filename()), job_.to)),
             items);
         items.back().explicitInput = true;
       }
@@ -241,8 +243,8 @@ class Planner {
  private:
   void add(const fs::path& input, const fs::path& output, std::vector<PlanItem>& items) {
     PlanItem item;
-    item.input = input.string();
-    item.output = output.string();
+    item.input = platform::fromPath(input);
+    item.output = platform::fromPath(output);
     std::error_code ec;
     const auto size = fs::file_size(input, ec);
     if (!ec) item.bytes = size;
@@ -252,7 +254,7 @@ class Planner {
 
   void skip(const fs::path& p, std::string why, std::vector<PlanItem>& items) {
     PlanItem item;
-    item.input = p.string();
+    item.input = platform::fromPath(p);
     item.error = std::move(why);
     item.skipped = true;
     items.push_back(std::move(item));
@@ -274,8 +276,8 @@ class Planner {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
     if (ec) {
       PlanItem item;
-      item.input = folder.string();
-      item.error = "cannot list the folder " + docs::quotedName(folder.string()) + ": " + ec.message();
+      item.input = platform::fromPath(folder);
+      item.error = "cannot list the folder " + docs::quotedName(platform::fromPath(folder)) + ": " + ec.message();
       items.push_back(std::move(item));
       return;
     }
@@ -291,7 +293,7 @@ class Planner {
       if (fs::is_symlink(own)) {
         const fs::file_status target = entry.status(ec);
         const bool folderLink = fs::is_directory(target);
-        if (!folderLink && !isDocumentEnding(p.string())) {
+        if (!folderLink && !isDocumentEnding(platform::fromPath(p))) {
           ++summary_.ignored;
           continue;
         }
@@ -307,7 +309,7 @@ class Planner {
           continue;
         }
         if (!isInside(resolved, root)) {
-          skip(p, "a symbolic link leading out of the folder " + docs::quotedName(root.string()) + ": not followed",
+          skip(p, "a symbolic link leading out of the folder " + docs::quotedName(platform::fromPath(root)) + ": not followed",
                items);
           continue;
         }
@@ -329,7 +331,7 @@ class Planner {
         }
         continue;
       }
-      if (!isDocumentEnding(p.string())) {
+      if (!isDocumentEnding(platform::fromPath(p))) {
         ++summary_.ignored;
         continue;
       }
@@ -337,7 +339,7 @@ class Planner {
         skip(p, "not a regular file (pipes, sockets and devices are not read)", items);
         continue;
       }
-      add(p, outFolder / outputNameFor(p.filename().string(), job_.to), items);
+      add(p, outFolder / platform::toPath(outputNameFor(platform::fromPath(p.filename()), job_.to)), items);
       items.back().viaLink = viaLink;
     }
     for (const fs::path& sub : subfolders) walkIn(sub, outFolder / sub.filename(), root, visited, items);
@@ -352,10 +354,10 @@ class Planner {
       if (!item.error.empty()) continue;
       fs::path out = canonicalOf(item.output);
       if (taken.count(out) != 0) {
-        const fs::path in(item.input);
-        const fs::path longer = fs::path(item.output).parent_path() / (in.filename().string() + ".rtf");
-        if (fs::path(item.output).filename() != in.filename() && taken.count(canonicalOf(longer)) == 0) {
-          item.output = longer.string();
+        const fs::path in = platform::toPath(item.input);
+        const fs::path longer = platform::toPath(item.output).parent_path() / platform::toPath(platform::fromPath(in.filename()) + ".rtf");
+        if (platform::toPath(item.output).filename() != in.filename() && taken.count(canonicalOf(longer)) == 0) {
+          item.output = platform::fromPath(longer);
           out = canonicalOf(longer);
         } else {
           item.error = "its output '" + item.output + "' is also the output of '" + taken[out] + "'";
@@ -363,7 +365,7 @@ class Planner {
         }
       }
       std::error_code ec;
-      if (inputs_.count(out) != 0 || fs::equivalent(item.input, item.output, ec)) {
+      if (inputs_.count(out) != 0 || fs::equivalent(platform::toPath(item.input), platform::toPath(item.output), ec)) {
         item.error = "its output '" + item.output + "' would overwrite an input";
         continue;
       }
@@ -412,12 +414,12 @@ class FileConverter {
     }
     // The tree may have changed since it was walked: a file replaced by a
     // link, a pipe or a folder is not read.
-    struct stat own {};
-    if (::lstat(item.input.c_str(), &own) != 0) {
+    platform::FileStatus own;
+    if (!platform::statusOf(item.input, own, false)) {
       fail(r, "cannot read " + docs::quotedName(item.input) + ": " + std::strerror(errno));
       return r;
     }
-    if (S_ISLNK(own.st_mode) && !item.viaLink && !item.explicitInput) {
+    if (own.kind == platform::FileStatus::Kind::Link && !item.viaLink && !item.explicitInput) {
       fail(r, "it became a symbolic link while the batch ran: not followed");
       return r;
     }
@@ -578,16 +580,16 @@ class FileConverter {
   }
 
   static void write(const PlanItem& item, BatchFileResult& r, const std::string& bytes) {
-    const fs::path parent = fs::path(item.output).parent_path();
+    const fs::path parent = platform::toPath(item.output).parent_path();
     if (!parent.empty()) {
       std::error_code ec;
       fs::create_directories(parent, ec);
-      if (ec && !fs::is_directory(parent)) return fail(r, "cannot create the folder '" + parent.string() + "': " + ec.message());
+      if (ec && !fs::is_directory(parent)) return fail(r, "cannot create the folder '" + platform::fromPath(parent) + "': " + ec.message());
     }
     // The output is never readable by more people than the input.
-    mode_t limit = 07777;
-    struct stat input {};
-    if (::stat(item.input.c_str(), &input) == 0) limit = input.st_mode & 0777;
+    unsigned limit = 07777;
+    platform::FileStatus input;
+    if (platform::statusOf(item.input, input)) limit = input.mode & 0777;
     std::string error = docs::writeFileAtomically(item.output, bytes, limit);
     if (!error.empty()) fail(r, error);
   }
@@ -718,7 +720,7 @@ std::string runBatchJob(const BatchJob& job, BatchSummary& summary, std::ostream
 
   std::unique_ptr<TableSource> userTables;
   if (!job.tablesDir.empty()) {
-    if (!fs::is_directory(job.tablesDir)) return "the table folder '" + job.tablesDir + "' does not exist";
+    if (!fs::is_directory(platform::toPath(job.tablesDir))) return "the table folder '" + job.tablesDir + "' does not exist";
     userTables = directoryTables(job.tablesDir);
   }
   const TableSource& tables = userTables ? *userTables : builtinTables();
@@ -858,7 +860,7 @@ bool isBatchConvert(const Args& args) {
         continue;
       }
       std::error_code ec;
-      if (++positional > 1 || fs::is_directory(a, ec)) return true;
+      if (++positional > 1 || fs::is_directory(platform::toPath(a), ec)) return true;
       continue;
     }
     const bool takesValue = a == "--from" || a == "--to" || a == "-o" || a == "--output" || a == "--tables" ||
@@ -875,14 +877,14 @@ bool isBatchConvert(const Args& args) {
       if (a == "--from" && upperAscii(v) == "AUTO") return true;
       if (a == "-o" || a == "--output") {
         std::error_code ec;
-        if (fs::is_directory(v, ec) || (!v.empty() && v.back() == '/')) return true;
+        if (fs::is_directory(platform::toPath(v), ec) || (!v.empty() && platform::isSeparator(v.back()))) return true;
       }
       continue;
     }
     if (!a.empty() && a[0] == '-') continue;
     ++positional;
     std::error_code ec;
-    if (positional > 1 || fs::is_directory(a, ec)) return true;
+    if (positional > 1 || fs::is_directory(platform::toPath(a), ec)) return true;
   }
   return false;
 }
@@ -997,14 +999,14 @@ int runBatchConvert(const Args& args, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     for (const std::string& input : job.inputs) {
       if (canonicalOf(job.reportPath) == canonicalOf(input) || docs::isSameFile(job.reportPath, input) ||
-          (fs::is_directory(input, ec) && isInside(canonicalOf(job.reportPath), canonicalOf(input)))) {
+          (fs::is_directory(platform::toPath(input), ec) && isInside(canonicalOf(job.reportPath), canonicalOf(input)))) {
         err << "yigsgyur convert: the report " << docs::quotedName(job.reportPath) << " would be written into an input\n";
         return 2;
       }
     }
   }
 
-  const bool terminal = &err == &std::cerr && ::isatty(STDERR_FILENO) != 0;
+  const bool terminal = &err == &std::cerr && platform::isTerminal(STDERR_FILENO);
   BatchSummary summary;
   const std::string error = runBatchJob(job, summary, err, terminal);
   if (!error.empty()) {

@@ -1,7 +1,5 @@
 #include "cli/cli_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -9,6 +7,7 @@
 
 #include "documents/file_io.h"
 #include "documents/text_decoding.h"
+#include "platform/platform.h"
 
 namespace yig::cli {
 
@@ -89,18 +88,17 @@ bool refuseSameFile(std::string_view command, const std::string& input, const st
 
 StandardStreams::~StandardStreams() {
   std::error_code ec;
-  if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+  if (!folder_.empty()) std::filesystem::remove_all(platform::toPath(folder_), ec);
 }
 
 std::string StandardStreams::folder() {
   if (folder_.empty()) {
     std::error_code ec;
-    std::string base = std::filesystem::temp_directory_path(ec).string();
+    std::string base = platform::fromPath(std::filesystem::temp_directory_path(ec));
     if (ec || base.empty()) base = "/tmp";
     // Folders of killed runs go first.
     docs::removeLeftovers(base, "yigsgyur-stdio-", true);
-    std::string name = base + "/yigsgyur-stdio-" + std::to_string(::getpid()) + "-XXXXXX";
-    if (::mkdtemp(name.data()) != nullptr) folder_ = name;
+    folder_ = platform::makePrivateFolder(base + "/yigsgyur-stdio-" + std::to_string(platform::processId()) + "-");
   }
   return folder_;
 }

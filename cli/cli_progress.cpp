@@ -1,12 +1,13 @@
 #include "cli/cli_progress.h"
 
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ostream>
+
+#include "platform/platform.h"
 
 namespace yig::cli {
 
@@ -75,8 +76,8 @@ BatchProgress::BatchProgress(std::ostream& out, bool terminal, std::size_t files
   state_.filesTotal = filesTotal;
   state_.bytesTotal = bytesTotal;
   if (terminal_) {
-    struct winsize size {};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20) width_ = size.ws_col;
+    const int columns = platform::terminalColumns(STDERR_FILENO);
+    if (columns > 20) width_ = static_cast<std::size_t>(columns);
   }
 }
 

@@ -11,6 +11,7 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
 #include "documents/file_io.h"
+#include "platform/platform.h"
 #include "documents/open_document.h"
 #include "documents/package_route.h"
 #include "documents/save_document.h"
@@ -164,7 +165,7 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
   }
   std::unique_ptr<TableSource> userTables;
   if (!o.tables.empty()) {
-    if (!std::filesystem::is_directory(o.tables)) {
+    if (!std::filesystem::is_directory(platform::toPath(o.tables))) {
       err << "yigsgyur convert: table folder '" << o.tables << "' does not exist\n";
       return 2;
     }
@@ -173,7 +174,7 @@ int runConvert(const Args& args, std::ostream& out, std::ostream& err) {
 
   CliHost::Options hostOptions;
   hostOptions.tibetan = o.tibetan;
-  hostOptions.showProgress = ::isatty(2) != 0;
+  hostOptions.showProgress = platform::isTerminal(2);
   CliHost host(out, err, hostOptions);
 
   conv::Options options;

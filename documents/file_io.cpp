@@ -1,23 +1,17 @@
 #include "documents/file_io.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <random>
 #include <set>
 
-namespace yig::docs {
-namespace fs = std::filesystem;
+#include "platform/platform.h"
 
+namespace yig::docs {
 namespace {
 
 std::string reason(int error) { return std::strerror(error); }
@@ -43,14 +37,14 @@ std::string temporaryName(const std::string& folder) {
   // One generator per thread: batch conversions save from several threads.
   thread_local std::mt19937_64 random{std::random_device{}()};
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::string name = std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-";
+  std::string name = std::string(kTemporaryPrefix) + std::to_string(platform::processId()) + "-";
   std::uint64_t r = random();
   for (int i = 0; i < 6; ++i, r /= 36) name += kDigits[r % 36];
   return folder + "/" + name;
 }
 
 std::string folderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
+  const std::size_t slash = platform::lastSeparator(path);
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
@@ -64,39 +58,6 @@ void removeStaleTemporariesOnce(const std::string& folder) {
     if (!done.insert(folder).second) return;
   }
   removeStaleTemporaries(folder);
-}
-
-// The process's umask. Reading it by setting it would, for a moment, let
-// files and folders that other threads create be made without it, so it is
-// read where the kernel reports it; only without that, it is set and put back.
-mode_t processUmask() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-  }
-  static std::mutex mutex;
-  std::lock_guard lock(mutex);
-  const mode_t mask = ::umask(022);
-  ::umask(mask);
-  return mask;
-}
-
-// An unnamed file in `folder` (O_TMPFILE), or -1 where the file system has none.
-int openUnnamed(const std::string& folder) {
-#ifdef O_TMPFILE
-  return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-#else
-  (void)folder;
-  errno = EOPNOTSUPP;
-  return -1;
-#endif
-}
-
-// Gives the unnamed file `fd` the name `name`; false with errno set when it cannot.
-bool nameUnnamed(int fd, const std::string& name) {
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 }  // namespace
@@ -201,31 +162,31 @@ FileRead readWholeDescriptor(int fd, const std::string& name) {
 FileRead readWholeFile(const std::string& path) {
   FileRead result;
   // Without blocking: opening a named pipe would otherwise wait for a writer.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  const int fd = platform::openForReading(path);
   if (fd < 0) {
     result.error = "cannot open " + quotedName(path) + ": " + reason(errno);
     return result;
   }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) {
+  platform::FileStatus info;
+  if (!platform::statusOf(fd, info)) {
     result.error = "cannot read " + quotedName(path) + ": " + reason(errno);
     ::close(fd);
     return result;
   }
-  if (S_ISDIR(info.st_mode)) {
+  if (info.kind == platform::FileStatus::Kind::Folder) {
     ::close(fd);
     result.error = "cannot read " + quotedName(path) + ": it is a folder, not a file";
     return result;
   }
-  if (!S_ISREG(info.st_mode)) {
+  if (info.kind != platform::FileStatus::Kind::Regular) {
     ::close(fd);
     result.error = "cannot read " + quotedName(path) + ": not a regular file (pipes, sockets and devices are not read)";
     return result;
   }
   const std::uint64_t limit = maxInputBytes();
-  if (info.st_size > 0 && static_cast<std::uint64_t>(info.st_size) > limit) {
+  if (info.size > limit) {
     ::close(fd);
-    result.error = tooLargeMessage(path, static_cast<std::uint64_t>(info.st_size));
+    result.error = tooLargeMessage(path, info.size);
     return result;
   }
   FileRead read = readWholeDescriptor(fd, path);
@@ -233,38 +194,34 @@ FileRead readWholeFile(const std::string& path) {
   return read;
 }
 
-bool isSameFile(const std::string& a, const std::string& b) {
-  struct stat first {}, second {};
-  if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
-  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
+bool isSameFile(const std::string& a, const std::string& b) { return platform::isSameFile(a, b); }
 
 TemporaryFile::TemporaryFile(const std::string& target) : target_(target) {
-  const std::size_t slash = target.find_last_of('/');
+  const std::size_t slash = platform::lastSeparator(target);
   if (target.empty() || slash + 1 == target.size()) {
     error_ = "cannot write " + quotedName(target) + ": not a file name";
     return;
   }
-  struct stat info {};
-  if (::stat(target.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) {
+  platform::FileStatus info;
+  if (platform::statusOf(target, info)) {
+    if (info.kind == platform::FileStatus::Kind::Folder) {
       error_ = "cannot write " + quotedName(target) + ": it is a folder";
       return;
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (info.kind != platform::FileStatus::Kind::Regular) {
       error_ = "cannot write " + quotedName(target) + ": it is not a regular file";
       return;
     }
   }
   folder_ = folderOf(target);
   removeStaleTemporariesOnce(folder_);
-  fd_ = openUnnamed(folder_);
+  fd_ = platform::openUnnamed(folder_);
   if (fd_ >= 0) return;
   // No unnamed files on this file system: a named one, removed on failure
   // (and by the next process that writes here when this one is killed).
   for (int attempt = 0; attempt < 10 && fd_ < 0; ++attempt) {
     name_ = temporaryName(folder_);
-    fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    fd_ = platform::createNew(name_);
     if (fd_ < 0 && errno != EEXIST) break;
   }
   if (fd_ < 0) {
@@ -275,7 +232,7 @@ TemporaryFile::TemporaryFile(const std::string& target) : target_(target) {
 
 TemporaryFile::~TemporaryFile() {
   if (fd_ >= 0) ::close(fd_);
-  if (!name_.empty()) ::unlink(name_.c_str());
+  if (!name_.empty()) platform::removeFile(name_);
 }
 
 std::string TemporaryFile::commit(mode_t modeLimit) {
@@ -286,27 +243,22 @@ std::string TemporaryFile::commit(mode_t modeLimit) {
   };
   // The target keeps the permissions of the file it replaces; a new one gets
   // those a new file gets.
-  struct stat info {};
-  const bool exists = ::stat(target_.c_str(), &info) == 0;
-  mode_t mode = 0;
-  if (exists) {
-    mode = info.st_mode & 07777;
-  } else {
-    mode = 0666 & ~processUmask();
-  }
-  if (::fchmod(fd_, mode & modeLimit) != 0) return fail(errno);
-  if (::fsync(fd_) != 0 && errno != EINVAL) return fail(errno);
+  platform::FileStatus info;
+  const bool exists = platform::statusOf(target_, info);
+  const unsigned mode = exists ? info.mode : platform::newFileMode();
+  if (!platform::setMode(fd_, mode & modeLimit)) return fail(errno);
+  if (!platform::flushToDisk(fd_)) return fail(errno);
   if (name_.empty()) {
     // A new file takes its name directly (linkat never replaces a file); an
     // existing one is replaced through a short-lived temporary name.
-    if (!exists && nameUnnamed(fd_, target_)) {
+    if (!exists && platform::nameUnnamed(fd_, target_)) {
       ::close(fd_);
       fd_ = -1;
       return {};
     }
     for (int attempt = 0; attempt < 10 && name_.empty(); ++attempt) {
       const std::string candidate = temporaryName(folder_);
-      if (nameUnnamed(fd_, candidate)) {
+      if (platform::nameUnnamed(fd_, candidate)) {
         name_ = candidate;
       } else if (errno != EEXIST) {
         return fail(errno);
@@ -317,7 +269,7 @@ std::string TemporaryFile::commit(mode_t modeLimit) {
   const int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0) return fail(errno);
-  if (::rename(name_.c_str(), target_.c_str()) != 0) {
+  if (!platform::replaceFile(name_, target_)) {
     const int error = errno;
     error_ = "cannot replace " + quotedName(target_) + ": " + reason(error);
     return error_;
@@ -341,33 +293,19 @@ std::string copyFileAtomically(const std::string& from, const std::string& to, m
 }
 
 void removeLeftovers(const std::string& folder, std::string_view prefix, bool folders) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return;
-  const uid_t me = ::geteuid();
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    if (!name.starts_with(prefix)) continue;
+  platform::removeEntriesWhere(folder, [&](std::string_view name, const platform::FileStatus& status) {
+    if (!name.starts_with(prefix)) return false;
     const std::string_view rest = name.substr(prefix.size());
     const std::size_t dash = rest.find('-');
-    if (dash == std::string_view::npos || dash == 0 || dash > 9) continue;
-    pid_t pid = 0;
-    bool digits = true;
+    if (dash == std::string_view::npos || dash == 0 || dash > 9) return false;
+    int pid = 0;
     for (const char c : rest.substr(0, dash)) {
-      if (c < '0' || c > '9') digits = false;
+      if (c < '0' || c > '9') return false;
       pid = pid * 10 + (c - '0');
     }
-    if (!digits || pid <= 0) continue;
-    if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;  // its process still runs
-    struct stat info {};
-    if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || info.st_uid != me) continue;
-    if (folders && S_ISDIR(info.st_mode)) {
-      std::error_code ec;
-      fs::remove_all(fs::path(folder) / entry->d_name, ec);
-    } else if (!folders && S_ISREG(info.st_mode)) {
-      ::unlinkat(::dirfd(dir), entry->d_name, 0);
-    }
-  }
-  ::closedir(dir);
+    if (pid <= 0 || platform::processRuns(pid) || !status.ownedByMe) return false;
+    return folders ? status.kind == platform::FileStatus::Kind::Folder : status.kind == platform::FileStatus::Kind::Regular;
+  });
 }
 
 void removeStaleTemporaries(const std::string& folder) { removeLeftovers(folder, kTemporaryPrefix, false); }

@@ -1,12 +1,5 @@
 #include "documents/office_bridge.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <atomic>
 #include <chrono>
@@ -19,9 +12,8 @@
 #include <vector>
 
 #include "documents/file_io.h"
+#include "platform/platform.h"
 #include "richtext/rtf_lexer.h"
-
-extern char** environ;
 
 namespace yig::docs {
 namespace fs = std::filesystem;
@@ -33,20 +25,17 @@ OfficeSettings& officeSettings() {
 
 namespace {
 
-bool isExecutable(const fs::path& p) {
-  std::error_code ec;
-  return fs::is_regular_file(p, ec) && ::access(p.c_str(), X_OK) == 0;
-}
+bool isExecutable(const fs::path& p) { return platform::isExecutable(platform::fromPath(p)); }
 
 std::optional<std::string> findOnPath(std::string_view name) {
   const char* path = std::getenv("PATH");
   std::string_view dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
   while (!dirs.empty()) {
-    const std::size_t colon = dirs.find(':');
+    const std::size_t colon = dirs.find(platform::pathListSeparator());
     const std::string_view dir = dirs.substr(0, colon);
     if (!dir.empty()) {
-      const fs::path candidate = fs::path(dir) / name;
-      if (isExecutable(candidate)) return candidate.string();
+      const fs::path candidate = platform::toPath(dir) / platform::toPath(platform::programFileName(name));
+      if (isExecutable(candidate)) return platform::fromPath(candidate);
     }
     if (colon == std::string_view::npos) break;
     dirs.remove_prefix(colon + 1);
@@ -85,7 +74,7 @@ constexpr std::string_view kProfileSettings =
 // went down) are removed, once per process.
 void removeStaleJobFolders(const fs::path& base) {
   static std::once_flag once;
-  std::call_once(once, [&] { removeLeftovers(base.string(), kOfficeJobPrefix, true); });
+  std::call_once(once, [&] { removeLeftovers(platform::fromPath(base), kOfficeJobPrefix, true); });
 }
 
 // A private folder for one job (0700), removed with everything in it at the
@@ -98,14 +87,15 @@ class JobFolder {
     fs::path base = fs::temp_directory_path(ec);
     if (ec) base = "/tmp";
     removeStaleJobFolders(base);
-    std::string name = (base / (std::string(kOfficeJobPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
-    if (::mkdtemp(name.data()) == nullptr) return;  // mkdtemp makes it 0700
-    path_ = name;
+    const std::string name = platform::makePrivateFolder(
+        platform::fromPath(base / (std::string(kOfficeJobPrefix) + std::to_string(platform::processId()) + "-")));
+    if (name.empty()) return;
+    path_ = platform::toPath(name);
     bool made = true;
     for (const char* sub : {"in", "out", "tmp", "profile", "profile/user"}) {
-      made = made && ::mkdir((path_ / sub).c_str(), 0700) == 0;
+      made = made && platform::makeFolder(platform::fromPath(path_ / sub));
     }
-    if (!made || !writeFileAtomically((path_ / "profile/user/registrymodifications.xcu").string(), kProfileSettings,
+    if (!made || !writeFileAtomically(platform::fromPath(path_ / "profile/user/registrymodifications.xcu"), kProfileSettings,
                                       0600).empty()) {
       fs::remove_all(path_, ec);
       path_.clear();
@@ -129,8 +119,12 @@ class JobFolder {
 // file:// URL of an absolute path, with the characters a URL cannot hold escaped.
 std::string fileUrl(const fs::path& p) {
   std::string url = "file://";
-  for (const unsigned char c : p.string()) {
-    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+  const std::string name = platform::fromPath(p);
+  if (!name.empty() && !platform::isSeparator(name[0])) url += '/';  // a drive letter
+  for (const unsigned char c : name) {
+    if (platform::isSeparator(static_cast<char>(c))) {
+      url += '/';
+    } else if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
       url += static_cast<char>(c);
     } else {
       static const char hex[] = "0123456789ABCDEF";
@@ -161,76 +155,32 @@ std::string meaningfulOutput(const std::string& log) {
   return out;
 }
 
-struct RunOutcome {
-  int status = -1;     // exit status, -1 when it could not run or was killed
-  bool timedOut = false;
-  std::string error;   // could not start
-};
+using platform::RunOutcome;
 
 // Runs argv in its own process group with stdout and stderr into `logFile`.
 // As a backstop to `timeout`, the whole group is killed when it outlives the
 // deadline by a margin.
 RunOutcome runProcess(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
                       const fs::path& logFile, int timeoutSeconds) {
-  RunOutcome outcome;
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  std::vector<char*> env;
-  for (const auto& e : environment) env.push_back(const_cast<char*>(e.c_str()));
-  env.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  pid_t pid = 0;
-  const int rc = ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), env.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (rc != 0) {
-    outcome.error = "cannot start '" + argv[0] + "'";
-    return outcome;
-  }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds + 20);
-  int status = 0;
-  for (;;) {
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
-    if (done < 0 && errno != EINTR) return outcome;
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(-pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      outcome.timedOut = true;
-      return outcome;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
+  RunOutcome outcome = platform::runProcess(argv, environment, platform::fromPath(logFile), timeoutSeconds + 20);
   // timeout(1) answers 124 when it had to stop the program, 137 when it killed it.
-  if (outcome.status == 124 || outcome.status == 137 || WIFSIGNALED(status)) outcome.timedOut = true;
-  // Whatever LibreOffice left behind in our group goes too.
-  ::kill(-pid, SIGKILL);
+  if (outcome.status == 124 || outcome.status == 137) outcome.timedOut = true;
   return outcome;
 }
 
 std::string missingMessage() {
-  return "LibreOffice (soffice) is not installed; it is needed for Word, web-page and XML documents. Install it with: " +
-         std::string(kOfficeInstallHint);
+  return "LibreOffice (soffice) is not installed; it is needed for Word, web-page and XML documents. Install it " +
+         (platform::isWindows() ? std::string("from libreoffice.org into its usual folder (C:\\Program Files\\LibreOffice)")
+                                : "with: " + std::string(kOfficeInstallHint));
 }
 
 // The environment LibreOffice gets: ours, with its home and temporary folder
 // inside the job folder `root` (as LibreOffice sees it).
 std::vector<std::string> officeEnvironment(const std::string& root) {
   std::vector<std::string> env;
-  for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
-    const std::string_view entry = *e;
+  for (const std::string& entry : platform::environment()) {
     if (entry.starts_with("HOME=") || entry.starts_with("TMPDIR=")) continue;
-    env.emplace_back(entry);
+    env.push_back(entry);
   }
   env.push_back("HOME=" + root);
   env.push_back("TMPDIR=" + root + "/tmp");
@@ -282,6 +232,10 @@ SandboxProbe probeSandbox() {
     probe.reason = "the sandbox is switched off";
     return probe;
   }
+  if (platform::isWindows()) {
+    probe.reason = "Windows has no bubblewrap";
+    return probe;
+  }
   JobFolder job;
   const std::optional<std::string> truth = findOnPath("true");
   if (!job.ok() || !truth) {
@@ -289,7 +243,7 @@ SandboxProbe probeSandbox() {
     return probe;
   }
   const fs::path log = job.path() / "probe.log";
-  const std::vector<std::string> env = officeEnvironment(job.path().string());
+  const std::vector<std::string> env = officeEnvironment(platform::fromPath(job.path()));
   if (const auto bwrap = findOnPath("bwrap")) {
     std::vector<std::string> argv = bubblewrapArguments(*bwrap, job.path(), *truth);
     argv.push_back(*truth);
@@ -298,7 +252,7 @@ SandboxProbe probeSandbox() {
       probe.kind = OfficeSandbox::Bubblewrap;
       return probe;
     }
-    const std::string said = meaningfulOutput(readWholeFile(log.string()).bytes);
+    const std::string said = meaningfulOutput(readWholeFile(platform::fromPath(log)).bytes);
     probe.reason = "bubblewrap cannot run here" + (said.empty() ? std::string() : " (" + said + ")");
   } else {
     probe.reason = "bubblewrap (bwrap) is not installed";
@@ -350,10 +304,11 @@ OfficeResult convertInFolder(const JobFolder& job, const std::string& inputName,
   const SandboxProbe sandbox = officeSandbox();
   warnOnce(sandbox);
   // The job folder as LibreOffice sees it.
-  const std::string root = sandbox.kind == OfficeSandbox::Bubblewrap ? std::string(kSandboxJob) : job.path().string();
-  const fs::path input = fs::path(root) / "in" / inputName;
-  const fs::path expected =
-      job.path() / "out" / (fs::path(inputName).stem().string() + "." + std::string(outputExtension));
+  const std::string root = sandbox.kind == OfficeSandbox::Bubblewrap ? std::string(kSandboxJob) : platform::fromPath(job.path());
+  const fs::path input = platform::toPath(root) / "in" / platform::toPath(inputName);
+  const fs::path expected = job.path() / "out" /
+                            platform::toPath(platform::fromPath(platform::toPath(inputName).stem()) + "." +
+                                             std::string(outputExtension));
   std::vector<std::string> argv;
   if (const auto timeoutProgram = findOnPath("timeout")) {
     argv = {*timeoutProgram, "-k", "10", std::to_string(settings.timeoutSeconds)};
@@ -364,11 +319,11 @@ OfficeResult convertInFolder(const JobFolder& job, const std::string& inputName,
   } else if (sandbox.kind == OfficeSandbox::NetworkOnly) {
     argv.insert(argv.end(), {*findOnPath("unshare"), "--net", "--"});
   }
-  argv.insert(argv.end(), {*soffice, "-env:UserInstallation=" + fileUrl(fs::path(root) / "profile"), "--headless",
+  argv.insert(argv.end(), {*soffice, "-env:UserInstallation=" + fileUrl(platform::toPath(root) / "profile"), "--headless",
                            "--norestore", "--nologo", "--nolockcheck", "--convert-to", std::string(convertTo),
-                           "--outdir", root + "/out", input.string()});
+                           "--outdir", root + "/out", platform::fromPath(input)});
   const fs::path log = job.path() / "soffice.log";
-  const std::vector<std::string> env = officeEnvironment(job.path().string());
+  const std::vector<std::string> env = officeEnvironment(platform::fromPath(job.path()));
   RunOutcome run;
   // soffice.bin run directly restarts itself once on a new profile (status 81).
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -379,12 +334,12 @@ OfficeResult convertInFolder(const JobFolder& job, const std::string& inputName,
     result.error = run.error;
     return result;
   }
-  FileRead produced = readWholeFile(expected.string());
+  FileRead produced = readWholeFile(platform::fromPath(expected));
   if (produced.ok() && !produced.bytes.empty() && !run.timedOut) {
     result.bytes = std::move(produced.bytes);
     return result;
   }
-  const std::string said = meaningfulOutput(readWholeFile(log.string()).bytes);
+  const std::string said = meaningfulOutput(readWholeFile(platform::fromPath(log)).bytes);
   if (run.timedOut) {
     result.error = "LibreOffice did not finish within " + std::to_string(settings.timeoutSeconds) + " s";
   } else {
@@ -419,7 +374,9 @@ std::optional<std::string> findOffice() {
     return std::nullopt;
   }
   if (auto onPath = findOnPath("soffice")) return onPath;
-  for (const char* known : {"/usr/lib/libreoffice/program/soffice", "/opt/libreoffice/program/soffice"}) {
+  for (const char* known : {"/usr/lib/libreoffice/program/soffice", "/opt/libreoffice/program/soffice",
+                            "C:/Program Files/LibreOffice/program/soffice.exe",
+                            "C:/Program Files (x86)/LibreOffice/program/soffice.exe"}) {
     if (isExecutable(known)) return std::string(known);
   }
   return std::nullopt;
@@ -434,8 +391,8 @@ OfficeResult convertWithOffice(const std::string& input, std::string_view conver
   }
   // A private copy under a plain name: the ending in lower case helps format
   // detection, and two jobs never write the same output name.
-  const std::string name = "document" + lower(fs::path(input).extension().string());
-  std::string error = copyFileAtomically(input, (job.path() / "in" / name).string(), 0600);
+  const std::string name = "document" + lower(platform::fromPath(platform::toPath(input).extension()));
+  std::string error = copyFileAtomically(input, platform::fromPath(job.path() / "in" / name), 0600);
   if (!error.empty()) {
     result.error = error;
     return result;
@@ -452,7 +409,7 @@ OfficeResult convertBytesWithOffice(std::string_view bytes, std::string_view inp
     return result;
   }
   const std::string name = "document." + std::string(inputExtension);
-  std::string error = writeFileAtomically((job.path() / "in" / name).string(), bytes, 0600);
+  std::string error = writeFileAtomically(platform::fromPath(job.path() / "in" / name), bytes, 0600);
   if (!error.empty()) {
     result.error = error;
     return result;

@@ -1,7 +1,5 @@
 #include "documents/rtf_route.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +9,7 @@
 #include "documents/file_io.h"
 #include "documents/office_bridge.h"
 #include "documents/open_document.h"
+#include "platform/platform.h"
 #include "richtext/document.h"
 
 namespace yig::docs {
@@ -128,7 +127,7 @@ SaveOutcome saveRtfAs(std::string_view rtf, const std::string& path, SaveFormat 
 FileConversion convertRtfFile(const std::string& in, const std::string& out, Encoding from, Encoding to,
                               conv::Options options, const conv::Callbacks& callbacks) {
   FileConversion c;
-  const int fd = ::open(in.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = platform::openForReading(in);
   if (fd < 0) {
     c.error = "cannot open '" + in + "': " + std::strerror(errno);
     return c;
@@ -137,12 +136,12 @@ FileConversion convertRtfFile(const std::string& in, const std::string& out, Enc
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  platform::FileStatus st;
+  if (!platform::statusOf(fd, st) || st.kind != platform::FileStatus::Kind::Regular) {
     c.error = "cannot read '" + in + "': not a regular file";
     return c;
   }
-  options.totalBytes = static_cast<std::uint64_t>(st.st_size);
+  options.totalBytes = st.size;
   AtomicWriter writer;
   c.error = writer.open(out);
   if (!c.error.empty()) return c;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, only those that are missing.
+# With arguments, installs those packages instead (the same way).
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
@@ -10,6 +11,7 @@ packages=(
   xvfb xauth
   clang libclang-rt-14-dev
 )
+[ $# -gt 0 ] && packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
