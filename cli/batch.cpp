@@ -49,9 +49,10 @@ constexpr std::string_view kUsage =
     "Converts many documents, or whole folders, into OUTDIR. A single folder input\n"
     "is mirrored directly under OUTDIR; with several inputs each keeps its own name\n"
     "there. Names are kept; documents that change format get the ending .rtf (text\n"
-    "stays text only when the target is HIMA; .doc, web and XML documents become RTF).\n"
+    "stays text only when the target is HIMA; web and XML documents become RTF).\n"
     "Word (.docx, .docm, .dotx) and OpenDocument (.odt, .fodt) documents keep their\n"
-    "format: only their text runs are rewritten, and --from auto goes by their fonts.\n"
+    "format: only their text runs are rewritten, and --from auto goes by their fonts;\n"
+    "a .doc becomes a .docx the same way (LibreOffice reads it).\n"
     "One file with -o naming no folder (and not ending in /) is written to that name.\n"
     "\n"
     "  --from auto      guess each file's encoding (its fonts, or its text)\n"
@@ -461,8 +462,12 @@ class FileConverter {
   void convertPackage(const PlanItem& item, BatchFileResult& r) const {
     std::optional<Encoding> from;
     if (job_.from != u"AUTO") from = encodingFromCode(job_.from);
+    // A .doc is read (or written) by LibreOffice: one such file at a time.
+    std::unique_lock lock(officeMutex_, std::defer_lock);
+    if (docs::isDocName(item.input) || docs::isDocName(item.output)) lock.lock();
     const docs::PackageConversion c =
         docs::convertPackageFile(item.input, item.output, from, *encodingFromCode(job_.to), conversionOptions());
+    if (lock.owns_lock()) lock.unlock();
     if (c.source) r.source = std::u16string(info(*c.source).code);
     if (!from && c.source) r.guessedBy = "fonts";
     if (!c.ok()) return fail(r, c.error);
@@ -706,7 +711,11 @@ bool isDocumentEnding(std::string_view path) {
 std::string outputNameFor(const std::string& inputName, std::u16string_view target) {
   const std::string ending = endingOf(inputName);
   const docs::OpenRoute route = docs::routeFor(inputName);
-  if (route == docs::OpenRoute::Rtf || docs::packageRoute(inputName, inputName)) return inputName;
+  if (route == docs::OpenRoute::Rtf || docs::packageRoute(inputName, inputName)) {
+    // A binary Word document comes back as the package it was converted in.
+    if (docs::isDocName(inputName)) return inputName + (inputName.back() == 'C' ? "X" : "x");
+    return inputName;
+  }
   if (route == docs::OpenRoute::PlainText && ending == ".TXT" && target == u"HIMA") return inputName;
   if (ending.empty()) return inputName + ".rtf";
   return inputName.substr(0, inputName.size() - ending.size()) + ".rtf";

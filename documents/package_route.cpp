@@ -1,12 +1,34 @@
 #include "documents/package_route.h"
 
 #include "documents/file_io.h"
+#include "documents/office_bridge.h"
 #include "documents/odt_convert.h"
 
 namespace yig::docs {
 
+namespace {
+
+// The last `n` characters of a name, in lower case.
+std::string tail(std::string_view path, std::size_t n) {
+  std::string t(path.substr(path.size() > n ? path.size() - n : 0));
+  for (char& c : t) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return t;
+}
+
+constexpr std::string_view kDocxFilter = "docx:MS Word 2007 XML";
+constexpr std::string_view kDocFilter = "doc:MS Word 97";
+
+}  // namespace
+
+bool isDocName(std::string_view path) { return tail(path, 4) == ".doc"; }
+
 std::optional<PackageKind> packageRoute(std::string_view in, std::string_view out) {
-  if (docx::isDocxName(in) && docx::isDocxName(out)) return PackageKind::Word;
+  // LibreOffice makes a .docx of a .doc: it is written as such, or as a .doc again.
+  if (isDocName(in)) {
+    if (isDocName(out) || tail(out, 5) == ".docx") return PackageKind::Word;
+    return std::nullopt;
+  }
+  if (docx::isDocxName(in) && (docx::isDocxName(out) || isDocName(out))) return PackageKind::Word;
   if (odt::isOdtName(in) && odt::isOdtName(out)) return PackageKind::OpenDocument;
   if (odt::isFodtName(in) && odt::isFodtName(out)) return PackageKind::FlatOpenDocument;
   return std::nullopt;
@@ -42,14 +64,30 @@ PackageConversion convertPackageFile(const std::string& in, const std::string& o
     c.error = "'" + in + "' and '" + out + "' are not both Word or both OpenDocument documents";
     return c;
   }
-  FileRead file = readWholeFile(in);
-  if (!file.ok()) {
-    c.error = file.error;
-    return c;
+  auto office = [&c](OfficeResult&& result, std::string& bytes, const std::string& context) {
+    if (!result.ok()) c.error = context + result.error;
+    c.officeMissing = result.missing;
+    bytes = std::move(result.bytes);
+    return c.ok();
+  };
+  std::string package;
+  if (isDocName(in)) {
+    if (!office(convertWithOffice(in, kDocxFilter, "docx"), package, "'" + in + "': ")) return c;
+  } else {
+    FileRead file = readWholeFile(in);
+    if (!file.ok()) {
+      c.error = file.error;
+      return c;
+    }
+    package = std::move(file.bytes);
   }
+  // The bytes of `out`: a package, or a .doc made of it.
+  auto finish = [&] {
+    if (isDocName(out)) office(convertBytesWithOffice(c.bytes, "docx", kDocFilter, "doc"), c.bytes, "no .doc made: ");
+  };
   c.source = from;
   if (!from) {
-    const std::vector<docx::PartEncodings> parts = packageEncodings(*kind, file.bytes, c.error);
+    const std::vector<docx::PartEncodings> parts = packageEncodings(*kind, package, c.error);
     if (!c.error.empty()) {
       c.error = "'" + in + "': " + c.error;
       return c;
@@ -61,18 +99,30 @@ PackageConversion convertPackageFile(const std::string& in, const std::string& o
     }
     if (*c.source == to) {
       c.alreadyTarget = true;
-      c.bytes = std::move(file.bytes);
+      if (isDocName(in) && isDocName(out)) {
+        // A .doc already in the target encoding is copied as it stands.
+        FileRead file = readWholeFile(in);
+        c.error = file.error;
+        c.bytes = std::move(file.bytes);
+        return c;
+      }
+      c.bytes = std::move(package);
+      finish();
       return c;
     }
   }
   switch (*kind) {
-    case PackageKind::Word: c.outcome = docx::convertDocx(file.bytes, *c.source, to, options, c.bytes); break;
-    case PackageKind::OpenDocument: c.outcome = odt::convertOdt(file.bytes, *c.source, to, options, c.bytes); break;
+    case PackageKind::Word: c.outcome = docx::convertDocx(package, *c.source, to, options, c.bytes); break;
+    case PackageKind::OpenDocument: c.outcome = odt::convertOdt(package, *c.source, to, options, c.bytes); break;
     case PackageKind::FlatOpenDocument:
-      c.outcome = odt::convertFodt(file.bytes, *c.source, to, options, c.bytes);
+      c.outcome = odt::convertFodt(package, *c.source, to, options, c.bytes);
       break;
   }
-  if (!c.outcome.ok()) c.error = "'" + in + "': " + c.outcome.error;
+  if (!c.outcome.ok()) {
+    c.error = "'" + in + "': " + c.outcome.error;
+    return c;
+  }
+  if (!c.outcome.changedParts.empty()) finish();
   return c;
 }
 

@@ -457,9 +457,9 @@ TEST(BatchNames, OutputEndingChangesOnlyWithTheFormat) {
   };
   const Case cases[] = {
       {"a.rtf", u"BZD", "a.rtf"},       {"a.RTF", u"HIMA", "a.RTF"},     {"a.txt", u"HIMA", "a.txt"},
-      {"a.txt", u"BZD", "a.rtf"},       {"a.TXT", u"SAM", "a.rtf"},      {"a.doc", u"HIMA", "a.rtf"},
+      {"a.txt", u"BZD", "a.rtf"},       {"a.TXT", u"SAM", "a.rtf"},      {"a.doc", u"HIMA", "a.docx"},
       {"a.b.docx", u"BZD", "a.b.docx"}, {"page.html", u"HIMA", "page.rtf"}, {"README", u"HIMA", "README.rtf"},
-      {"a.odt", u"SAM", "a.odt"},       {"a.FODT", u"HIMA", "a.FODT"},   {"a.docm", u"TY", "a.docm"},
+      {"a.odt", u"SAM", "a.odt"},       {"a.FODT", u"HIMA", "a.FODT"},   {"a.docm", u"TY", "a.docm"},     {"B.DOC", u"HG", "B.DOCX"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(yig::cli::outputNameFor(c.input, c.target), c.output) << c.input;
@@ -527,6 +527,9 @@ TEST(BatchProgressLine, UnitsAndDurations) {
 // off before its end. Nothing outside the tree is read, every file left alone
 // is named with its reason, and the cut-off file is a failure.
 TEST_F(Batch, HostileTreeStaysInsideAndNamesEveryFileLeftAlone) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links, named pipes and modes: POSIX only";
+#else
   const std::string longest = std::string(251, 'n') + ".rtf";
   const std::string odd[] = {"new\nline.rtf", "esc\x1B[2J.rtf", "bad\xFF.rtf", longest};
   write("outside/secret.rtf", himaRtf(kCleanText + "SECRET-OUTSIDE\n"));
@@ -596,6 +599,7 @@ TEST_F(Batch, HostileTreeStaysInsideAndNamesEveryFileLeftAlone) {
     }
     EXPECT_NE(err_.str().find("esc\\x1B[2J.rtf"), std::string::npos) << err_.str();
   }
+#endif
 }
 
 // An output that is the input, by any name, is refused before anything is

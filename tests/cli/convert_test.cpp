@@ -7,9 +7,11 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <vector>
 
 #include "cli/cli_host.h"
 #include "cli/commands.h"
+#include "documents/docx_convert.h"
 #include "engine/mapping_table.h"
 
 namespace yig::cli {
@@ -184,6 +186,27 @@ TEST_F(ConvertCli, WordToWordInThePackage) {
     EXPECT_NE(err_.str().find(says), std::string::npos) << err_.str();
     EXPECT_FALSE(fs::exists(path("no.docx")));
   }
+}
+
+// A binary Word document is converted in the package LibreOffice makes of it,
+// and written as .doc again only when the output name asks for it.
+TEST_F(ConvertCli, BinaryWordDocumentThroughItsPackage) {
+  if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  const std::string in = std::string(YIG_TEST_DATA_DIR) + "/documents/lo-bzd.doc";
+  ASSERT_EQ(run({"--from", "BZD", "--to", "HIMA", in, "-o", path("out.docx")}), 0) << err_.str();
+  std::string error;
+  for (const auto& part : yig::docs::docx::docxEncodings(read("out.docx"), error)) {
+    EXPECT_TRUE(part.encodings.empty() || part.encodings == std::vector{yig::Encoding::HIMA}) << part.part;
+  }
+  EXPECT_EQ(error, "");
+  ASSERT_EQ(run({"--from", "BZD", "--to", "HIMA", in, "-o", path("out.doc")}), 0) << err_.str();
+  EXPECT_EQ(read("out.doc").substr(0, 4), "\xD0\xCF\x11\xE0");
+  out_.str({});
+  ASSERT_EQ(yig::cli::run({"detect", path("out.doc")}, out_, err_), 0) << err_.str();
+  EXPECT_NE(out_.str().find("encoding: HIMA"), std::string::npos) << out_.str();
+  // In a batch a .doc becomes a .docx, its encoding guessed from its fonts.
+  ASSERT_EQ(run({"--from", "auto", "--to", "HIMA", in, "-o", path("batch/")}), 0) << err_.str();
+  EXPECT_EQ(read("batch/lo-bzd.docx").substr(0, 2), "PK");
 }
 
 TEST_F(ConvertCli, UserTablesReplaceTheBuiltInOne) {
