@@ -1,5 +1,6 @@
 #include "documents/docx_convert.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <memory>
@@ -25,6 +26,9 @@ bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.s
 bool endsWith(std::string_view s, std::string_view p) {
   return s.size() >= p.size() && s.substr(s.size() - p.size()) == p;
 }
+
+// The part whose list levels draw their labels in fonts of their own.
+constexpr std::string_view kNumberingPart = "word/numbering.xml";
 
 // The parts whose runs hold the document's text.
 bool isTextPart(std::string_view name) {
@@ -269,6 +273,26 @@ struct Resolved {
   bool eastAsiaHint = false;
 };
 
+// What the fonts of properties worked out to the end stand for.
+Resolved resolveSlots(const RunProps& p, const FontContext& ctx) {
+  Resolved r;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const Slot& s = p.slots[i];
+    if (!s.set) continue;
+    const std::string name = s.theme ? ctx.themeFont(s.value) : s.value;
+    const std::u16string n = xml::toUtf16(name);
+    r.encoding[i] = encodingOfFontName(n);
+    if (r.encoding[i] == Encoding::SAM) {
+      auto index = sambhotaFontIndex(n);
+      r.samFont[i] = index ? static_cast<int>(*index) : -1;
+      if (!index) r.encoding[i].reset();
+    }
+  }
+  r.csRun = p.cs.value_or(false) || p.rtl.value_or(false);
+  r.eastAsiaHint = p.hint.value_or("") == "eastAsia";
+  return r;
+}
+
 // The slots (bits 1 ascii, 2 hAnsi, 4 eastAsia, 8 cs) that may draw `c`: the
 // one Word's table gives, and the one LibreOffice uses where they differ.
 unsigned slotsFor(char16_t c, const Resolved& r, bool national) {
@@ -300,6 +324,66 @@ bool afterColor(std::string_view local) {
       "spacing", "w", "kern", "position", "sz", "szCs", "highlight", "u", "effect", "bdr", "shd", "fitText",
       "vertAlign", "rtl", "cs", "em", "lang", "eastAsianLayout", "specVanish", "oMath", "rPrChange"};
   return kAfter.count(local) != 0;
+}
+
+// The run's properties with `font` in every font slot (when not empty) and
+// red as its colour (when `red`), every other property kept in its place.
+std::string rewriteRunProps(std::string_view rPr, const std::string& w, const std::string& font, bool red) {
+  std::string open = "<" + w + "rPr>", close = "</" + w + "rPr>";
+  struct Part {
+    std::string_view local;
+    std::string_view bytes;
+  };
+  std::vector<Part> parts;
+  if (!rPr.empty()) {
+    xml::Tokenizer t(rPr);
+    std::size_t childStart = 0;
+    for (;;) {
+      const xml::Token tok = t.next();
+      if (tok.kind == xml::Kind::End || tok.kind == xml::Kind::Error) break;
+      const std::size_t d = t.depth();
+      if (tok.kind == xml::Kind::StartTag && d == 1) {
+        open.assign(tok.bytes);
+        continue;
+      }
+      if (tok.kind == xml::Kind::EndTag && d == 0) {
+        close.assign(tok.bytes);
+        break;
+      }
+      if (tok.kind == xml::Kind::StartTag && d == 2) childStart = tok.offset;
+      const std::string_view local = startsWith(tok.name, w) ? tok.name.substr(w.size()) : std::string_view();
+      if (tok.kind == xml::Kind::EmptyTag && d == 1) {
+        parts.push_back({local, tok.bytes});
+      } else if (tok.kind == xml::Kind::EndTag && d == 1) {
+        parts.push_back({local, rPr.substr(childStart, tok.offset + tok.bytes.size() - childStart)});
+      } else if (d == 1 && (tok.kind == xml::Kind::Text || tok.kind == xml::Kind::Comment)) {
+        parts.push_back({{}, tok.bytes});
+      }
+    }
+  }
+  const std::string fonts = font.empty() ? std::string()
+                                         : "<" + w + "rFonts " + w + "ascii=\"" + xml::escape(font) + "\" " + w +
+                                               "hAnsi=\"" + xml::escape(font) + "\" " + w + "eastAsia=\"" +
+                                               xml::escape(font) + "\" " + w + "cs=\"" + xml::escape(font) + "\"/>";
+  const std::string color = red ? "<" + w + "color " + w + "val=\"FF0000\"/>" : std::string();
+  std::string out = open;
+  bool fontsDone = fonts.empty(), colorDone = color.empty();
+  for (const Part& p : parts) {
+    if (!fontsDone && p.local != "rStyle" && !p.local.empty()) {
+      out += fonts;
+      fontsDone = true;
+    }
+    if (!colorDone && afterColor(p.local)) {
+      out += color;
+      colorDone = true;
+    }
+    if ((!fonts.empty() && p.local == "rFonts") || (!color.empty() && p.local == "color")) continue;
+    out.append(p.bytes);
+  }
+  if (!fontsDone) out += fonts;
+  if (!colorDone) out += color;
+  out += close;
+  return out;
 }
 
 class PartRewriter {
@@ -497,22 +581,7 @@ class PartRewriter {
     ctx_.applyStyle(p, pStyle);
     if (!direct.rStyle.empty()) ctx_.applyStyle(p, direct.rStyle);
     p.overlay(direct);
-    Resolved r;
-    for (std::size_t i = 0; i < 4; ++i) {
-      const Slot& s = p.slots[i];
-      if (!s.set) continue;
-      const std::string name = s.theme ? ctx_.themeFont(s.value) : s.value;
-      const std::u16string n = xml::toUtf16(name);
-      r.encoding[i] = encodingOfFontName(n);
-      if (r.encoding[i] == Encoding::SAM) {
-        auto index = sambhotaFontIndex(n);
-        r.samFont[i] = index ? static_cast<int>(*index) : -1;
-        if (!index) r.encoding[i].reset();
-      }
-    }
-    r.csRun = p.cs.value_or(false) || p.rtl.value_or(false);
-    r.eastAsiaHint = p.hint.value_or("") == "eastAsia";
-    return r;
+    return resolveSlots(p, ctx_);
   }
 
   // The characters of a text child, each with whether a source font draws it.
@@ -743,71 +812,11 @@ class PartRewriter {
           font = xml::toUtf8(converter_->fontName(piece));
           if (used_ != nullptr) used_->insert({font, info(*g.font).targetCharset});
         }
-        dest.append(rewriteRunProps(rPrBytes, font, g.red));
+        dest.append(rewriteRunProps(rPrBytes, w_, font, g.red));
       }
       dest.append(g.content);
       dest.append(p.end);
     }
-  }
-
-  // The run's properties with `font` in every font slot (when not empty) and
-  // red as its colour (when `red`), every other property kept in its place.
-  std::string rewriteRunProps(std::string_view rPr, const std::string& font, bool red) const {
-    std::string open = "<" + w_ + "rPr>", close = "</" + w_ + "rPr>";
-    struct Part {
-      std::string_view local;
-      std::string_view bytes;
-    };
-    std::vector<Part> parts;
-    if (!rPr.empty()) {
-      xml::Tokenizer t(rPr);
-      std::size_t childStart = 0;
-      for (;;) {
-        const xml::Token tok = t.next();
-        if (tok.kind == xml::Kind::End || tok.kind == xml::Kind::Error) break;
-        const std::size_t d = t.depth();
-        if (tok.kind == xml::Kind::StartTag && d == 1) {
-          open.assign(tok.bytes);
-          continue;
-        }
-        if (tok.kind == xml::Kind::EndTag && d == 0) {
-          close.assign(tok.bytes);
-          break;
-        }
-        if (tok.kind == xml::Kind::StartTag && d == 2) childStart = tok.offset;
-        const std::string_view local = startsWith(tok.name, w_) ? tok.name.substr(w_.size()) : std::string_view();
-        if (tok.kind == xml::Kind::EmptyTag && d == 1) {
-          parts.push_back({local, tok.bytes});
-        } else if (tok.kind == xml::Kind::EndTag && d == 1) {
-          parts.push_back({local, rPr.substr(childStart, tok.offset + tok.bytes.size() - childStart)});
-        } else if (d == 1 && (tok.kind == xml::Kind::Text || tok.kind == xml::Kind::Comment)) {
-          parts.push_back({{}, tok.bytes});
-        }
-      }
-    }
-    const std::string fonts = font.empty() ? std::string()
-                                           : "<" + w_ + "rFonts " + w_ + "ascii=\"" + xml::escape(font) + "\" " + w_ +
-                                                 "hAnsi=\"" + xml::escape(font) + "\" " + w_ + "eastAsia=\"" +
-                                                 xml::escape(font) + "\" " + w_ + "cs=\"" + xml::escape(font) + "\"/>";
-    const std::string color = red ? "<" + w_ + "color " + w_ + "val=\"FF0000\"/>" : std::string();
-    std::string out = open;
-    bool fontsDone = fonts.empty(), colorDone = color.empty();
-    for (const Part& p : parts) {
-      if (!fontsDone && p.local != "rStyle" && !p.local.empty()) {
-        out += fonts;
-        fontsDone = true;
-      }
-      if (!colorDone && afterColor(p.local)) {
-        out += color;
-        colorDone = true;
-      }
-      if ((!fonts.empty() && p.local == "rFonts") || (!color.empty() && p.local == "color")) continue;
-      out.append(p.bytes);
-    }
-    if (!fontsDone) out += fonts;
-    if (!colorDone) out += color;
-    out += close;
-    return out;
   }
 
   xml::Tokenizer tok_;
@@ -824,6 +833,203 @@ class PartRewriter {
   std::array<std::size_t, kEncodingCount> seen_{};  // characters drawn in each encoding's fonts
   bool rootSeen_ = false, active_ = true, changed_ = false;
 };
+
+// List labels. Each level of a list in numbering.xml draws its label
+// (w:lvlText, where "%1".."%9" stand for the numbers) in the fonts of its own
+// w:rPr over the document defaults. A label has one formatting, so its
+// converted text is written only when one target font draws all of it; a
+// label that would need several (Sambhota glyphs of two fonts), or holds a
+// character that cannot be converted, is kept as it was and marked red.
+class NumberingRewriter {
+ public:
+  NumberingRewriter(std::string_view xmlText, const FontContext& ctx, TextConverter* converter, Encoding from,
+                    std::set<std::pair<std::string, int>>* usedFonts)
+      : xml_(xmlText), ctx_(ctx), w_(ctx.w), converter_(converter), from_(from), used_(usedFonts) {}
+
+  bool run() {
+    xml::Tokenizer tok(xml_);
+    bool rootSeen = false, active = true;
+    Level level;
+    bool inLevel = false;
+    const bool read = xml::forEachToken(tok, kMaxDepth, error_, [&](const xml::Token& t) {
+      const std::size_t depth = tok.depth();
+      if (!rootSeen && (t.kind == xml::Kind::StartTag || t.kind == xml::Kind::EmptyTag)) {
+        rootSeen = true;
+        const auto prefix = mainPrefix(t.bytes);
+        active = prefix && *prefix == w_;
+      }
+      if (!active) return;
+      if (t.kind == xml::Kind::StartTag && is(t.name, "lvl")) {
+        level = Level{};
+        level.depth = depth;
+        inLevel = true;
+        return;
+      }
+      if (!inLevel) return;
+      if (t.kind == xml::Kind::EmptyTag && depth == level.depth && is(t.name, "lvlText")) {
+        level.text = t.bytes;
+        level.textAt = t.offset;
+      } else if (is(t.name, "rPr") && t.kind == xml::Kind::StartTag && depth == level.depth + 1) {
+        level.rPrAt = t.offset;
+      } else if (is(t.name, "rPr") && t.kind == xml::Kind::EndTag && depth == level.depth) {
+        level.rPr = xml_.substr(level.rPrAt, t.offset + t.bytes.size() - level.rPrAt);
+      } else if (is(t.name, "rPr") && t.kind == xml::Kind::EmptyTag && depth == level.depth) {
+        level.rPr = t.bytes;
+        level.rPrAt = t.offset;
+      } else if (t.kind == xml::Kind::EndTag && depth + 1 == level.depth && is(t.name, "lvl")) {
+        label(level, t.offset);
+        inLevel = false;
+      }
+    });
+    return read;
+  }
+
+  bool changed() const { return !edits_.empty(); }
+  // The part with the labels rewritten.
+  std::string output() {
+    std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) { return a.offset < b.offset; });
+    std::string out;
+    std::size_t at = 0;
+    for (const Edit& e : edits_) {
+      out.append(xml_, at, e.offset - at);
+      out += e.bytes;
+      at = e.offset + e.length;
+    }
+    out.append(xml_, at);
+    return out;
+  }
+  const std::string& error() const { return error_; }
+  const std::array<std::size_t, kEncodingCount>& seen() const { return seen_; }
+  // The converter's counts made right for labels kept as they were: their
+  // units were not written, and all their characters are red.
+  void adjust(conv::Stats& s) const {
+    s.converted -= withdrawn_;
+    s.red = s.red - redWithdrawn_ + markedRed_;
+  }
+
+ private:
+  struct Level {
+    std::size_t depth = 0;
+    std::string_view text, rPr;
+    std::size_t textAt = 0, rPrAt = 0;
+  };
+  struct Edit {
+    std::size_t offset, length;
+    std::string bytes;
+  };
+
+  bool is(std::string_view name, std::string_view local) const {
+    return name.size() == w_.size() + local.size() && startsWith(name, w_) && name.substr(w_.size()) == local;
+  }
+
+  // The value of the label's w:val replaced; the rest of its tag as it was.
+  void replaceValue(const Level& level, std::u16string_view value) {
+    const std::string_view tag = level.text;
+    const std::string name = w_ + "val";
+    std::size_t at = 0;
+    for (;; at += name.size()) {
+      at = tag.find(name, at);
+      if (at == std::string_view::npos) return;
+      const std::size_t eq = tag.find_first_not_of(" \t\r\n", at + name.size());
+      const char before = tag[at - 1];
+      if (eq != std::string_view::npos && tag[eq] == '=' && (before == ' ' || before == '\t' || before == '\r' || before == '\n')) {
+        break;
+      }
+    }
+    const std::size_t open = tag.find_first_of("\"'", at + name.size());
+    const std::size_t close = tag.find(tag[open], open + 1);
+    std::string escaped = xml::escape(xml::toUtf8(value));
+    for (std::size_t q; tag[open] == '\'' && (q = escaped.find('\'')) != std::string::npos;) escaped.replace(q, 1, "&apos;");
+    edits_.push_back({level.textAt + open + 1, close - open - 1, std::move(escaped)});
+  }
+
+  void label(const Level& level, std::size_t endAt) {
+    if (level.text.empty()) return;
+    const auto value = xml::attribute(level.text, w_ + "val");
+    if (!value || value->empty()) return;
+    RunProps props = ctx_.defaults;
+    props.overlay(parseRunProps(level.rPr, w_));
+    const Resolved r = resolveSlots(props, ctx_);
+    const std::u16string text = xml::toUtf16(*value);
+    if (converter_ == nullptr) {
+      for (char16_t c : text) {
+        for (std::size_t e = 0; e < kEncodingCount; ++e) {
+          int sam = -1;
+          if (drawnIn(c, r, static_cast<Encoding>(e), sam)) ++seen_[e];
+        }
+      }
+      return;
+    }
+    std::vector<SourceChar> chars;
+    std::size_t sources = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char16_t c = text[i];
+      if (c == u'%' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'9') {
+        chars.push_back({c, false, -1});
+        chars.push_back({text[++i], false, -1});  // a number's place
+        continue;
+      }
+      int sam = -1;
+      const bool source = drawnIn(c, r, from_, sam) && !(from_ == Encoding::SAM && sam < 0);
+      sources += source ? 1 : 0;
+      chars.push_back({c, source, static_cast<std::int8_t>(sam)});
+    }
+    if (sources == 0) return;
+    const conv::Stats before = converter_->stats();
+    std::vector<Piece> pieces;
+    converter_->convert(chars, pieces, level.textAt);
+    std::u16string converted;
+    std::set<std::pair<Encoding, int>> fonts;
+    bool red = false;
+    for (const Piece& p : pieces) {
+      converted += p.text;
+      if (p.font) fonts.insert({*p.font, p.samFont});
+      red = red || p.red;
+    }
+    if (fonts.empty() && !red) return;  // nothing took a target font
+    std::string font;
+    if (red || fonts.size() > 1) {
+      // Not one label in one font: kept as it was, and red.
+      withdrawn_ += converter_->stats().converted - before.converted;
+      redWithdrawn_ += converter_->stats().red - before.red;
+      markedRed_ += sources;
+      red = true;
+    } else {
+      Piece p;
+      p.font = fonts.begin()->first;
+      p.samFont = static_cast<std::int8_t>(fonts.begin()->second);
+      font = xml::toUtf8(converter_->fontName(p));
+      if (used_ != nullptr) used_->insert({font, info(*p.font).targetCharset});
+      replaceValue(level, converted);
+    }
+    const std::string rPr = rewriteRunProps(level.rPr, w_, font, red);
+    if (level.rPr.empty()) {
+      edits_.push_back({endAt, 0, rPr});
+    } else {
+      edits_.push_back({level.rPrAt, level.rPr.size(), rPr});
+    }
+  }
+
+  std::string_view xml_;
+  const FontContext& ctx_;
+  const std::string& w_;
+  TextConverter* converter_;
+  Encoding from_;
+  std::set<std::pair<std::string, int>>* used_;
+  std::vector<Edit> edits_;
+  std::string error_;
+  std::array<std::size_t, kEncodingCount> seen_{};
+  std::size_t withdrawn_ = 0, redWithdrawn_ = 0, markedRed_ = 0;
+};
+
+// Runs a rewriter (or scan) over a part; false, with `error` set, when the
+// part is not well-formed.
+template <class Rewriter>
+bool runOver(Rewriter& rewriter, const std::string& part, std::string& error) {
+  if (rewriter.run()) return true;
+  error = "'" + part + "' is not well-formed XML: " + rewriter.error();
+  return false;
+}
 
 std::string hexByte(int v) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -905,14 +1111,22 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
   std::map<std::size_t, std::string> replaced;
   std::set<std::pair<std::string, int>> used;
   std::string bytes;
+  std::optional<NumberingRewriter> labels;
   for (std::size_t i = 0; i < pkg->size(); ++i) {
+    if (pkg->name(i) == kNumberingPart) {
+      if (!pkg->read(i, bytes, outcome.error)) return outcome;
+      labels.emplace(bytes, ctx, converter.get(), from, &used);
+      if (!runOver(*labels, pkg->name(i), outcome.error)) return outcome;
+      if (labels->changed()) {
+        replaced.emplace(i, labels->output());
+        outcome.changedParts.push_back(pkg->name(i));
+      }
+      continue;
+    }
     if (!isTextPart(pkg->name(i))) continue;
     if (!pkg->read(i, bytes, outcome.error)) return outcome;
     PartRewriter rewriter(bytes, ctx, converter.get(), from, &used);
-    if (!rewriter.run()) {
-      outcome.error = "'" + pkg->name(i) + "' is not well-formed XML: " + rewriter.error();
-      return outcome;
-    }
+    if (!runOver(rewriter, pkg->name(i), outcome.error)) return outcome;
     if (rewriter.changed()) {
       replaced.emplace(i, std::move(rewriter.output()));
       outcome.changedParts.push_back(pkg->name(i));
@@ -924,6 +1138,7 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
     if (table != bytes) replaced.emplace(*i, std::move(table));
   }
   outcome.stats = converter->stats();
+  if (labels) labels->adjust(outcome.stats);
   if (!pkg->write(replaced, out, outcome.error)) out.clear();
   return outcome;
 }
@@ -944,13 +1159,17 @@ std::vector<PartEncodings> docxEncodings(std::string_view docx, std::string& err
   if (!readContext(*pkg, ctx, error)) return result;
   std::string bytes;
   for (std::size_t i = 0; i < pkg->size(); ++i) {
+    if (pkg->name(i) == kNumberingPart) {
+      if (!pkg->read(i, bytes, error)) return {};
+      NumberingRewriter scan(bytes, ctx, nullptr, Encoding::HIMA, nullptr);
+      if (!runOver(scan, pkg->name(i), error)) return {};
+      result.push_back(partEncodings(pkg->name(i), scan.seen()));
+      continue;
+    }
     if (!isTextPart(pkg->name(i))) continue;
     if (!pkg->read(i, bytes, error)) return {};
     PartRewriter scan(bytes, ctx, nullptr, Encoding::HIMA, nullptr);
-    if (!scan.run()) {
-      error = "'" + pkg->name(i) + "' is not well-formed XML: " + scan.error();
-      return {};
-    }
+    if (!runOver(scan, pkg->name(i), error)) return {};
     result.push_back(partEncodings(pkg->name(i), scan.seen()));
   }
   return result;

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "documents/docx_zip.h"
 #include "documents/odt_convert.h"
@@ -69,7 +71,7 @@ std::string document(const std::string& body) {
 }
 
 // A hand-written package as Word writes one: a theme, styles that carry fonts.
-std::string wordPackage(const std::string& body) {
+std::string wordPackage(const std::string& body, const std::map<std::string, std::string>& more = {}) {
   const std::string styles = std::string("<w:styles ") + kW +
                              "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\" "
                              "w:hAnsiTheme=\"minorHAnsi\" w:eastAsiaTheme=\"minorEastAsia\" w:cstheme=\"minorBidi\"/>"
@@ -90,13 +92,15 @@ std::string wordPackage(const std::string& body) {
   const std::string settings = std::string("<w:settings ") + kW +
                                "><w:themeFontLang w:val=\"en-US\" w:eastAsia=\"zh-CN\" w:bidi=\"bo-CN\"/></w:settings>";
   const std::string fonts = std::string("<w:fonts ") + kW + "><w:font w:name=\"Calibri\"/></w:fonts>";
-  return makePackage({{"[Content_Types].xml", "<Types/>"},
+  std::map<std::string, std::string> parts = more;
+  parts.insert({{"[Content_Types].xml", "<Types/>"},
                       {"word/document.xml", document(body)},
                       {"word/styles.xml", styles},
                       {"word/theme/theme1.xml", theme},
                       {"word/settings.xml", settings},
                       {"word/fontTable.xml", fonts},
                       {"word/media/image1.png", std::string("\x89PNG\r\n\x1a\n", 8)}});
+  return makePackage(parts);
 }
 
 // The text of a part with every run taken out: what must not change.
@@ -271,6 +275,56 @@ TEST(DocxWordForms, FontsResolvedAsWordDoes) {
   }
 }
 
+// List labels are drawn in the fonts of their own levels: a Tibetan label is
+// converted (and comes back as it was), a symbol bullet is left alone. A
+// label has one font: one with a character that cannot be converted, or (in
+// Sambhota) whose glyphs lie in two fonts, stays as it was and is red.
+TEST(DocxWordForms, ListLabelsInTheirOwnFonts) {
+  const std::string labels[] = {"<w:lvlText w:val=\"%1&quot;ཀ།\"/>", "<w:lvlText w:val='ཀྵ%2'/>",
+                                "<w:lvlText w:val=\"\xEF\x82\xB7\"/>"};
+  const std::string levels =
+      "<w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/>" + labels[0] +
+      "<w:rPr><w:rFonts w:cs=\"Microsoft Himalaya\"/><w:cs/></w:rPr></w:lvl>"
+      "<w:lvl w:ilvl=\"1\">" + labels[1] + "</w:lvl>"  // the theme's Tibetan face, by default
+      "<w:lvl w:ilvl=\"2\">" + labels[2] + "<w:rPr><w:rFonts w:ascii=\"Symbol\" w:hAnsi=\"Symbol\"/></w:rPr></w:lvl>"
+      "<w:lvl w:ilvl=\"3\"><w:lvlText w:val=\"ཀ\u0FD5\"/></w:lvl>";
+  const std::string numbering = std::string("<w:numbering ") + kW + "><w:abstractNum w:abstractNumId=\"0\">" + levels +
+                                "</w:abstractNum></w:numbering>";
+  const std::string body = "<w:p><w:r><w:t>a</w:t></w:r></w:p>";
+  Outcome outcome;
+  const auto bzd = entries(convertOk(wordPackage(body, {{"word/numbering.xml", numbering}}), Encoding::HIMA,
+                                     Encoding::BZD, outcome));
+  const std::string& xml = bzd.at("word/numbering.xml");
+  EXPECT_EQ(outcome.changedParts, std::vector<std::string>{"word/numbering.xml"});
+  EXPECT_EQ(outcome.stats.red, 2u);  // the last label
+  EXPECT_NE(xml.find("<w:lvlText w:val=\"ཀ\u0FD5\"/><w:rPr><w:color w:val=\"FF0000\"/></w:rPr></w:lvl>"), std::string::npos)
+      << xml;
+  EXPECT_EQ(xml.find("ཀ།"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<w:lvlText w:val=\"%1&quot;"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<w:rPr><w:rFonts w:ascii=\"BZDBT\" w:hAnsi=\"BZDBT\" w:eastAsia=\"BZDBT\" w:cs=\"BZDBT\"/><w:cs/></w:rPr>"),
+            std::string::npos) << xml;
+  EXPECT_NE(xml.find("%2'/><w:rPr><w:rFonts w:ascii=\"BZDBT\""), std::string::npos) << xml;
+  EXPECT_NE(xml.find(labels[2] + "<w:rPr><w:rFonts w:ascii=\"Symbol\""), std::string::npos) << xml;
+  EXPECT_NE(bzd.at("word/fontTable.xml").find("w:name=\"BZDBT\""), std::string::npos);
+  std::string error;
+  const auto parts = docxEncodings(makePackage(bzd), error);
+  EXPECT_NE(std::find_if(parts.begin(), parts.end(), [](const PartEncodings& p) {
+              return p.part == "word/numbering.xml" && p.encodings == std::vector{Encoding::BZD, Encoding::HIMA};
+            }), parts.end());
+  const auto back = entries(convertOk(makePackage(bzd), Encoding::BZD, Encoding::HIMA, outcome));
+  for (const std::string& label : {labels[0], labels[1]}) {
+    EXPECT_NE(back.at("word/numbering.xml").find(label), std::string::npos) << label;
+  }
+  const auto sam = entries(convertOk(wordPackage(body, {{"word/numbering.xml", numbering}}), Encoding::HIMA,
+                                     Encoding::SAM, outcome));
+  const std::string& samXml = sam.at("word/numbering.xml");
+  EXPECT_NE(samXml.find(labels[0] + "<w:rPr><w:rFonts w:cs=\"Microsoft Himalaya\"/><w:color w:val=\"FF0000\"/><w:cs/>"),
+            std::string::npos) << samXml;
+  EXPECT_NE(samXml.find("%2'/><w:rPr><w:rFonts w:ascii=\"Ededris-b\""), std::string::npos) << samXml;
+  EXPECT_EQ(outcome.stats.red, 4u);  // the characters of the first and the last label
+  EXPECT_EQ(outcome.stats.converted, 1u);
+}
+
 // A chain between two legacy encodings goes through Unicode.
 // Sambhota stacks are glyphs of several fonts, one run or span each: going
 // on to a national encoding, each stack is still one unit (nothing red).
@@ -425,6 +479,46 @@ TEST(OdtConvert, FlatDocumentStylesAndRedMarks) {
   EXPECT_NE(odt::convertFodt("<office:document><text:p>", Encoding::HIMA, Encoding::BZD, conv::Options{}, out).error.find(
                 "not well-formed"),
             std::string::npos);
+}
+
+// Spaces, tabs and line breaks inside a paragraph end a unit (as a space ends a
+// syllable), and each stays in its place; the text on both sides is converted.
+TEST(OdtConvert, SpacesTabsAndBreaksBetweenSpans) {
+  const std::string head =
+      "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+      "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+      "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:styles>"
+      "<style:style style:name=\"S\" style:family=\"text\"><style:text-properties style:font-name=\"Dedris-a\"/></style:style>"
+      "<style:style style:name=\"H\" style:family=\"text\"><style:text-properties style:font-name-complex=\"Microsoft Himalaya\"/></style:style>"
+      "</office:styles><office:body><office:text>";
+  const std::string marks[] = {"<text:s text:c=\"2\"/>", "<text:tab/>", "<text:line-break/>", "<text:s/>"};
+  struct Case {
+    Encoding from, to;
+    std::string style, text;
+  } cases[] = {{Encoding::SAM, Encoding::HIMA, "S", "\xEF\x81\xA2"},   // U+F062, a Sambhota glyph
+               {Encoding::HIMA, Encoding::BZD, "H", "བཀྲ"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.style);
+    std::string paragraph;
+    for (const std::string& mark : marks) {
+      paragraph += "<text:span text:style-name=\"" + c.style + "\">" + c.text + "</text:span>" + mark;
+    }
+    const std::string fodt = head + "<text:p>" + paragraph + c.text + "</text:p></office:text></office:body></office:document>";
+    std::string out;
+    const auto outcome = odt::convertFodt(fodt, c.from, c.to, conv::Options{}, out);
+    ASSERT_TRUE(outcome.ok()) << outcome.error;
+    EXPECT_EQ(outcome.stats.red, 0u) << out;
+    EXPECT_GE(outcome.stats.converted, 4u) << out;
+    std::size_t at = 0;
+    for (const std::string& mark : marks) {
+      const std::size_t found = out.find(mark, at);
+      ASSERT_NE(found, std::string::npos) << mark << "\n" << out;
+      EXPECT_EQ(out.rfind("</text:span></text:span>", found), found - 24) << mark << "\n" << out;
+      at = found + mark.size();
+    }
+    // Only the last piece, in the paragraph's own font, is left as it was.
+    EXPECT_EQ(out.find(c.text), out.rfind(marks[3]) + marks[3].size()) << out;
+  }
 }
 
 // LibreOffice reads the converted package with its table, footnote and the target font.
