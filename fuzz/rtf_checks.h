@@ -55,12 +55,20 @@ inline std::string rtfProblem(std::string_view rtf, bool sevenBit) {
   return {};
 }
 
-/// True when both documents hold the same units, each in the same format.
+/// True when both documents hold the same units, each in the same format, and
+/// carry the same objects (compared by what they hold, not by identity).
 inline bool sameDocument(const rt::Document& a, const rt::Document& b) {
-  if (a.text() != b.text()) return false;
+  if (a.text() != b.text() || a.finalParagraphLead() != b.finalParagraphLead()) return false;
   for (std::size_t i = 0; i < a.length(); ++i) {
+    rt::CharFormat fa = a.formatAt(i), fb = b.formatAt(i);
+    if ((fa.object == nullptr) != (fb.object == nullptr)) return false;
+    if (fa.object && (fa.object->rtf != fb.object->rtf || fa.object->lead != fb.object->lead ||
+                      fa.object->kind != fb.object->kind)) {
+      return false;
+    }
+    fa.object = fb.object = nullptr;
     if (a.text()[i] == u'\r') continue;  // a paragraph mark takes its format from its neighbours
-    if (!(a.formatAt(i) == b.formatAt(i))) return false;
+    if (!(fa == fb)) return false;
   }
   return true;
 }

@@ -30,13 +30,23 @@ std::u16string normaliseBreaks(std::u16string_view text) {
   return out;
 }
 
-// Document text out as plain text: paragraph and line breaks become CR LF.
-std::u16string toPlain(std::u16string_view text) {
+constexpr char16_t kObjectChar = 0xFFFC;
+
+// Document text out as plain text: paragraph and line breaks become CR LF; an
+// object character gives the text it shows (a field's result), or nothing.
+std::u16string toPlain(std::u16string_view text, const std::vector<std::uint32_t>& index,
+                       const std::deque<CharFormat>& formats, std::size_t offset) {
   std::u16string out;
   out.reserve(text.size() + text.size() / 16);
-  for (char16_t c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
     if (c == u'\r' || c == u'\v') {
       out += u"\r\n";
+    } else if (c == kObjectChar && formats[index[offset + i]].object) {
+      const EmbeddedObject& object = *formats[index[offset + i]].object;
+      if (object.kind == EmbeddedObject::Kind::Field || object.kind == EmbeddedObject::Kind::ListText) {
+        out += object.shown;
+      }
     } else {
       out.push_back(c);
     }
@@ -76,6 +86,8 @@ std::size_t CharFormatHash::operator()(const CharFormat& f) const noexcept {
   h = mix(h, static_cast<std::size_t>(f.sizeHalfPoints));
   h = mix(h, f.color ? (1u << 24 | f.color->r << 16 | f.color->g << 8 | f.color->b) : 0u);
   h = mix(h, (f.bold ? 1u : 0u) | (f.italic ? 2u : 0u) | (f.underline ? 4u : 0u) | (f.strike ? 8u : 0u));
+  if (!f.extra.empty()) h = mix(h, std::hash<std::string>{}(f.extra));
+  if (f.object) h = mix(h, std::hash<const void*>{}(f.object.get()));
   return h;
 }
 
@@ -110,7 +122,7 @@ void Document::setText(std::u16string_view text) {
   append(normaliseBreaks(text), default_);
 }
 
-std::u16string Document::plainText() const { return toPlain(text_); }
+std::u16string Document::plainText() const { return toPlain(text_, formatIndex_, formats_, 0); }
 
 std::size_t Document::length() const { return text_.size(); }
 
@@ -118,6 +130,8 @@ void Document::clear() {
   text_.clear();
   formatIndex_.clear();
   resetPool();
+  header_.reset();
+  finalLead_.clear();
   selStart_ = selLength_ = 0;
   pendingCaretFormat_.reset();
 }
@@ -129,7 +143,7 @@ void Document::select(std::size_t start, std::size_t length) {
 }
 
 std::u16string Document::selectedText() const {
-  return toPlain(std::u16string_view(text_).substr(selStart_, selLength_));
+  return toPlain(std::u16string_view(text_).substr(selStart_, selLength_), formatIndex_, formats_, selStart_);
 }
 
 std::string Document::selectionRtf() const {
@@ -139,9 +153,10 @@ std::string Document::selectionRtf() const {
 CharFormat Document::caretFormat() const {
   if (pendingCaretFormat_) return *pendingCaretFormat_;
   if (text_.empty()) return default_;
-  if (selLength_ > 0) return formatAt(selStart_);
-  if (selStart_ > 0) return formatAt(selStart_ - 1);
-  return formatAt(0);
+  // Typed text takes the look of its neighbour, never the object it stands for.
+  CharFormat f = selLength_ > 0 ? formatAt(selStart_) : selStart_ > 0 ? formatAt(selStart_ - 1) : formatAt(0);
+  f.object.reset();
+  return f;
 }
 
 void Document::replaceRange(std::size_t start, std::size_t length, std::u16string_view text,
@@ -160,12 +175,48 @@ ReadResult Document::replaceSelectionRtf(std::string_view rtf) {
   inserted.default_ = caretFormat();
   ReadResult result = inserted.setRtf(rtf);
   if (!result.ok) return result;
+  mergeHeader(inserted.header_, result);
   std::vector<std::uint32_t> remap(inserted.formats_.size());
   for (std::size_t i = 0; i < inserted.formats_.size(); ++i) remap[i] = internFormat(inserted.formats_[i]);
   std::vector<std::uint32_t> formats(inserted.formatIndex_.size());
   for (std::size_t i = 0; i < formats.size(); ++i) formats[i] = remap[inserted.formatIndex_[i]];
   replaceRange(selStart_, selLength_, inserted.text_, formats);
   return result;
+}
+
+// What is pasted in may carry groups that name fonts and colours by the numbers
+// of its own header: an empty document takes that header; otherwise the entries
+// this document lacks are added under their numbers.
+void Document::mergeHeader(const std::shared_ptr<const CarriedHeader>& incoming, ReadResult& result) {
+  if (!incoming) return;
+  if (!header_ || text_.empty()) {
+    header_ = incoming;
+    return;
+  }
+  if (incoming == header_) return;
+  auto merged = std::make_shared<CarriedHeader>(*header_);
+  bool clash = false;
+  for (const CarriedHeader::FontEntry& entry : incoming->fonts) {
+    auto same = std::find_if(merged->fonts.begin(), merged->fonts.end(),
+                             [&](const CarriedHeader::FontEntry& e) { return e.number == entry.number; });
+    if (same == merged->fonts.end()) {
+      merged->fonts.push_back(entry);
+    } else if (!(same->font == entry.font)) {
+      clash = true;
+    }
+  }
+  for (auto& entry : merged->fonts) {
+    if (std::none_of(header_->fonts.begin(), header_->fonts.end(),
+                     [&](const CarriedHeader::FontEntry& e) { return e.number == entry.number; })) {
+      entry.inTable = false;  // came from the inserted header: written from its description
+    }
+  }
+  for (std::size_t i = merged->colors.size(); i < incoming->colors.size(); ++i) merged->colors.push_back(incoming->colors[i]);
+  if (clash) {
+    if (!result.error.empty()) result.error += "; ";
+    result.error += "fonts of the inserted text share numbers with this document's; groups kept from it may show another font";
+  }
+  header_ = std::move(merged);
 }
 
 void Document::replaceSelectionText(std::u16string_view text) {

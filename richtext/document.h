@@ -12,14 +12,24 @@
 // A line break inside a paragraph (\line) is the unit u'\v'; plainText() and
 // selectedText() write it as CR LF too. A tab is u'\t'.
 //
-// Associated fonts (\af, \loch, \hich, \dbch) are read but not kept: a run's
-// font is the one its \fN names. The writer does not write \af either, because
-// the conversion engine cuts the body at every "\f" and would take "\af12" for
-// a switch to font 12; programs that pick fonts for complex scripts by the
-// associated font (Tibetan in some word processors) may then show such runs in
-// their own default font.
+// What the editor does not show is carried, so that a document read and
+// written again keeps it:
+// - the document's header (font and colour tables with their numbering, style
+//   sheet, list tables, information, page setup) as it came (CarriedHeader);
+// - character properties the model does not name (language, associated fonts
+//   \af/\rtlch/\loch..., character style, super- and subscript, highlight...)
+//   in CharFormat::extra;
+// - pictures, footnotes, fields, headers and footers, bookmarks and every other
+//   group of the body as an object character (U+FFFC) holding the group's bytes;
+// - paragraph, section and table-row properties (\pard\qc\li720, \sectd...,
+//   \trowd\cellx...) that open a paragraph with the mark that ends it (an
+//   object of kind Break on the u'\r' unit; the last paragraph's in
+//   finalParagraphLead()); such words inside a paragraph as an object character;
+// - the mark that ended a cell, row or section: a cell is the unit u'\t' and a
+//   row or section end the unit u'\r', each with an object naming its word.
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,20 +57,61 @@ struct Font {
   friend bool operator==(const Font&, const Font&) = default;
 };
 
+/// Something of the document the editor carries without showing it as text.
+struct EmbeddedObject {
+  enum class Kind : std::uint8_t {
+    Marks,     ///< control words without text (paragraph, section, row properties)
+    Break,     ///< the word that ended a paragraph, cell, row or section ("\par", "\cell", "\row", "\sect")
+    Group,     ///< a group the editor does not show (bookmark, header, footer, unknown)
+    Picture,   ///< \pict, \shppict, \object
+    Footnote,  ///< \footnote (also endnotes)
+    Field,     ///< \field: shown as its result text
+    ListText,  ///< \listtext, \pntext: a list item's number or bullet as text
+  };
+  Kind kind = Kind::Group;
+  std::string rtf;        ///< the bytes as they stood in the document
+  std::u16string shown;   ///< the text it shows (field result, footnote text), for display
+  int unicodeSkip = 1;    ///< the \ucN in effect where it stood
+  /// Break: the words that opened the paragraph it ends (\pard\qc\li720, \trowd...).
+  std::string lead;
+};
+
 /// Formatting of one character.
 struct CharFormat {
   Font font;
   int sizeHalfPoints = 24;            ///< \fsN
   std::optional<Color> color;         ///< nothing = automatic colour (\cf0)
   bool bold = false, italic = false, underline = false, strike = false;
+  /// Character control words the model does not name, as written ("\lang1033\super").
+  std::string extra;
+  /// The object this character stands for (U+FFFC, or a cell or row mark); compared by identity.
+  std::shared_ptr<const EmbeddedObject> object;
   friend bool operator==(const CharFormat&, const CharFormat&) = default;
+};
+
+/// The header of a document read from RTF, written back as it came: fonts and
+/// colours keep their numbers, so that carried groups still name the right ones.
+struct CarriedHeader {
+  struct FontEntry {
+    int number = 0;
+    Font font;
+    bool inTable = true;  ///< written by fontTable; false: added later, written from `font`
+  };
+  std::string beforeFonts;    ///< from after "\rtf1" to the font table
+  std::string fontTable;      ///< the font table's content, without "{\fonttbl" and "}"
+  std::vector<FontEntry> fonts;
+  std::string betweenTables;  ///< from after the font table to the colour table (or to the body)
+  bool hasColorTable = false;
+  std::string colorTable;     ///< the colour table's content, without "{\colortbl" and "}"
+  std::vector<std::optional<Color>> colors;  ///< entry 0 (automatic) first
+  std::size_t colorsInTable = 0;             ///< entries of `colors` that colorTable holds
+  std::string afterColors;    ///< from after the colour table to the body
 };
 
 /// Hash of a character format, for the format pool.
 struct CharFormatHash {
   std::size_t operator()(const CharFormat& f) const noexcept;
 };
-
 /// Selection attributes: each field is empty when the selection mixes values.
 struct SelectionFormat {
   std::optional<std::u16string> fontName;
@@ -150,6 +201,13 @@ class Document {
   /// Appends text in the given format (used by readers and the GUI bridge).
   void append(std::u16string_view text, const CharFormat& format);
 
+  /// The header carried from the RTF last read; null for a document made here.
+  const std::shared_ptr<const CarriedHeader>& carriedHeader() const { return header_; }
+  /// The words that opened the last paragraph (which has no mark to carry them).
+  const std::string& finalParagraphLead() const { return finalLead_; }
+  void setFinalParagraphLead(std::string lead) { finalLead_ = std::move(lead); }
+  void setCarriedHeader(std::shared_ptr<const CarriedHeader> header) { header_ = std::move(header); }
+
  private:
   friend class detail::RtfReader;
   friend class detail::RtfWriter;
@@ -160,12 +218,15 @@ class Document {
   void replaceRange(std::size_t start, std::size_t length, std::u16string_view text,
                     const std::vector<std::uint32_t>& formats);
   void resetPool();
+  void mergeHeader(const std::shared_ptr<const CarriedHeader>& incoming, ReadResult& result);
 
   std::u16string text_;
   std::vector<std::uint32_t> formatIndex_;  // one per code unit of text_
   std::deque<CharFormat> formats_;  // deque: pointers handed out by runs() survive growth
   std::unordered_map<CharFormat, std::uint32_t, CharFormatHash> formatLookup_;
   CharFormat default_;
+  std::shared_ptr<const CarriedHeader> header_;
+  std::string finalLead_;
   std::size_t selStart_ = 0, selLength_ = 0;
   // Format chosen with applyFormat() on an empty selection: applies to text
   // typed at the caret until the selection or the content changes.

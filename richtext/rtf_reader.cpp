@@ -1,13 +1,16 @@
 // RTF reader: one pass over the lexer's tokens with an explicit group stack
 // (no recursion, so nesting depth costs heap, not stack, and is capped).
 //
-// What is kept: text, paragraph and line breaks, tabs, and per character the
-// font (from the font table), size, colour (from the colour table), bold,
-// italic, underline and strike-through. Everything else (paragraph formatting,
-// styles, pictures, document information) is read past.
+// What the model names: text, paragraph and line breaks, tabs, and per
+// character the font (from the font table), size, colour (from the colour
+// table), bold, italic, underline and strike-through. What it does not name is
+// carried as it came: the header, other character properties (CharFormat::extra),
+// the body's groups (pictures, footnotes, fields...) and paragraph, section and
+// row properties as object characters, cell, row and section ends as marks.
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -34,8 +37,8 @@ enum class Dest : std::uint8_t { Body, FontTable, ColorTable };
 // Character state of one group; restored when the group closes.
 struct GroupState {
   Dest dest = Dest::Body;
-  bool hidden = false;
   std::uint8_t flags = 0;
+  std::uint32_t extra = 0;  // index into the parser's table of character extras; 0 = none
   int font = -1;  // -1: the document's default font (\deff)
   int size = kDefaultSizeHalfPoints;
   int color = 0;
@@ -45,9 +48,13 @@ struct GroupState {
 enum class Kw : std::uint8_t {
   Unknown,
   // text
-  Par, Line, Tab, Cell, Row, Unicode, UnicodeSkip, Special,
+  Par, Line, Tab, Unicode, UnicodeSkip, Special,
   // character formatting
-  Font, FontSize, Color, Bold, Italic, Underline, UnderlineNone, Strike, Hidden, Plain,
+  Font, FontSize, Color, Bold, Italic, Underline, UnderlineNone, Strike, Plain,
+  // carried: character words the model does not name, words read past, paragraph reset
+  Extra, Ignored, Pard,
+  // marks that end a cell, row or section
+  CellEnd, RowEnd, SectionEnd,
   // document
   DefaultFont, AnsiCodePage,
   // font table
@@ -56,6 +63,8 @@ enum class Kw : std::uint8_t {
   ColorTable, Red, Green, Blue,
   // groups read past
   SkipDestination, Binary,
+  // groups carried whole as objects of the body
+  PictureGroup, FootnoteGroup, FieldGroup, ObjectGroup,
 };
 
 struct Keyword {
@@ -70,10 +79,26 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
     add("par", Kw::Par);
     add("line", Kw::Line);
     add("tab", Kw::Tab);
-    add("cell", Kw::Cell);
-    add("nestcell", Kw::Cell);
-    add("row", Kw::Row);
-    add("nestrow", Kw::Row);
+    add("cell", Kw::CellEnd);
+    add("nestcell", Kw::CellEnd);
+    add("row", Kw::RowEnd);
+    add("nestrow", Kw::RowEnd);
+    add("sect", Kw::SectionEnd);
+    add("pard", Kw::Pard);
+    // Character properties the model does not name: carried with each character.
+    for (std::string_view w :
+         {"v", "lang", "langfe", "langnp", "langfenp", "alang", "noproof", "kerning", "expnd", "expndtw",
+          "charscalex", "cs", "super", "sub", "nosupersub", "up", "dn", "highlight", "cb", "chcbpat", "chcfpat",
+          "chshdng", "caps", "scaps", "outl", "shad", "embo", "impr", "ulc", "rtlch", "ltrch", "loch", "hich", "dbch",
+          "af", "afs", "ab", "ai", "acf", "aul", "ainfo", "fcs", "cgrid", "webhidden", "accnone", "accdot", "acccomma",
+          "acccircle", "accunderdot", "g", "gcw", "gridtbl", "spec", "animtext", "crauth", "crdate", "revised",
+          "revauth", "revdttm", "deleted", "fittext"}) {
+      add(w, Kw::Extra);
+    }
+    // Revision-save identifiers: read past.
+    for (std::string_view w : {"insrsid", "charrsid", "delrsid", "pararsid", "sectrsid", "tblrsid", "styrsid"}) {
+      add(w, Kw::Ignored);
+    }
     add("u", Kw::Unicode);
     add("U", Kw::Unicode);  // our own conversions write the escape in upper case
     add("uc", Kw::UnicodeSkip);
@@ -105,7 +130,6 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
     add("ulnone", Kw::UnderlineNone);
     add("strike", Kw::Strike);
     add("striked", Kw::Strike);
-    add("v", Kw::Hidden);
     add("plain", Kw::Plain);
     add("deff", Kw::DefaultFont);
     add("ansicpg", Kw::AnsiCodePage);
@@ -121,9 +145,13 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
     add("green", Kw::Green);
     add("blue", Kw::Blue);
     add("bin", Kw::Binary);
+    for (std::string_view w : {"pict", "shppict", "object"}) add(w, Kw::PictureGroup);
+    add("footnote", Kw::FootnoteGroup);
+    add("field", Kw::FieldGroup);
+    for (std::string_view w : {"listtext", "pntext", "shp", "shpgrp", "nonshppict"}) add(w, Kw::ObjectGroup);
     for (std::string_view w :
-         {"info", "stylesheet", "pict", "fldinst", "header", "headerl", "headerr", "headerf", "footer", "footerl",
-          "footerr", "footerf", "footnote", "annotation", "listtable", "listoverridetable", "revtbl", "rsidtbl",
+         {"info", "stylesheet", "fldinst", "header", "headerl", "headerr", "headerf", "footer", "footerl",
+          "footerr", "footerf", "annotation", "listtable", "listoverridetable", "revtbl", "rsidtbl",
           "xmlnstbl", "filetbl", "objdata", "objclass", "objname", "themedata", "colorschememapping",
           "latentstyles", "datastore", "generator", "mmathPr", "pgdsctbl", "txe", "xe", "tc", "tcn", "bkmkstart",
           "bkmkend", "pn", "template", "userprops", "docvar", "nonshppict", "shpinst", "do", "atnid", "atnauthor",
@@ -208,12 +236,28 @@ class Parser {
   std::vector<std::uint32_t> formatIndex;
   std::vector<CharFormat> formats;
   std::string notes;
+  std::shared_ptr<CarriedHeader> header;  // set when the document has something to carry
+  std::string finalLead;                  // words that opened the last paragraph, which has no mark
 
  private:
   // --- groups
   void openGroup();
-  void closeGroup();
+  void closeGroup(std::size_t end);
   void skipRestOfGroup(rtf::Lexer& lexer);
+  std::size_t offsetOf(const rtf::Token& t) const { return static_cast<std::size_t>(t.bytes.data() - in_.data()); }
+
+  // --- what is carried
+  void firstTokenOfGroup(const rtf::Token& t);
+  void startBody(std::size_t at);
+  void bodyToken(const rtf::Token& t) {
+    if (!bodyStarted_ && state_.dest == Dest::Body) startBody(stack_.size() > rtfDepth_ ? topGroupAt_ : offsetOf(t));
+  }
+  void addMark(std::string_view bytes);
+  void flushMarks();
+  void emitObject(char16_t c, std::shared_ptr<EmbeddedObject> object);
+  void setExtra(std::string_view word, std::string_view bytes);
+  void buildHeader();
+  bool basicHeader() const;
 
   // --- tokens
   void textRun(std::string_view bytes);
@@ -226,8 +270,13 @@ class Parser {
 
   // --- output
   void emit(char16_t c) {
+    if (capturing_) {
+      captureText_.push_back(c == u'\r' ? u'\n' : c);
+      return;
+    }
     onlyIgnorableAfterMark_ = false;
-    if (state_.hidden) return;
+    if (!pendingMarks_.empty()) flushMarks();
+    pardPending_ = false;  // a \pard before text has done its work
     if (dirty_) resolveFormat();
     text.push_back(c);
     formatIndex.push_back(currentFormat_);
@@ -236,8 +285,23 @@ class Parser {
     if (state_.dest == Dest::Body) emit(c);
   }
   void paragraphMark() {
-    emitBody(u'\r');
-    lastMarkEnd_ = text.size();
+    if (capturing_ || state_.dest != Dest::Body) {
+      emitBody(u'\r');
+      return;
+    }
+    if (!pendingMarks_.empty()) flushMarks();
+    if (paragraphLead_.empty()) {
+      emit(u'\r');
+    } else {
+      auto mark = std::make_shared<EmbeddedObject>();
+      mark->kind = EmbeddedObject::Kind::Break;
+      mark->rtf = "\\par";
+      emitObject(u'\r', std::move(mark));
+    }
+    endParagraph();
+  }
+  void endParagraph() {
+    paragraphStart_ = lastMarkEnd_ = text.size();
     onlyIgnorableAfterMark_ = true;
   }
   void resolveFormat();
@@ -281,14 +345,297 @@ class Parser {
   bool dirty_ = true;
   std::uint32_t currentFormat_ = 0;
   int currentCodePage_ = 1252;
-  std::unordered_map<std::uint64_t, std::uint32_t> formatCache_;
+  struct CacheKey {
+    std::uint64_t look;
+    std::uint32_t extra;
+    bool operator==(const CacheKey&) const = default;
+  };
+  struct CacheKeyHash {
+    std::size_t operator()(const CacheKey& k) const noexcept {
+      return std::hash<std::uint64_t>{}(k.look ^ (std::uint64_t{k.extra} * 0x9E3779B97F4A7C15ULL));
+    }
+  };
+  std::unordered_map<CacheKey, std::uint32_t, CacheKeyHash> formatCache_;
   std::unordered_map<CharFormat, std::uint32_t, CharFormatHash> formatLookup_;
   std::vector<std::string_view> noted_;
   // Where the last paragraph mark ended the text, and whether only closing
   // braces, line breaks and ignorable groups came after it so far.
   std::size_t lastMarkEnd_ = 0;
   bool onlyIgnorableAfterMark_ = false;
+
+  // Character extras: index 0 is "no extras".
+  std::vector<std::string> extras_{std::string()};
+  std::unordered_map<std::string, std::uint32_t> extraIds_;
+
+  // The header: offsets into the input.
+  bool bodyStarted_ = false;
+  bool somethingCarried_ = false;
+  std::size_t headerStart_ = 0, bodyStart_ = 0;
+  std::size_t topGroupAt_ = 0;      // the last group opened at the top level of the header
+  std::size_t lastGroupAt_ = 0;     // the last group opened anywhere
+  std::size_t fontTableAt_ = std::string_view::npos, fontTableEnd_ = 0, fontTableDepth_ = 0;
+  std::size_t colorTableAt_ = std::string_view::npos, colorTableEnd_ = 0, colorTableDepth_ = 0;
+  bool groupJustOpened_ = false;
+  std::size_t rtfDepth_ = 1;  // groups open around the document's content ("{\\rtf1": 1, "{{\\rtf1": 2)
+  bool rtfSeen_ = false;
+
+  // A group of the body carried whole.
+  bool capturing_ = false;
+  std::size_t captureDepth_ = 0, captureStart_ = 0;
+  EmbeddedObject::Kind captureKind_ = EmbeddedObject::Kind::Group;
+  int captureUnicodeSkip_ = 1;
+  std::u16string captureText_;
+
+  // Paragraph, section and row words waiting for the next character.
+  std::string pendingMarks_;
+  std::string paragraphLead_;       // words that opened the current paragraph, before its first character
+  std::size_t paragraphStart_ = 0;
+  bool pardPending_ = false;      // a \pard not yet needed
+  bool paragraphWordsSet_ = false;  // words after the last \pard that a later \pard must undo
 };
+
+constexpr std::size_t kMaxExtraBytes = 512;
+
+// Carried bytes as the writer may write them: 7-bit, with the same tokens.
+// Bytes above 0x7F become \'xx escapes, a \binN payload becomes hexadecimal
+// text (as pictures and objects also give their data), and what is not valid
+// RTF (an overlong control word, a cut-off escape) is left out.
+std::string carried(std::string_view raw) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(raw.size());
+  rtf::Lexer lexer(raw);
+  // A word that ends the piece keeps a delimiting blank, as it will have one
+  // when read back before whatever the writer puts after it.
+  bool wordOpen = false;
+  for (;;) {
+    const rtf::Token t = lexer.next();
+    const std::size_t before = out.size();
+    switch (t.kind) {
+      case rtf::TokenKind::End:
+      case rtf::TokenKind::NeedMore:
+        if (wordOpen) out += ' ';
+        return out;
+      case rtf::TokenKind::Text:
+        for (const char c : t.bytes) {
+          const auto b = static_cast<unsigned char>(c);
+          if (b < 0x80) {
+            out.push_back(c);
+          } else {
+            const char escape[4] = {'\\', '\'', kHex[b >> 4], kHex[b & 0xF]};
+            out.append(escape, 4);
+          }
+        }
+        break;
+      case rtf::TokenKind::HexByte:
+        if (t.bytes.size() == 4) out += t.bytes;
+        break;
+      case rtf::TokenKind::ControlSymbol:
+        if (t.bytes.size() == 2) out += t.bytes;
+        break;
+      case rtf::TokenKind::Binary:
+        if (!out.empty() && out.back() != ' ' && out.back() != '{' && out.back() != '}') out += ' ';
+        for (const char c : t.payload) {
+          const auto b = static_cast<unsigned char>(c);
+          out.push_back(kHex[b >> 4]);
+          out.push_back(kHex[b & 0xF]);
+        }
+        break;
+      case rtf::TokenKind::ControlWord:
+        if (t.overlong) {
+          if (t.bytes.size() == t.name.size() + 1) lexer.skip(overlongWordTail(raw.substr(lexer.consumed())));
+        } else {
+          out += t.bytes;
+          wordOpen = t.bytes.back() != ' ';
+          continue;
+        }
+        break;
+      case rtf::TokenKind::GroupOpen:
+      case rtf::TokenKind::GroupClose:
+        out += t.bytes;
+        break;
+    }
+    if (out.size() != before) wordOpen = false;
+  }
+}
+
+bool isHeaderDestination(std::string_view word) {
+  for (std::string_view w : {"stylesheet", "info", "listtable", "listoverridetable", "revtbl", "rsidtbl", "generator",
+                             "xmlnstbl", "filetbl", "pgdsctbl", "latentstyles", "themedata", "colorschememapping",
+                             "mmathPr", "defchp", "defpap", "userprops", "docvar", "template", "pgptbl",
+                             "protusertbl", "fonttbl", "colortbl"}) {
+    if (word == w) return true;
+  }
+  return false;
+}
+
+void Parser::firstTokenOfGroup(const rtf::Token& t) {
+  const bool star = t.kind == rtf::TokenKind::ControlSymbol && t.symbol == '*';
+  const bool word = t.kind == rtf::TokenKind::ControlWord;
+  if (!bodyStarted_) {
+    // A group of the header's top level opens the body when it begins with
+    // text or with what formats text; other groups (tables, information, \upr
+    // around the font tables, unknown ones) belong to the header.
+    if (state_.dest != Dest::Body || stack_.size() != rtfDepth_ + 1 || star) return;
+    if (word) {
+      const Kw kind = lookupKeyword(t.name).kind;
+      const bool header = kind == Kw::Unknown || kind == Kw::SkipDestination || kind == Kw::FontTable ||
+                          kind == Kw::ColorTable || kind == Kw::DefaultFont || kind == Kw::AnsiCodePage ||
+                          kind == Kw::UnicodeSkip || kind == Kw::Binary || isHeaderDestination(t.name);
+      if (header) return;
+    }
+    startBody(lastGroupAt_);
+  }
+  if (capturing_ || state_.dest != Dest::Body) return;
+  EmbeddedObject::Kind kind;
+  if (star) {
+    kind = EmbeddedObject::Kind::Group;
+  } else if (!word) {
+    return;
+  } else {
+    switch (lookupKeyword(t.name).kind) {
+      case Kw::PictureGroup: kind = EmbeddedObject::Kind::Picture; break;
+      case Kw::FootnoteGroup: kind = EmbeddedObject::Kind::Footnote; break;
+      case Kw::FieldGroup: kind = EmbeddedObject::Kind::Field; break;
+      case Kw::ObjectGroup:
+        kind = t.name == "listtext" || t.name == "pntext" ? EmbeddedObject::Kind::ListText
+                                                          : EmbeddedObject::Kind::Group;
+        break;
+      case Kw::SkipDestination: kind = EmbeddedObject::Kind::Group; break;
+      default: return;
+    }
+  }
+  capturing_ = true;
+  captureDepth_ = stack_.size();
+  captureStart_ = lastGroupAt_;
+  captureKind_ = kind;
+  captureUnicodeSkip_ = state_.unicodeSkip;
+  captureText_.clear();
+}
+
+void Parser::startBody(std::size_t at) {
+  bodyStarted_ = true;
+  bodyStart_ = at;
+}
+
+void Parser::addMark(std::string_view bytes) {
+  if (pardPending_) {
+    // The writer opens the body with a \pard of its own.
+    if (!text.empty()) pendingMarks_ += "\\pard";
+    pardPending_ = false;
+  }
+  pendingMarks_ += carried(bytes);
+  paragraphWordsSet_ = true;
+}
+
+// Words before the first character of a paragraph open it: the paragraph's end
+// mark carries them. Words inside a paragraph become an object character.
+void Parser::flushMarks() {
+  if (text.size() == paragraphStart_) {
+    paragraphLead_ += pendingMarks_;
+    pendingMarks_.clear();
+    return;
+  }
+  auto object = std::make_shared<EmbeddedObject>();
+  object->kind = EmbeddedObject::Kind::Marks;
+  object->rtf = std::move(pendingMarks_);
+  pendingMarks_.clear();
+  emitObject(0xFFFC, std::move(object));
+}
+
+void Parser::emitObject(char16_t c, std::shared_ptr<EmbeddedObject> object) {
+  if (!pendingMarks_.empty()) flushMarks();
+  if (object->kind == EmbeddedObject::Kind::Break && (c == u'\r' || text.size() == paragraphStart_)) {
+    object->lead = std::move(paragraphLead_);
+    paragraphLead_.clear();
+  }
+  onlyIgnorableAfterMark_ = onlyIgnorableAfterMark_ && object->kind == EmbeddedObject::Kind::Group;
+  if (dirty_) resolveFormat();
+  CharFormat f = formats[currentFormat_];
+  f.object = std::move(object);
+  text.push_back(c);
+  formatIndex.push_back(static_cast<std::uint32_t>(formats.size()));
+  formats.push_back(std::move(f));
+  somethingCarried_ = true;
+}
+
+// A character word the model does not name joins the group's extras; the same
+// word given again replaces its earlier value when nothing lies between them.
+void Parser::setExtra(std::string_view word, std::string_view raw) {
+  const std::string kept = carried(raw);
+  std::string_view bytes = kept;
+  while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
+  if (bytes.empty()) return;
+  std::string next = extras_[state_.extra];
+  if (next.size() + bytes.size() > kMaxExtraBytes) {
+    note("a run had too many character properties; some were left out");
+    return;
+  }
+  const std::size_t last = next.rfind('\\');
+  if (last != std::string::npos) {
+    std::string_view previous = std::string_view(next).substr(last + 1);
+    std::size_t letters = 0;
+    while (letters < previous.size() && isLetter(previous[letters])) ++letters;
+    if (previous.substr(0, letters) == word) next.resize(last);
+  }
+  next += bytes;
+  auto [it, added] = extraIds_.try_emplace(next, static_cast<std::uint32_t>(extras_.size()));
+  if (added) extras_.push_back(next);
+  state_.extra = it->second;
+  dirty_ = true;
+}
+
+void Parser::buildHeader() {
+  auto h = std::make_shared<CarriedHeader>();
+  const std::size_t body = bodyStarted_ ? bodyStart_ : in_.size();
+  auto piece = [&](std::size_t from, std::size_t to) {
+    return from < to && to <= in_.size() ? carried(in_.substr(from, to - from)) : std::string();
+  };
+  const bool fonts = fontTableAt_ != std::string_view::npos && fontTableEnd_ > fontTableAt_ && fontTableEnd_ <= body;
+  const bool colors =
+      colorTableAt_ != std::string_view::npos && colorTableEnd_ > colorTableAt_ && colorTableEnd_ <= body &&
+      (!fonts || colorTableAt_ >= fontTableEnd_);
+  std::size_t at = headerStart_;
+  if (fonts) {
+    h->beforeFonts = piece(at, fontTableAt_);
+    // The table's content lies between "{\fonttbl" and the closing brace.
+    std::size_t open = in_.find("fonttbl", fontTableAt_);
+    open = open == std::string_view::npos ? fontTableEnd_ - 1 : open + 7;
+    h->fontTable = piece(open, fontTableEnd_ - 1);
+    at = fontTableEnd_;
+  }
+  std::vector<int> numbers;
+  for (const auto& [number, entry] : fonts_) numbers.push_back(number);
+  std::sort(numbers.begin(), numbers.end());
+  for (int number : numbers) h->fonts.push_back(CarriedHeader::FontEntry{number, fonts_.at(number).font, fonts});
+  if (colors) {
+    h->betweenTables = piece(at, colorTableAt_);
+    std::size_t open = in_.find("colortbl", colorTableAt_);
+    open = open == std::string_view::npos ? colorTableEnd_ - 1 : open + 8;
+    h->colorTable = piece(open, colorTableEnd_ - 1);
+    h->hasColorTable = true;
+    h->colors.assign(colors_.begin(), colors_.end());
+    if (h->colors.empty()) h->colors.emplace_back();
+    h->colorsInTable = colors_.size();
+    h->afterColors = piece(colorTableEnd_, body);
+  } else {
+    h->betweenTables = piece(at, body);
+    h->colors.emplace_back();
+  }
+  // The writer ends the header with a line break and "\uc1" of its own.
+  std::string& last = h->hasColorTable ? h->afterColors : h->betweenTables;
+  for (;;) {
+    while (!last.empty() && (last.back() == '\r' || last.back() == '\n')) last.pop_back();
+    if (last.size() >= 5 && last.compare(last.size() - 5, 5, "\\uc1 ") == 0) {
+      last.resize(last.size() - 5);
+    } else if (last.size() >= 4 && last.compare(last.size() - 4, 4, "\\uc1") == 0) {
+      last.resize(last.size() - 4);
+    } else {
+      break;
+    }
+  }
+  header = std::move(h);
+}
 
 void Parser::note(std::string_view what) {
   if (std::find(noted_.begin(), noted_.end(), what) != noted_.end()) return;
@@ -305,11 +652,17 @@ void Parser::run() {
   bool more = true;
   while (more && !rootClosed_) {
     const rtf::Token t = lexer.next();
+    if (groupJustOpened_ && t.kind != rtf::TokenKind::GroupOpen) {
+      groupJustOpened_ = false;
+      firstTokenOfGroup(t);
+    }
     switch (t.kind) {
       case rtf::TokenKind::Text:
+        if (!bodyStarted_ && t.bytes.find_first_not_of("\r\n") != std::string_view::npos) bodyToken(t);
         textRun(t.bytes);
         break;
       case rtf::TokenKind::HexByte:
+        bodyToken(t);
         if (t.bytes.size() < 4) {
           note("a byte escape is incomplete");
         } else if (unicodeSkipLeft_ > 0) {
@@ -327,11 +680,15 @@ void Parser::run() {
         break;
       case rtf::TokenKind::GroupOpen:
         endOfText();
+        if (groupJustOpened_) firstTokenOfGroup(t);  // "{{": the outer group is an ordinary one
+        lastGroupAt_ = offsetOf(t);
+        if (stack_.size() == rtfDepth_) topGroupAt_ = lastGroupAt_;
         openGroup();
+        groupJustOpened_ = true;
         break;
       case rtf::TokenKind::GroupClose:
         endOfText();
-        closeGroup();
+        closeGroup(offsetOf(t) + 1);
         break;
       case rtf::TokenKind::End:
       case rtf::TokenKind::NeedMore:
@@ -341,6 +698,7 @@ void Parser::run() {
   }
   endOfText();
   if (entryOpen_) commitFontEntry();
+  pendingMarks_.clear();  // words after the last character change nothing that is kept
   if (rootClosed_) {
     const std::string_view rest = in_.substr(lexer.consumed());
     if (rest.find_first_not_of(std::string_view(" \r\n\t\0", 5)) != std::string_view::npos) {
@@ -352,9 +710,81 @@ void Parser::run() {
   // The last paragraph mark ends the last paragraph; it does not open an empty
   // one. It is the last mark when nothing but closing braces, line breaks and
   // ignorable groups follows it.
-  if (!text.empty() && text.back() == u'\r' && text.size() == lastMarkEnd_ && onlyIgnorableAfterMark_) {
-    text.pop_back();
-    formatIndex.pop_back();
+  if (!text.empty() && text.size() >= lastMarkEnd_ && lastMarkEnd_ > 0 && text[lastMarkEnd_ - 1] == u'\r' &&
+      onlyIgnorableAfterMark_) {
+    const EmbeddedObject* mark = formats[formatIndex[lastMarkEnd_ - 1]].object.get();
+    if (!mark || mark->rtf == "\\par") {
+      // Groups that show nothing (a bookmark's end, data stores) may follow it;
+      // they stay, before the final mark. The words that opened that paragraph
+      // stay with it.
+      if (mark) finalLead = mark->lead;
+      finalLead += paragraphLead_;
+      text.erase(text.begin() + static_cast<std::ptrdiff_t>(lastMarkEnd_ - 1));
+      formatIndex.erase(formatIndex.begin() + static_cast<std::ptrdiff_t>(lastMarkEnd_ - 1));
+    }
+  } else if (!paragraphLead_.empty()) {
+    finalLead = std::move(paragraphLead_);  // the last paragraph has no mark of its own
+  }
+  if (!finalLead.empty()) somethingCarried_ = true;
+  // A document whose body never began (a table left open swallowed it) is
+  // written back in the plain form rather than as an endless header.
+  if (bodyStarted_ && (somethingCarried_ || !basicHeader())) buildHeader();
+}
+
+// True when the header holds nothing but what a rich-edit control writes
+// itself: then the document is written back in the canonical form.
+bool Parser::basicHeader() const {
+  const std::size_t body = bodyStarted_ ? bodyStart_ : in_.size();
+  if (headerStart_ >= body) return true;
+  rtf::Lexer lexer(in_.substr(headerStart_, body - headerStart_));
+  std::size_t depth = 0;
+  for (;;) {
+    const rtf::Token t = lexer.next();
+    switch (t.kind) {
+      case rtf::TokenKind::End:
+      case rtf::TokenKind::NeedMore:
+        return true;
+      case rtf::TokenKind::GroupOpen:
+        ++depth;
+        break;
+      case rtf::TokenKind::GroupClose:
+        if (depth > 0) --depth;
+        break;
+      case rtf::TokenKind::ControlWord:
+        if (depth == 0) {
+          bool known = false;
+          for (std::string_view w : {"ansi", "ansicpg", "deff", "deflang", "deflangfe", "adeflang", "uc", "viewkind",
+                                     "pc", "pca", "mac", "fbidis", "nouicompat"}) {
+            known = known || t.name == w;
+          }
+          if (!known) return false;
+        } else if (depth == 1 && t.name != "fonttbl" && t.name != "colortbl" && t.name != "f" &&
+                   t.name != "generator") {
+          // Only the font and colour tables (and the writer's name) are expected.
+          const std::string_view outer = t.name;
+          if (outer != "fnil" && outer != "froman" && outer != "fswiss" && outer != "fmodern" &&
+              outer != "fscript" && outer != "fdecor" && outer != "ftech" && outer != "fbidi" &&
+              outer != "fcharset" && outer != "fprq" && outer != "red" && outer != "green" && outer != "blue" &&
+              outer != "cpg") {
+            return false;
+          }
+        } else if (depth > 1 && t.name != "f" && t.name != "fnil" && t.name != "fcharset" && t.name != "fprq" &&
+                   t.name != "froman" && t.name != "fswiss" && t.name != "fmodern" && t.name != "fscript" &&
+                   t.name != "fdecor" && t.name != "ftech" && t.name != "fbidi" && t.name != "cpg" &&
+                   t.name != "u" && t.name != "uc") {
+          return false;  // a font's panose, alternative name, embedded font...
+        }
+        break;
+      case rtf::TokenKind::ControlSymbol:
+        if (t.symbol == '*') {
+          // {\*\generator ...} is the only starred group a plain document has.
+          const rtf::Token next = lexer.next();
+          if (next.kind != rtf::TokenKind::ControlWord || next.name != "generator") return false;
+        }
+        break;
+      default:
+        break;
+    }
   }
 }
 
@@ -367,9 +797,38 @@ void Parser::openGroup() {
   stack_.push_back(state_);
 }
 
-void Parser::closeGroup() {
+void Parser::closeGroup(std::size_t end) {
   if (overflowDepth_ > 0) {
     --overflowDepth_;
+    return;
+  }
+  groupJustOpened_ = false;
+  if (state_.dest == Dest::FontTable && stack_.size() == fontTableDepth_ && fontTableEnd_ == 0) fontTableEnd_ = end;
+  if (state_.dest == Dest::ColorTable && stack_.size() == colorTableDepth_ && colorTableEnd_ == 0) colorTableEnd_ = end;
+  if (capturing_ && stack_.size() == captureDepth_) {
+    capturing_ = false;
+    auto object = std::make_shared<EmbeddedObject>();
+    object->kind = captureKind_;
+    object->rtf = carried(in_.substr(captureStart_, end - captureStart_));
+    object->shown = std::move(captureText_);
+    object->unicodeSkip = captureUnicodeSkip_;
+    captureText_.clear();
+    // The object takes the look of the text around it, as the group's outer state has it.
+    state_ = stack_.back();
+    stack_.pop_back();
+    dirty_ = true;
+    if (!pendingMarks_.empty()) flushMarks();
+    if (object->kind == EmbeddedObject::Kind::Group && text.size() == paragraphStart_) {
+      // A group that shows nothing before a paragraph's first character (a
+      // header, a footer, a bookmark, list numbering...) opens that paragraph.
+      if (object->unicodeSkip != 1) paragraphLead_ += "{\\uc" + std::to_string(object->unicodeSkip);
+      paragraphLead_ += object->rtf;
+      if (object->unicodeSkip != 1) paragraphLead_ += '}';
+      somethingCarried_ = true;
+    } else {
+      emitObject(0xFFFC, std::move(object));
+    }
+    if (stack_.empty()) rootClosed_ = true;
     return;
   }
   if (stack_.empty()) {  // a closing brace before any group was opened
@@ -395,7 +854,7 @@ void Parser::skipRestOfGroup(rtf::Lexer& lexer) {
         break;
       case rtf::TokenKind::GroupClose:
         if (depth == 0) {
-          closeGroup();
+          closeGroup(offsetOf(t) + 1);
           return;
         }
         --depth;
@@ -450,7 +909,10 @@ void Parser::controlSymbol(const rtf::Token& t, rtf::Lexer& lexer) {
     return;
   }
   const char c = t.symbol;
-  if (c != '*') onlyIgnorableAfterMark_ = false;
+  if (c != '*') {
+    onlyIgnorableAfterMark_ = false;
+    bodyToken(t);
+  }
   switch (c) {
     case '\\':
     case '{':
@@ -496,6 +958,7 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
   const int param = t.param;
   // "\uN" (or "\UN"), the commonest word of Tibetan text, before any look-up.
   if (hasParam && word.size() == 1 && (word[0] == 'u' || word[0] == 'U')) {
+    if (!bodyStarted_) bodyToken(t);
     unicodeEscape(param, lexer);
     return;
   }
@@ -503,27 +966,73 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
   if (kw.kind != Kw::Unicode) endOfText();
   if (kw.kind != Kw::SkipDestination) onlyIgnorableAfterMark_ = false;
   const bool on = !hasParam || param != 0;
+  const bool carrying = state_.dest == Dest::Body && !capturing_;
+  if (kw.kind >= Kw::Bold && kw.kind <= Kw::Strike) bodyToken(t);
   switch (kw.kind) {
     case Kw::Unknown:
+      if (!rtfSeen_ && word == "rtf") {
+        rtfSeen_ = true;
+        rtfDepth_ = stack_.size();
+        headerStart_ = offsetOf(t) + t.bytes.size();
+      } else if (bodyStarted_ && carrying) {
+        addMark(t.bytes);
+      }
+      break;
+    case Kw::Extra:
+      bodyToken(t);
+      if (carrying) setExtra(word, t.bytes);
+      break;
+    case Kw::Ignored:
+      break;
+    case Kw::Pard:
+      bodyToken(t);
+      if (!carrying) break;
+      if (paragraphWordsSet_) {
+        pendingMarks_ += "\\pard";
+        paragraphWordsSet_ = false;
+        pardPending_ = false;
+      } else {
+        pardPending_ = true;
+      }
       break;
     case Kw::Par:
+      bodyToken(t);
       paragraphMark();
       break;
     case Kw::Line:
+      bodyToken(t);
       emitBody(u'\v');
       break;
     case Kw::Tab:
-    case Kw::Cell:
+      bodyToken(t);
       emitBody(u'\t');
       break;
-    case Kw::Row:
-      if (state_.dest != Dest::Body || state_.hidden) break;
-      // The row's last cell mark ends the row: it becomes the paragraph break.
-      if (!text.empty() && text.back() == u'\t') {
-        text.pop_back();
-        formatIndex.pop_back();
+    case Kw::CellEnd:
+    case Kw::RowEnd:
+    case Kw::SectionEnd: {
+      bodyToken(t);
+      const char16_t unit = kw.kind == Kw::CellEnd ? u'\t' : u'\r';
+      if (!carrying) {
+        emitBody(unit);
+        break;
       }
-      paragraphMark();
+      auto mark = std::make_shared<EmbeddedObject>();
+      mark->kind = EmbeddedObject::Kind::Break;
+      mark->rtf = "\\";
+      mark->rtf += word;
+      emitObject(unit, std::move(mark));
+      if (unit == u'\r') endParagraph();
+      break;
+    }
+    case Kw::PictureGroup:
+    case Kw::ObjectGroup:
+      // Inside a carried group, a picture's data and a shape's fallback are not text.
+      if (capturing_ && (kw.kind == Kw::PictureGroup || word == "nonshppict")) skipRestOfGroup(lexer);
+      else if (!capturing_) skipRestOfGroup(lexer);
+      break;
+    case Kw::FootnoteGroup:
+    case Kw::FieldGroup:
+      if (!capturing_) skipRestOfGroup(lexer);
       break;
     case Kw::Unicode:  // without a number: nothing
       break;
@@ -531,9 +1040,11 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       state_.unicodeSkip = std::clamp(hasParam ? param : 1, 0, kMaxUnicodeSkip);
       break;
     case Kw::Special:
+      bodyToken(t);
       unicodeUnit(kw.special);
       break;
     case Kw::Font:
+      bodyToken(t);
       if (state_.dest == Dest::FontTable) {
         beginFontEntry(hasParam ? param : 0);
       } else {
@@ -542,10 +1053,12 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       }
       break;
     case Kw::FontSize:
+      bodyToken(t);
       state_.size = (hasParam && param > 0) ? std::min(param, kMaxSizeHalfPoints) : kDefaultSizeHalfPoints;
       dirty_ = true;
       break;
     case Kw::Color:
+      bodyToken(t);
       state_.color = hasParam ? std::max(param, 0) : 0;
       dirty_ = true;
       break;
@@ -569,15 +1082,13 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       state_.flags = on ? (state_.flags | kStrike) : (state_.flags & ~kStrike);
       dirty_ = true;
       break;
-    case Kw::Hidden:
-      state_.hidden = on;
-      break;
     case Kw::Plain:
+      bodyToken(t);
       state_.font = -1;
       state_.size = kDefaultSizeHalfPoints;
       state_.color = 0;
       state_.flags = 0;
-      state_.hidden = false;
+      state_.extra = 0;
       dirty_ = true;
       break;
     case Kw::DefaultFont:
@@ -589,6 +1100,10 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       dirty_ = true;
       break;
     case Kw::FontTable:
+      if (fontTableAt_ == std::string_view::npos && state_.dest == Dest::Body) {
+        fontTableAt_ = lastGroupAt_;
+        fontTableDepth_ = stack_.size();
+      }
       state_.dest = Dest::FontTable;
       break;
     case Kw::FontCharset:
@@ -608,6 +1123,10 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       if (state_.dest == Dest::FontTable && entryOpen_) entryFont_.family = std::string(word);
       break;
     case Kw::ColorTable:
+      if (colorTableAt_ == std::string_view::npos && state_.dest == Dest::Body) {
+        colorTableAt_ = lastGroupAt_;
+        colorTableDepth_ = stack_.size();
+      }
       state_.dest = Dest::ColorTable;
       colors_.clear();
       colorEntrySet_ = false;
@@ -741,7 +1260,8 @@ void Parser::resolveFormat() {
   auto found = fonts_.find(fontNumber);
   if (found == fonts_.end() && state_.font >= 0) found = fonts_.find(defaultFont_);
   currentCodePage_ = found != fonts_.end() ? found->second.codePage : ansiCodePage_;
-  auto cached = formatCache_.find(key);
+  const CacheKey cacheKey{key, state_.extra};
+  auto cached = formatCache_.find(cacheKey);
   if (cached != formatCache_.end()) {
     currentFormat_ = cached->second;
     return;
@@ -754,8 +1274,10 @@ void Parser::resolveFormat() {
   f.italic = state_.flags & kItalic;
   f.underline = state_.flags & kUnderline;
   f.strike = state_.flags & kStrike;
+  f.extra = extras_[state_.extra];
+  if (state_.extra != 0) somethingCarried_ = true;
   currentFormat_ = intern(f);
-  formatCache_.emplace(key, currentFormat_);
+  formatCache_.emplace(cacheKey, currentFormat_);
 }
 
 // True when the text opens with "{\rtf", possibly inside further groups ("{{\rtf1",
@@ -782,9 +1304,12 @@ ReadResult RtfReader::read(std::string_view rtf, Document& doc) {
   Parser parser(rtf.substr(start), doc.default_);
   parser.run();
   doc.clear();
-  for (const CharFormat& f : parser.formats) doc.internFormat(f);  // same order, so indexes carry over
+  // Same order, so indexes carry over (each object's format is distinct, so none merge).
+  for (const CharFormat& f : parser.formats) doc.internFormat(f);
   doc.text_.assign(parser.text.data(), parser.text.size());
   doc.formatIndex_ = std::move(parser.formatIndex);
+  doc.header_ = std::move(parser.header);
+  doc.finalLead_ = std::move(parser.finalLead);
   return ReadResult{true, std::move(parser.notes)};
 }
 

@@ -12,6 +12,11 @@
 // no other control word starting with "f" than \fN and \fsN; Unicode is
 // "\uN?" with N as a signed 16-bit number; characters of code page 936 fonts
 // that code page 936 can encode are written as their GBK byte escapes.
+//
+// A document read with a header worth carrying (a style sheet, page setup,
+// pictures, footnotes, tables...) is written with that header instead: its font
+// and colour tables keep their numbering, fonts and colours new to it are added
+// at their ends, and the body's carried objects are written as they came.
 #include <charconv>
 #include <cstdint>
 #include <functional>
@@ -121,21 +126,36 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
   struct FontEqual {
     bool operator()(const Font* a, const Font* b) const noexcept { return *a == *b; }
   };
-  std::vector<const Font*> fonts;
+  const CarriedHeader* header = doc.header_.get();
+  std::vector<const Font*> fonts;  // fonts written from their description, numbered from firstFont
   std::unordered_map<const Font*, int, FontHash, FontEqual> fontNumbers;
-  std::vector<Color> colors;
+  std::vector<Color> colors;       // colours written from their values, numbered from firstColor
   std::unordered_map<std::uint32_t, int> colorNumbers;
+  int firstFont = 0, firstColor = 1;
+  if (header) {
+    // The carried tables keep their numbers; the lowest number of a font given twice wins.
+    for (const CarriedHeader::FontEntry& entry : header->fonts) {
+      fontNumbers.try_emplace(&entry.font, entry.number);
+      firstFont = std::max(firstFont, entry.number + 1);
+    }
+    for (std::size_t n = 1; n < header->colors.size(); ++n) {
+      if (!header->colors[n]) continue;
+      const Color& c = *header->colors[n];
+      colorNumbers.try_emplace(std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b, static_cast<int>(n));
+    }
+    firstColor = static_cast<int>(std::max<std::size_t>(header->colors.size(), 1));
+  }
   constexpr int kUnset = -2;
   std::vector<int> fontOf(pool.size(), kUnset), colorOf(pool.size(), kUnset);
   auto fontNumber = [&](const Font& font) {
-    const auto [it, added] = fontNumbers.try_emplace(&font, static_cast<int>(fonts.size()));
+    const auto [it, added] = fontNumbers.try_emplace(&font, firstFont + static_cast<int>(fonts.size()));
     if (added) fonts.push_back(&font);
     return it->second;
   };
   auto colorNumber = [&](const std::optional<Color>& color) {
     if (!color) return 0;
     const std::uint32_t key = std::uint32_t{color->r} << 16 | std::uint32_t{color->g} << 8 | color->b;
-    const auto [it, added] = colorNumbers.try_emplace(key, static_cast<int>(colors.size() + 1));
+    const auto [it, added] = colorNumbers.try_emplace(key, firstColor + static_cast<int>(colors.size()));
     if (added) colors.push_back(*color);
     return it->second;
   };
@@ -156,11 +176,9 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
 
   std::string out;
   out.reserve(256 + (end - start) * 8);
-  out += "{\\rtf1\\ansi\\ansicpg936\\deff0\\deflang1033\\deflangfe2052{\\fonttbl";
-  for (std::size_t n = 0; n < fonts.size(); ++n) {
-    const Font& font = *fonts[n];
+  auto fontEntry = [&out](long number, const Font& font) {
     out += "{\\f";
-    appendNumber(out, static_cast<long>(n));
+    appendNumber(out, number);
     out += '\\';
     out += familyWord(font.family);
     if (font.pitch >= 0) {
@@ -172,26 +190,61 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
     out += ' ';
     for (char16_t c : font.name) appendFontNameChar(out, c, font.charset);
     out += ";}";
-  }
-  out += "}\r\n";
-  if (!colors.empty()) {
-    out += "{\\colortbl ;";
-    for (const Color& c : colors) {
+  };
+  auto colorEntry = [&out](const std::optional<Color>& c) {
+    if (c) {
       out += "\\red";
-      appendNumber(out, c.r);
+      appendNumber(out, c->r);
       out += "\\green";
-      appendNumber(out, c.g);
+      appendNumber(out, c->g);
       out += "\\blue";
-      appendNumber(out, c.b);
-      out += ';';
+      appendNumber(out, c->b);
     }
+    out += ';';
+  };
+  if (header) {
+    out += "{\\rtf1";
+    out += header->beforeFonts;
+    out += "{\\fonttbl";
+    out += header->fontTable;
+    for (const CarriedHeader::FontEntry& entry : header->fonts) {
+      if (!entry.inTable) fontEntry(entry.number, entry.font);
+    }
+    for (std::size_t n = 0; n < fonts.size(); ++n) fontEntry(firstFont + static_cast<long>(n), *fonts[n]);
+    out += '}';
+    out += header->betweenTables;
+    const bool moreColors = !colors.empty() || header->colors.size() > std::max<std::size_t>(header->colorsInTable, 1);
+    if (header->hasColorTable || moreColors) {
+      out += "{\\colortbl";
+      std::size_t next = 1;
+      if (header->hasColorTable) {
+        out += header->colorTable;
+        next = std::max<std::size_t>(header->colorsInTable, 1);
+      } else {
+        out += " ;";
+      }
+      for (; next < header->colors.size(); ++next) colorEntry(header->colors[next]);
+      for (const Color& c : colors) colorEntry(c);
+      out += '}';
+    }
+    out += header->afterColors;
+    out += "\r\n\\uc1\\pard";
+  } else {
+    out += "{\\rtf1\\ansi\\ansicpg936\\deff0\\deflang1033\\deflangfe2052{\\fonttbl";
+    for (std::size_t n = 0; n < fonts.size(); ++n) fontEntry(static_cast<long>(n), *fonts[n]);
     out += "}\r\n";
+    if (!colors.empty()) {
+      out += "{\\colortbl ;";
+      for (const Color& c : colors) colorEntry(c);
+      out += "}\r\n";
+    }
+    out += "\\viewkind4\\uc1\\pard";
   }
-  out += "\\viewkind4\\uc1\\pard";
 
   // What the reader has in effect at this point of the body.
   int curFont = -1, curSize = -1, curColor = 0;
   bool curBold = false, curItalic = false, curUnderline = false, curStrike = false;
+  const std::string* curExtra = nullptr;  // null: none written
   // A control word was just written: the next character may need a blank to end it.
   bool wordOpen = false;
   bool fontWordOpen = false;
@@ -218,6 +271,17 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
     wordOpen = fontWordOpen = false;
   };
   auto switchTo = [&](const CharFormat& f, int font, int color) {
+    const bool extraChanged = curExtra ? *curExtra != f.extra : !f.extra.empty();
+    if (extraChanged) {
+      // \plain clears the old extras; the new ones go first, since words like
+      // \rtlch and \loch decide which slot the \fN after them sets.
+      word("\\plain");
+      out += f.extra;
+      curExtra = &f.extra;
+      curFont = curSize = -1;
+      curColor = 0;
+      curBold = curItalic = curUnderline = curStrike = false;
+    }
     if (font != curFont) {
       wordNumber("\\f", font);
       curFont = font;
@@ -236,16 +300,38 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
     if (f.strike != curStrike) word((curStrike = f.strike) ? "\\strike" : "\\strike0");
   };
 
+  // The words that open the paragraph starting at `i`, carried by its end mark.
+  const std::u16string_view all(text);
+  auto writeLead = [&](std::size_t i) {
+    const std::size_t mark = all.find(u'\r', i);
+    const std::string* lead = nullptr;
+    if (mark == std::u16string_view::npos) {
+      if (end == text.size()) lead = &doc.finalLead_;
+    } else if (const EmbeddedObject* o = pool[index[mark]].object.get()) {
+      lead = &o->lead;
+    }
+    if (!lead || lead->empty()) return;
+    out += *lead;
+    const char last = out.back();
+    wordOpen = isAsciiLetter(last) || (last >= '0' && last <= '9');
+    fontWordOpen = false;
+  };
+  writeLead(start);
   switchTo(*initial, initialFont, initialColor);
   const std::vector<std::uint16_t>& gbk = gbkCodes();
   std::uint32_t previous = UINT32_MAX;
   bool gbkFont = initial->font.charset == kGbkCharset;
   for (std::size_t i = start; i < end; ++i) {
     const char16_t c = text[i];
+    if (i > start && text[i - 1] == u'\r') writeLead(i);
+    const EmbeddedObject* object = pool[index[i]].object.get();
     if (c == u'\r') {
       // After the mark of the last, empty paragraph a \pard keeps that mark
       // from being taken for the final one when the RTF is cut before its "\par }".
-      out += i + 1 == end ? "\\par\r\n\\pard" : "\\par\r\n";
+      out += object ? std::string_view(object->rtf) : std::string_view("\\par");
+      // (A carried document uses \plain: a \pard there would read back as the
+      // opening of the empty paragraph.)
+      out += i + 1 == end ? (header ? "\r\n\\plain" : "\r\n\\pard") : "\r\n";
       wordOpen = fontWordOpen = false;
       continue;
     }
@@ -254,6 +340,19 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       previous = f;
       switchTo(pool[f], fontOf[f], colorOf[f]);
       gbkFont = pool[f].font.charset == kGbkCharset;
+    }
+    if (object) {
+      const bool wrap = object->unicodeSkip != 1 && !object->rtf.empty() && object->rtf.front() == '{';
+      if (wrap) {
+        out += "{\\uc";
+        appendNumber(out, object->unicodeSkip);
+      }
+      out += object->rtf;
+      if (wrap) out += '}';
+      const char last = out.back();
+      wordOpen = isAsciiLetter(last) || (last >= '0' && last <= '9');
+      fontWordOpen = false;
+      continue;
     }
     if (c >= 0x20 && c < 0x7F) {
       if (c == '\\' || c == '{' || c == '}') {
@@ -277,6 +376,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       wordOpen = fontWordOpen = false;
     }
   }
+  if (start == end || text[end - 1] == u'\r') writeLead(end);
   out += "\\par }\r\n";
   return out;
 }
