@@ -10,5 +10,7 @@ cmake --build "$BUILD_DIR" -j"$(nproc)"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)"
+# The Windows build (mingw-w64) and its test suites, run under wine.
+./scripts/test-windows.sh
 # A short pass of every fuzz target (a separate clang build with libFuzzer).
 ./scripts/fuzz.sh 15 --jobs "$(nproc)"

@@ -164,7 +164,11 @@ FileRead readWholeFile(const std::string& path) {
   // Without blocking: opening a named pipe would otherwise wait for a writer.
   const int fd = platform::openForReading(path);
   if (fd < 0) {
-    result.error = "cannot open " + quotedName(path) + ": " + reason(errno);
+    const int error = errno;
+    platform::FileStatus info;
+    const bool folder = platform::statusOf(path, info) && info.kind == platform::FileStatus::Kind::Folder;
+    result.error = folder ? "cannot read " + quotedName(path) + ": it is a folder, not a file"  // Windows opens none
+                          : "cannot open " + quotedName(path) + ": " + reason(error);
     return result;
   }
   platform::FileStatus info;

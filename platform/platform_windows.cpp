@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cwctype>
 #include <random>
 #include <thread>
 
@@ -196,7 +197,10 @@ bool isSameFile(const std::string& a, const std::string& b) {
 
 bool isExecutable(const std::string& path) {
   std::error_code ec;
-  return fs::is_regular_file(toPath(path), ec);
+  const fs::path p = toPath(path);
+  std::wstring ending = p.extension().native();
+  for (wchar_t& c : ending) c = static_cast<wchar_t>(std::towlower(c));
+  return (ending == L".exe" || ending == L".com") && fs::is_regular_file(p, ec);
 }
 
 std::string makePrivateFolder(const std::string& prefix) {

@@ -1,7 +1,9 @@
 #include "documents/file_io.h"
 
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -39,9 +41,14 @@ TEST(PrintableName, ControlCharactersAndBrokenUtf8AreEscaped) {
 
 TEST(ReadWholeFile, OnlyRegularFilesAreReadAndNothingBlocks) {
   TempFolder folder;
+#ifdef _WIN32
+  const std::string devices[] = {"NUL"};
+#else
   const std::string fifo = folder.file("pipe.rtf");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& path : {fifo, std::string("/dev/zero"), std::string("/dev/null")}) {
+  const std::string devices[] = {fifo, "/dev/zero", "/dev/null"};
+#endif
+  for (const std::string& path : devices) {
     const FileRead read = readWholeFile(path);  // a FIFO without a writer would block a plain open
     EXPECT_FALSE(read.ok()) << path;
     EXPECT_NE(read.error.find("not a regular file"), std::string::npos) << read.error;
@@ -53,10 +60,12 @@ TEST(ReadWholeFile, OnlyRegularFilesAreReadAndNothingBlocks) {
 TEST(SameFile, ByDeviceAndInodeThroughLinks) {
   TempFolder folder;
   const std::string a = folder.write("a.rtf", "a"), b = folder.write("b.rtf", "a");
-  fs::create_symlink(a, folder.file("soft.rtf"));
   fs::create_hard_link(a, folder.file("hard.rtf"));
   EXPECT_TRUE(isSameFile(a, a));
+#ifndef _WIN32  // symbolic links on Windows need a privilege
+  fs::create_symlink(a, folder.file("soft.rtf"));
   EXPECT_TRUE(isSameFile(a, folder.file("soft.rtf")));
+#endif
   EXPECT_TRUE(isSameFile(folder.file("hard.rtf"), a));
   EXPECT_TRUE(isSameFile(a, folder.path().string() + "/./a.rtf"));
   EXPECT_FALSE(isSameFile(a, b));  // equal bytes, another file
@@ -71,6 +80,7 @@ TEST(WriteFileAtomically, LongNamesModesAndNoTemporaryLeft) {
   ASSERT_EQ(writeFileAtomically(longest, "long"), "");
   EXPECT_EQ(readBytes(longest), "long");
 
+#ifndef _WIN32  // Windows has no permission bits to keep or limit
   const std::string limited = folder.file("limited.rtf");
   ASSERT_EQ(writeFileAtomically(limited, "a", 0600), "");
   struct stat info {};
@@ -86,9 +96,13 @@ TEST(WriteFileAtomically, LongNamesModesAndNoTemporaryLeft) {
   ASSERT_EQ(::mkfifo(folder.file("pipe").c_str(), 0600), 0);
   EXPECT_NE(writeFileAtomically(folder.file("pipe"), "x").find("not a regular file"), std::string::npos);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
+#endif
 }
 
 TEST(RemoveLeftovers, OnlyThoseOfEndedProcesses) {
+#ifdef _WIN32
+  GTEST_SKIP() << "an ended process id is made with fork (POSIX only)";
+#else
   TempFolder folder;
   const pid_t child = ::fork();
   if (child == 0) ::_exit(0);
@@ -111,6 +125,7 @@ TEST(RemoveLeftovers, OnlyThoseOfEndedProcesses) {
                                   "job-" + running + "-x"}) {
     EXPECT_TRUE(fs::exists(folder.file(kept))) << kept;
   }
+#endif
 }
 
 }  // namespace
