@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds the conversion core, sorting and the encoding guess to WebAssembly
+# with Debian's emscripten into build-web/: index.html and yigsgyur.js, which
+# holds the module and its tables. Installs emscripten when missing.
+#
+#   scripts/build-web.sh
+#   node scripts/web-node-convert.mjs IN FROM TO OUT     # the module under node
+#   open build-web/index.html                            # or serve the folder
+#   WEB_CHROMIUM=1 scripts/build-web.sh                  # also what web-chromium-convert.mjs needs
+set -euo pipefail
+cd "$(dirname "$0")/.."
+OUT=${OUT:-build-web}
+scripts/install-deps.sh emscripten g++ nodejs
+# emscripten's JavaScript tools need Debian's node modules (acorn), which a
+# node from elsewhere does not look for.
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+
+mkdir -p "$OUT/host" "$OUT/obj"
+embed="$OUT/host/yig_embed_resources"
+[ -x "$embed" ] && [ "$embed" -nt tools/embed_resources.cpp ] || g++ -std=c++20 -O2 tools/embed_resources.cpp -o "$embed"
+resources=$(ls resources/embedded/* | LC_ALL=C sort)
+if [ ! -f "$OUT/embedded_data.cpp" ] || [ -n "$(find resources/embedded -newer "$OUT/embedded_data.cpp")" ]; then
+  "$embed" "$OUT/embedded_data.cpp" $resources
+fi
+
+# Only what converts, sorts and guesses: no editor model, files or processes.
+sources=(
+  engine/convert_core.cpp engine/encodings.cpp engine/mapping_table.cpp engine/message_map.cpp
+  engine/rtf_pieces.cpp engine/sambhota_fonts.cpp engine/unit_matcher.cpp engine/codec/*.cpp
+  richtext/rtf_lexer.cpp richtext/codepages.cpp richtext/codepages_data.cpp
+  resources/embedded.cpp "$OUT/embedded_data.cpp"
+  sorting/collation.cpp sorting/syllable_key.cpp sorting/tibetan_sort.cpp
+  documents/encoding_guess.cpp documents/text_decoding.cpp
+  web/yigsgyur_web.cpp
+)
+flags=(-std=c++20 -O2 -fexceptions -I. -DNDEBUG)
+objects=()
+for src in "${sources[@]}"; do
+  obj="$OUT/obj/$(echo "$src" | tr / _).o"
+  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ]; then
+    echo "em++ $src"
+    em++ "${flags[@]}" -c "$src" -o "$obj"
+  fi
+  objects+=("$obj")
+done
+link=("${flags[@]}" "${objects[@]}" -sMODULARIZE=1 -sEXPORT_NAME=createYigsgyur -sALLOW_MEMORY_GROWTH=1
+      -sENVIRONMENT=web,node
+      -sEXPORTED_FUNCTIONS=_malloc,_free,_yig_convert,_yig_guess,_yig_sort,_yig_output,_yig_output_size,_yig_information,_yig_interface_text
+      -sEXPORTED_RUNTIME_METHODS=UTF8ToString,stringToUTF8,lengthBytesUTF8)
+# The page loads one script with the module inside, so that it works from
+# file:// too (a browser fetches no .wasm beside a local page).
+em++ "${link[@]}" -sSINGLE_FILE=1 -o "$OUT/yigsgyur.js"
+cp web/index.html "$OUT/index.html"
+# The module on its own, for its size.
+em++ "${link[@]}" -o "$OUT/obj/yigsgyur.js"
+wasm="$OUT/obj/yigsgyur.wasm"
+echo "$OUT: index.html, yigsgyur.js ($(stat -c %s "$OUT/yigsgyur.js") bytes); the module $(stat -c %s "$wasm") bytes, $(gzip -9 -c "$wasm" | wc -c) gzipped"
+
+if [ "${WEB_CHROMIUM:-0}" = 1 ]; then
+  scripts/install-deps.sh chromium
+  [ -d "$OUT/chromium-driver/node_modules/puppeteer-core" ] ||
+    npm install --no-audit --no-fund --prefix "$OUT/chromium-driver" puppeteer-core@21
+fi
