@@ -1,5 +1,8 @@
 #include "documents/docx_text.h"
 
+#include <map>
+#include <mutex>
+
 #include "documents/docx_xml.h"
 #include "engine/mapping_table.h"
 #include "engine/unit_matcher.h"
@@ -66,7 +69,6 @@ std::unique_ptr<TextConverter> TextConverter::create(Encoding from, Encoding to,
 
 TextConverter::TextConverter(Encoding from, Encoding to, const conv::Options& options)
     : family_(options.sambhotaFamily) {
-  const TableSource& source = options.tables ? *options.tables : builtinTables();
   std::vector<std::pair<Encoding, Encoding>> steps;
   if (from != Encoding::HIMA && to != Encoding::HIMA) {
     steps = {{from, Encoding::HIMA}, {Encoding::HIMA, to}};
@@ -74,60 +76,84 @@ TextConverter::TextConverter(Encoding from, Encoding to, const conv::Options& op
     steps = {{from, to}};
   }
   for (auto [f, t] : steps) {
-    auto d = std::make_unique<Direction>();
-    d->from = f;
-    d->to = t;
-    const Encoding other = f == Encoding::HIMA ? t : f;
-    const std::string code(info(other).table);
-    TableDirection direction;
-    if (other == Encoding::SAM) {
-      direction = f == Encoding::HIMA ? TableDirection::UnicodeToSambhota : TableDirection::SambhotaToUnicode;
-    } else {
-      direction = f == Encoding::HIMA ? TableDirection::UnicodeToNational : TableDirection::NationalToUnicode;
-    }
-    d->map = SharedMappingTable(code, direction, source);
-    if (!d->map) {
-      error_ = u"找不到" + std::u16string(info(other).code) + u"转换表！";
+    auto d = stage(f, t, options);
+    if (!d) {
+      error_ = u"找不到" + std::u16string(info(f == Encoding::HIMA ? t : f).code) + u"转换表！";
       return;
-    }
-    if (f == Encoding::HIMA) {
-      d->matcher = std::make_unique<UnitMatcher>(*d->map);
-      if (t == Encoding::SAM) {
-        // Values are "f<10+font> <glyph>".
-        d->samWritten.resize(d->matcher->valueCount(), {-1, 0});
-        for (std::size_t i = 0; i < d->samWritten.size(); ++i) {
-          const std::u16string& v = d->matcher->valueAt(i);
-          int font = 0;
-          std::size_t k = 1;
-          while (k < v.size() && v[k] >= u'0' && v[k] <= u'9' && font < 100) font = font * 10 + (v[k++] - u'0');
-          if (!v.empty() && v[0] == u'f' && k + 2 == v.size() && v[k] == u' ' && font >= 10 && font <= 39 &&
-              v[k + 1] <= 0xFF) {
-            d->samWritten[i] = {font - 10, v[k + 1]};
-          }
-        }
-      }
-    } else if (f == Encoding::SAM) {
-      // Keys are "Dedris-<suffix> <glyph>".
-      d->value.assign(kSambhotaFontsPerFamily * 256, 0);
-      d->map->forEach([&](std::u16string_view key, std::u16string_view value) {
-        if (key.size() < 3 || value.empty()) return;
-        const std::size_t blank = key.rfind(u' ', key.size() - 2);
-        if (blank == std::u16string_view::npos || blank + 2 != key.size()) return;
-        auto index = sambhotaFontIndex(key.substr(0, blank));
-        if (!index || key.back() > 0xFF) return;
-        d->value[*index * 256 + key.back()] = static_cast<std::uint32_t>(d->values.size());
-        d->values.emplace_back(value);
-      });
-    } else {
-      d->value.assign(0x10000, 0);
-      d->map->forEach([&](std::u16string_view key, std::u16string_view value) {
-        if (key.size() != 1 || value.empty()) return;
-        d->value[key[0]] = static_cast<std::uint32_t>(d->values.size());
-        d->values.emplace_back(value);
-      });
     }
     stages_.push_back(std::move(d));
   }
+}
+
+// The lookups of one direction are made once per process for the built-in
+// tables (a batch or a fuzz run makes a converter per document); user tables
+// are read each time.
+std::shared_ptr<const TextConverter::Direction> TextConverter::stage(Encoding f, Encoding t,
+                                                                   const conv::Options& options) {
+  const TableSource& source = options.tables ? *options.tables : builtinTables();
+  if (&source == &builtinTables()) {
+    static std::mutex mutex;
+    static std::map<std::pair<Encoding, Encoding>, std::shared_ptr<const Direction>> made;
+    std::lock_guard lock(mutex);
+    auto& cached = made[{f, t}];
+    if (!cached) cached = makeStage(f, t, source);
+    return cached;
+  }
+  return makeStage(f, t, source);
+}
+
+std::shared_ptr<const TextConverter::Direction> TextConverter::makeStage(Encoding f, Encoding t,
+                                                                       const TableSource& source) {
+  auto d = std::make_shared<Direction>();
+  d->from = f;
+  d->to = t;
+  const Encoding other = f == Encoding::HIMA ? t : f;
+  const std::string code(info(other).table);
+  TableDirection direction;
+  if (other == Encoding::SAM) {
+    direction = f == Encoding::HIMA ? TableDirection::UnicodeToSambhota : TableDirection::SambhotaToUnicode;
+  } else {
+    direction = f == Encoding::HIMA ? TableDirection::UnicodeToNational : TableDirection::NationalToUnicode;
+  }
+  d->map = SharedMappingTable(code, direction, source);
+  if (!d->map) return nullptr;
+  if (f == Encoding::HIMA) {
+    d->matcher = std::make_unique<UnitMatcher>(*d->map);
+    if (t == Encoding::SAM) {
+      // Values are "f<10+font> <glyph>".
+      d->samWritten.resize(d->matcher->valueCount(), {-1, 0});
+      for (std::size_t i = 0; i < d->samWritten.size(); ++i) {
+        const std::u16string& v = d->matcher->valueAt(i);
+        int font = 0;
+        std::size_t k = 1;
+        while (k < v.size() && v[k] >= u'0' && v[k] <= u'9' && font < 100) font = font * 10 + (v[k++] - u'0');
+        if (!v.empty() && v[0] == u'f' && k + 2 == v.size() && v[k] == u' ' && font >= 10 && font <= 39 &&
+            v[k + 1] <= 0xFF) {
+          d->samWritten[i] = {font - 10, v[k + 1]};
+        }
+      }
+    }
+  } else if (f == Encoding::SAM) {
+    // Keys are "Dedris-<suffix> <glyph>".
+    d->value.assign(kSambhotaFontsPerFamily * 256, 0);
+    d->map->forEach([&](std::u16string_view key, std::u16string_view value) {
+      if (key.size() < 3 || value.empty()) return;
+      const std::size_t blank = key.rfind(u' ', key.size() - 2);
+      if (blank == std::u16string_view::npos || blank + 2 != key.size()) return;
+      auto index = sambhotaFontIndex(key.substr(0, blank));
+      if (!index || key.back() > 0xFF) return;
+      d->value[*index * 256 + key.back()] = static_cast<std::uint32_t>(d->values.size());
+      d->values.emplace_back(value);
+    });
+  } else {
+    d->value.assign(0x10000, 0);
+    d->map->forEach([&](std::u16string_view key, std::u16string_view value) {
+      if (key.size() != 1 || value.empty()) return;
+      d->value[key[0]] = static_cast<std::uint32_t>(d->values.size());
+      d->values.emplace_back(value);
+    });
+  }
+  return d;
 }
 
 TextConverter::~TextConverter() = default;

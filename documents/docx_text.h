@@ -68,12 +68,14 @@ class TextConverter {
 
  private:
   struct Direction;
+  static std::shared_ptr<const Direction> stage(Encoding from, Encoding to, const conv::Options& options);
+  static std::shared_ptr<const Direction> makeStage(Encoding from, Encoding to, const TableSource& source);
   void toUnicode(const Direction& d, const std::vector<SourceChar>& chars, std::vector<Piece>& out, std::uint64_t offset);
   void fromUnicode(const Direction& d, const std::vector<SourceChar>& chars, std::optional<Encoding> keepFont,
                    std::vector<Piece>& out, std::uint64_t offset);
   void red(std::u16string_view text, std::uint64_t offset);
 
-  std::vector<std::unique_ptr<Direction>> stages_;
+  std::vector<std::shared_ptr<const Direction>> stages_;
   std::u16string family_;
   std::u16string error_;
   conv::Stats stats_;
