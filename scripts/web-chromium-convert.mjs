@@ -25,7 +25,8 @@ const browser = await puppeteer.launch({
 });
 try {
   const page = await browser.newPage();
-  await page.goto(pathToFileURL(join(build, 'index.html')).href);
+  await page.setViewport({ width: 900, height: 500 });
+  await page.goto(pathToFileURL(join(build, 'index.html')).href + (process.env.LANGUAGE_HASH || ''));
   await page.waitForSelector('body[data-ready="1"]');
   await page.select('#from', from);
   await page.select('#to', to);
@@ -43,6 +44,7 @@ try {
   });
   const shown = await page.evaluate(() => document.querySelector('#results tr:first-child').innerText);
   console.error(JSON.stringify({ shown, seconds }));
+  if (process.env.SCREENSHOT) await page.screenshot({ path: process.env.SCREENSHOT });
   if (link && bytes !== null) writeFileSync(output, Buffer.from(bytes, 'base64'));
   process.exitCode = bytes === null ? 2 : 0;
 } finally {
