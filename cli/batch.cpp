@@ -346,31 +346,37 @@ class Planner {
     for (const fs::path& sub : subfolders) walkIn(sub, outFolder / sub.filename(), root, visited, items);
   }
 
-  // Two inputs must not share an output (a.txt and a.rtf both give a.rtf: the
-  // converted text then keeps its whole name, a.txt.rtf), and no output may
-  // be an input.
+  // Two inputs must not share an output (a.txt and a.rtf both give a.rtf, a.doc
+  // and a.docx both a.docx): a file that keeps its own name keeps its output,
+  // and the other's output takes its whole name (a.txt.rtf, a.doc.docx). No
+  // output may be an input.
   void resolveClashes(std::vector<PlanItem>& items) {
     std::map<fs::path, std::string> taken;
-    for (PlanItem& item : items) {
-      if (!item.error.empty()) continue;
-      fs::path out = canonicalOf(item.output);
-      if (taken.count(out) != 0) {
+    for (const bool keepsName : {true, false}) {
+      for (PlanItem& item : items) {
+        if (!item.error.empty()) continue;
         const fs::path in = platform::toPath(item.input);
-        const fs::path longer = platform::toPath(item.output).parent_path() / platform::toPath(platform::fromPath(in.filename()) + ".rtf");
-        if (platform::toPath(item.output).filename() != in.filename() && taken.count(canonicalOf(longer)) == 0) {
-          item.output = platform::fromPath(longer);
-          out = canonicalOf(longer);
-        } else {
-          item.error = "its output '" + item.output + "' is also the output of '" + taken[out] + "'";
+        const fs::path planned = platform::toPath(item.output);
+        if ((planned.filename() == in.filename()) != keepsName) continue;
+        fs::path out = canonicalOf(item.output);
+        if (taken.count(out) != 0) {
+          const fs::path longer = planned.parent_path() / platform::toPath(platform::fromPath(in.filename()) +
+                                                                           platform::fromPath(planned.extension()));
+          if (!keepsName && taken.count(canonicalOf(longer)) == 0) {
+            item.output = platform::fromPath(longer);
+            out = canonicalOf(longer);
+          } else {
+            item.error = "its output '" + item.output + "' is also the output of '" + taken[out] + "'";
+            continue;
+          }
+        }
+        std::error_code ec;
+        if (inputs_.count(out) != 0 || fs::equivalent(in, platform::toPath(item.output), ec)) {
+          item.error = "its output '" + item.output + "' would overwrite an input";
           continue;
         }
+        taken[out] = item.input;
       }
-      std::error_code ec;
-      if (inputs_.count(out) != 0 || fs::equivalent(platform::toPath(item.input), platform::toPath(item.output), ec)) {
-        item.error = "its output '" + item.output + "' would overwrite an input";
-        continue;
-      }
-      taken[out] = item.input;
     }
   }
 

@@ -248,6 +248,14 @@ TEST_F(Batch, SameOutputNameKeepsTheWholeInputName) {
   const BatchSummary s = runJob(job);
   EXPECT_EQ(s.exitStatus(), 0);
   EXPECT_EQ(filesUnder("out"), (std::set<std::string>{"a.rtf", "a.txt.rtf"}));
+  // A .doc listed before the .docx of its name: the .docx still keeps its name.
+  write("words/b.doc", "x");
+  write("words/b.docx", "x");
+  job.inputs = {path("words")};
+  job.dryRun = true;
+  const BatchSummary planned = runJob(job);
+  EXPECT_EQ(find(planned, "b.doc")->output, path("out/b.doc.docx"));
+  EXPECT_EQ(find(planned, "b.docx")->output, path("out/b.docx"));
 }
 
 TEST_F(Batch, DryRunWritesNothing) {
