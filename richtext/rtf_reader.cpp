@@ -376,6 +376,8 @@ class Parser {
   std::size_t fontTableAt_ = std::string_view::npos, fontTableEnd_ = 0, fontTableDepth_ = 0;
   std::size_t colorTableAt_ = std::string_view::npos, colorTableEnd_ = 0, colorTableDepth_ = 0;
   bool groupJustOpened_ = false;
+  std::vector<std::optional<Color>> headerColors_;
+  std::vector<int> headerFontNumbers_;
   std::size_t rtfDepth_ = 1;  // groups open around the document's content ("{\\rtf1": 1, "{{\\rtf1": 2)
   bool rtfSeen_ = false;
 
@@ -550,6 +552,7 @@ void Parser::emitObject(char16_t c, std::shared_ptr<EmbeddedObject> object) {
     paragraphLead_.clear();
   }
   onlyIgnorableAfterMark_ = onlyIgnorableAfterMark_ && object->kind == EmbeddedObject::Kind::Group;
+  pardPending_ = false;
   if (dirty_) resolveFormat();
   CharFormat f = formats[currentFormat_];
   f.object = std::move(object);
@@ -607,16 +610,20 @@ void Parser::buildHeader() {
   std::vector<int> numbers;
   for (const auto& [number, entry] : fonts_) numbers.push_back(number);
   std::sort(numbers.begin(), numbers.end());
-  for (int number : numbers) h->fonts.push_back(CarriedHeader::FontEntry{number, fonts_.at(number).font, fonts});
+  for (int number : numbers) {
+    const bool inTable = fonts && std::find(headerFontNumbers_.begin(), headerFontNumbers_.end(), number) !=
+                                      headerFontNumbers_.end();
+    h->fonts.push_back(CarriedHeader::FontEntry{number, fonts_.at(number).font, inTable});
+  }
   if (colors) {
     h->betweenTables = piece(at, colorTableAt_);
     std::size_t open = in_.find("colortbl", colorTableAt_);
     open = open == std::string_view::npos ? colorTableEnd_ - 1 : open + 8;
     h->colorTable = piece(open, colorTableEnd_ - 1);
     h->hasColorTable = true;
-    h->colors.assign(colors_.begin(), colors_.end());
+    h->colors.assign(headerColors_.begin(), headerColors_.end());
     if (h->colors.empty()) h->colors.emplace_back();
-    h->colorsInTable = colors_.size();
+    h->colorsInTable = headerColors_.size();
     h->afterColors = piece(colorTableEnd_, body);
   } else {
     h->betweenTables = piece(at, body);
@@ -837,6 +844,13 @@ void Parser::closeGroup(std::size_t end) {
   }
   if (entryOpen_ && entryDepth_ >= stack_.size()) commitFontEntry();
   if (state_.dest == Dest::ColorTable && colorEntrySet_ && stack_.back().dest != Dest::ColorTable) commitColor();
+  // The header's tables as they stand when they close: a table met later in
+  // the body changes what the body's text means, not what the header holds.
+  if (colorTableEnd_ == end && headerColors_.empty()) headerColors_ = colors_.empty() ? decltype(colors_)(1) : colors_;
+  if (fontTableEnd_ == end && headerFontNumbers_.empty()) {
+    for (const auto& [number, entry] : fonts_) headerFontNumbers_.push_back(number);
+    if (headerFontNumbers_.empty()) headerFontNumbers_.push_back(-1);
+  }
   state_ = stack_.back();
   stack_.pop_back();
   dirty_ = true;

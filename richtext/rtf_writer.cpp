@@ -245,6 +245,10 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
   int curFont = -1, curSize = -1, curColor = 0;
   bool curBold = false, curItalic = false, curUnderline = false, curStrike = false;
   const std::string* curExtra = nullptr;  // null: none written
+  // After carried paragraph words (\pard, \sN...) the character words are
+  // written again: readers may take a style's look from \sN.
+  bool restate = false;
+  std::uint32_t previous = UINT32_MAX;
   // A control word was just written: the next character may need a blank to end it.
   bool wordOpen = false;
   bool fontWordOpen = false;
@@ -271,7 +275,8 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
     wordOpen = fontWordOpen = false;
   };
   auto switchTo = [&](const CharFormat& f, int font, int color) {
-    const bool extraChanged = curExtra ? *curExtra != f.extra : !f.extra.empty();
+    const bool extraChanged = restate || (curExtra ? *curExtra != f.extra : !f.extra.empty());
+    restate = false;
     if (extraChanged) {
       // \plain clears the old extras; the new ones go first, since words like
       // \rtlch and \loch decide which slot the \fN after them sets.
@@ -312,6 +317,8 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
     }
     if (!lead || lead->empty()) return;
     out += *lead;
+    restate = true;
+    previous = UINT32_MAX;
     const char last = out.back();
     wordOpen = isAsciiLetter(last) || (last >= '0' && last <= '9');
     fontWordOpen = false;
@@ -319,7 +326,6 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
   writeLead(start);
   switchTo(*initial, initialFont, initialColor);
   const std::vector<std::uint16_t>& gbk = gbkCodes();
-  std::uint32_t previous = UINT32_MAX;
   bool gbkFont = initial->font.charset == kGbkCharset;
   for (std::size_t i = start; i < end; ++i) {
     const char16_t c = text[i];
@@ -349,6 +355,10 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       }
       out += object->rtf;
       if (wrap) out += '}';
+      if (object->kind == EmbeddedObject::Kind::Marks) {
+        restate = true;
+        previous = UINT32_MAX;
+      }
       const char last = out.back();
       wordOpen = isAsciiLetter(last) || (last >= '0' && last <= '9');
       fontWordOpen = false;

@@ -1,12 +1,16 @@
 #include "ui/rich_text_box.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
 #include <cmath>
 
+#include "richtext/rtf_lexer.h"
 #include "ui/fonts.h"
 
 namespace yig::ui {
@@ -15,6 +19,21 @@ namespace {
 constexpr int kCharsetProperty = QTextFormat::UserProperty + 1;
 constexpr int kFamilyProperty = QTextFormat::UserProperty + 2;
 constexpr int kPitchProperty = QTextFormat::UserProperty + 3;
+constexpr int kExtraProperty = QTextFormat::UserProperty + 4;   // rt::CharFormat::extra
+constexpr int kObjectProperty = QTextFormat::UserProperty + 5;  // a carried object (char) or paragraph end (block)
+constexpr int kFinalLeadProperty = QTextFormat::UserProperty + 6;  // the last block's opening words
+constexpr int kCarriedObjectType = QTextFormat::UserObject + 1;
+
+// A carried object travels through Qt's formats by identity.
+struct CarriedObject {
+  std::shared_ptr<const rt::EmbeddedObject> object;
+  friend bool operator==(const CarriedObject& a, const CarriedObject& b) { return a.object == b.object; }
+};
+
+std::shared_ptr<const rt::EmbeddedObject> objectOf(const QTextFormat& f) {
+  const QVariant v = f.property(kObjectProperty);
+  return v.isValid() ? v.value<CarriedObject>().object : nullptr;
+}
 
 QString qstr(std::u16string_view s) {
   return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
@@ -65,6 +84,183 @@ void forEachFormat(const QTextDocument& doc, int start, int end, Fn&& fn) {
 }
 
 }  // namespace
+}  // namespace yig::ui
+
+Q_DECLARE_METATYPE(yig::ui::CarriedObject)
+
+namespace yig::ui {
+namespace {
+
+// The first picture of a carried group, when it is a PNG or JPEG Qt can show.
+QImage pictureOf(const std::string& rtf) {
+  for (const char* kind : {"\\pngblip", "\\jpegblip"}) {
+    const std::size_t at = rtf.find(kind);
+    if (at == std::string::npos) continue;
+    // The hexadecimal data follows the picture's control words.
+    std::size_t i = at;
+    while (i < rtf.size() && rtf[i] != '}') {
+      if (rtf[i] == '\\') {
+        ++i;
+        while (i < rtf.size() && (std::isalnum(static_cast<unsigned char>(rtf[i])) || rtf[i] == '-')) ++i;
+        if (i < rtf.size() && rtf[i] == ' ') ++i;
+      } else if (rtf[i] == '{') {
+        int depth = 0;
+        do {
+          depth += rtf[i] == '{' ? 1 : rtf[i] == '}' ? -1 : 0;
+          ++i;
+        } while (i < rtf.size() && depth > 0);
+      } else if (std::isxdigit(static_cast<unsigned char>(rtf[i]))) {
+        break;
+      } else {
+        ++i;
+      }
+    }
+    QByteArray hex;
+    for (; i < rtf.size() && rtf[i] != '}' && rtf[i] != '\\'; ++i) {
+      if (std::isxdigit(static_cast<unsigned char>(rtf[i]))) hex.append(rtf[i]);
+    }
+    QImage image;
+    if (image.loadFromData(QByteArray::fromHex(hex))) return image;
+  }
+  return {};
+}
+
+// Draws carried objects: a picture as itself (or a box), a field or list
+// number as its text, a footnote as a raised mark; the rest take no room.
+class CarriedObjectHandler : public QObject, public QTextObjectInterface {
+  Q_OBJECT
+  Q_INTERFACES(QTextObjectInterface)
+ public:
+  using QObject::QObject;
+  QSizeF intrinsicSize(QTextDocument*, int, const QTextFormat& format) override {
+    const auto object = objectOf(format);
+    if (!object) return {};
+    const QFontMetricsF metrics(format.toCharFormat().font());
+    switch (object->kind) {
+      case rt::EmbeddedObject::Kind::Picture: {
+        const QImage& image = imageFor(object);
+        if (image.isNull()) return {48, 48};
+        QSizeF size = image.size();
+        if (size.width() > 600) size.scale(600, 600 * size.height() / size.width(), Qt::KeepAspectRatio);
+        return size;
+      }
+      case rt::EmbeddedObject::Kind::Field:
+      case rt::EmbeddedObject::Kind::ListText:
+        return {metrics.horizontalAdvance(shown(*object)), metrics.height()};
+      case rt::EmbeddedObject::Kind::Footnote:
+        return {metrics.horizontalAdvance(QStringLiteral("*")) + 2, metrics.height()};
+      default:
+        return {0, metrics.height()};
+    }
+  }
+  void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int, const QTextFormat& format) override {
+    const auto object = objectOf(format);
+    if (!object) return;
+    painter->save();
+    painter->setFont(format.toCharFormat().font());
+    switch (object->kind) {
+      case rt::EmbeddedObject::Kind::Picture: {
+        const QImage& image = imageFor(object);
+        if (image.isNull()) {
+          painter->setPen(Qt::gray);
+          painter->drawRect(rect.adjusted(1, 1, -1, -1));
+          painter->drawLine(rect.topLeft(), rect.bottomRight());
+        } else {
+          painter->drawImage(rect, image);
+        }
+        break;
+      }
+      case rt::EmbeddedObject::Kind::Field:
+      case rt::EmbeddedObject::Kind::ListText:
+        painter->setPen(object->kind == rt::EmbeddedObject::Kind::Field ? QColor(0, 0, 192) : QColor(Qt::black));
+        painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, shown(*object));
+        break;
+      case rt::EmbeddedObject::Kind::Footnote:
+        painter->setPen(QColor(0, 0, 192));
+        painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("*"));
+        break;
+      default:
+        break;
+    }
+    painter->restore();
+  }
+
+ private:
+  static QString shown(const rt::EmbeddedObject& object) {
+    QString text = QString::fromUtf16(object.shown.data(), static_cast<qsizetype>(object.shown.size()));
+    text.replace(QChar(u'\t'), QChar(u' '));
+    return text.simplified();
+  }
+  const QImage& imageFor(const std::shared_ptr<const rt::EmbeddedObject>& object) {
+    auto it = images_.find(object.get());
+    if (it == images_.end()) {
+      if (images_.size() > 256) images_.clear();
+      it = images_.emplace(object.get(), Cached{object, pictureOf(object->rtf)}).first;
+    }
+    return it->second.image;
+  }
+  struct Cached {
+    std::shared_ptr<const rt::EmbeddedObject> keep;  // holds the address the map is keyed by
+    QImage image;
+  };
+  std::unordered_map<const rt::EmbeddedObject*, Cached> images_;
+};
+
+void registerObjectHandler(QTextDocument& doc) {
+  if (doc.property("yigObjects").toBool()) return;
+  doc.documentLayout()->registerHandler(kCarriedObjectType, new CarriedObjectHandler(&doc));
+  doc.setProperty("yigObjects", true);
+}
+
+// How a paragraph looks, from the control words that open it (twips).
+struct ParagraphLook {
+  Qt::Alignment align = Qt::AlignLeft;
+  int left = 0, right = 0, first = 0, before = 0, after = 0;
+  bool indented() const { return align != Qt::AlignLeft || left || right || first || before || after; }
+};
+
+ParagraphLook paragraphLook(std::string_view words, ParagraphLook look) {
+  rtf::Lexer lexer(words);
+  int depth = 0;  // words inside carried groups (a header's paragraphs) are not this paragraph's
+  for (rtf::Token t = lexer.next(); t.kind != rtf::TokenKind::End && t.kind != rtf::TokenKind::NeedMore;
+       t = lexer.next()) {
+    if (t.kind == rtf::TokenKind::GroupOpen) ++depth;
+    if (t.kind == rtf::TokenKind::GroupClose && depth > 0) --depth;
+    if (t.kind != rtf::TokenKind::ControlWord || depth > 0) continue;
+    const int n = t.hasParam ? std::clamp(t.param, -31680, 31680) : 0;
+    if (t.name == "pard") look = ParagraphLook{};
+    else if (t.name == "ql") look.align = Qt::AlignLeft;
+    else if (t.name == "qc") look.align = Qt::AlignHCenter;
+    else if (t.name == "qr") look.align = Qt::AlignRight;
+    else if (t.name == "qj" || t.name == "qd") look.align = Qt::AlignJustify;
+    else if (t.name == "li" || t.name == "lin") look.left = n;
+    else if (t.name == "ri" || t.name == "rin") look.right = n;
+    else if (t.name == "fi") look.first = n;
+    else if (t.name == "sb") look.before = n;
+    else if (t.name == "sa") look.after = n;
+  }
+  return look;
+}
+
+QTextBlockFormat blockFormatOf(const ParagraphLook& look) {
+  QTextBlockFormat f;
+  constexpr double kPixelsPerTwip = 96.0 / 1440.0;
+  f.setAlignment(look.align);
+  f.setLeftMargin(std::max(0, look.left) * kPixelsPerTwip);
+  f.setRightMargin(std::max(0, look.right) * kPixelsPerTwip);
+  f.setTextIndent(look.first * kPixelsPerTwip);
+  f.setTopMargin(std::max(0, look.before) * kPixelsPerTwip);
+  f.setBottomMargin(std::max(0, look.after) * kPixelsPerTwip);
+  return f;
+}
+
+QTextCharFormat objectFormat(QTextCharFormat f, const std::shared_ptr<const rt::EmbeddedObject>& object) {
+  f.setProperty(kObjectProperty, QVariant::fromValue(CarriedObject{object}));
+  if (object->kind != rt::EmbeddedObject::Kind::Break) f.setObjectType(kCarriedObjectType);
+  return f;
+}
+
+}  // namespace
 
 QTextCharFormat toQtFormat(const rt::CharFormat& format) {
   QTextCharFormat f;
@@ -79,6 +275,8 @@ QTextCharFormat toQtFormat(const rt::CharFormat& format) {
   f.setFontItalic(format.italic);
   f.setFontUnderline(format.underline);
   f.setFontStrikeOut(format.strike);
+  if (!format.extra.empty()) f.setProperty(kExtraProperty, QByteArray::fromStdString(format.extra));
+  if (format.object) f = objectFormat(f, format.object);
   return f;
 }
 
@@ -102,6 +300,8 @@ rt::CharFormat fromQtFormat(const QTextCharFormat& f) {
   format.italic = f.fontItalic();
   format.underline = f.fontUnderline();
   format.strike = f.fontStrikeOut();
+  if (f.hasProperty(kExtraProperty)) format.extra = f.property(kExtraProperty).toByteArray().toStdString();
+  format.object = objectOf(f);
   return format;
 }
 
@@ -109,10 +309,12 @@ void modelToQt(const rt::Document& source, QTextDocument& target, const std::fun
   const bool undo = target.isUndoRedoEnabled();
   target.setUndoRedoEnabled(false);
   target.clear();
+  registerObjectHandler(target);
   QTextCursor cursor(&target);
   cursor.beginEditBlock();
   const std::u16string_view text = source.text();
   bool first = true;
+  ParagraphLook look;
   std::size_t sinceBreak = 0;
   for (const rt::Document::Run& run : source.runs()) {
     sinceBreak += run.end - run.start + 64;
@@ -132,6 +334,13 @@ void modelToQt(const rt::Document& source, QTextDocument& target, const std::fun
       if (brk == std::u16string_view::npos || brk > run.end) brk = run.end;
       if (brk > pos) cursor.insertText(toQtText(text.substr(pos, brk - pos)), format);
       if (brk < run.end) {
+        // A carried end mark opens its paragraph with words that also set its look.
+        if (run.format->object) {
+          look = paragraphLook(run.format->object->lead, look);
+          cursor.setBlockFormat(blockFormatOf(look));
+        } else if (look.indented()) {
+          cursor.setBlockFormat(blockFormatOf(look));
+        }
         cursor.insertBlock(QTextBlockFormat(), format);
         ++brk;
       }
@@ -139,22 +348,59 @@ void modelToQt(const rt::Document& source, QTextDocument& target, const std::fun
     }
   }
   if (first) cursor.setBlockCharFormat(toQtFormat(source.defaultFormat()));
+  if (!source.finalParagraphLead().empty()) {
+    QTextBlockFormat last = blockFormatOf(paragraphLook(source.finalParagraphLead(), look));
+    last.setProperty(kFinalLeadProperty, QByteArray::fromStdString(source.finalParagraphLead()));
+    cursor.setBlockFormat(last);
+  } else if (look.indented()) {
+    cursor.setBlockFormat(blockFormatOf(look));
+  }
   cursor.endEditBlock();
   target.setUndoRedoEnabled(undo);
 }
 
 void qtToModel(const QTextDocument& source, rt::Document& target, const std::function<void()>& betweenPieces) {
+  // What the widget does not hold (the header) stays with the model.
+  std::shared_ptr<const rt::CarriedHeader> header = target.carriedHeader();
   target.clear();
+  target.setCarriedHeader(std::move(header));
   int blocks = 0;
   for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
     if (betweenPieces && ++blocks % 2048 == 0) betweenPieces();
     if (block != source.begin()) {
-      // The separator that starts a block carries the block's character format.
-      target.append(u"\r", fromQtFormat(block.charFormat()));
+      // The separator that starts a block carries the block's character format
+      // (and the end mark of the paragraph before it, never another object).
+      rt::CharFormat mark = fromQtFormat(block.charFormat());
+      if (mark.object && (mark.object->kind != rt::EmbeddedObject::Kind::Break || mark.object->rtf == "\\cell" ||
+                          mark.object->rtf == "\\nestcell")) {
+        mark.object.reset();
+      }
+      target.append(u"\r", mark);
     }
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
-      target.append(fromQtText(fragment.text()), fromQtFormat(fragment.charFormat()));
+      rt::CharFormat format = fromQtFormat(fragment.charFormat());
+      std::u16string text = fromQtText(fragment.text());
+      if (format.object) {
+        // An object belongs to one object character or cell mark; text typed
+        // beside it may have taken its format, but not the object.
+        const char16_t first = text.empty() ? 0 : text.front();
+        const rt::EmbeddedObject& object = *format.object;
+        const bool cellMark = object.kind == rt::EmbeddedObject::Kind::Break &&
+                              (object.rtf == "\\cell" || object.rtf == "\\nestcell");
+        const bool holds = (first == 0xFFFC && object.kind != rt::EmbeddedObject::Kind::Break) ||
+                           (first == u'\t' && cellMark);
+        if (holds) {
+          target.append(std::u16string_view(text).substr(0, 1), format);
+          text.erase(0, 1);
+        }
+        format.object.reset();
+      }
+      target.append(text, format);
+    }
+    if (!block.next().isValid()) {
+      const QVariant lead = block.blockFormat().property(kFinalLeadProperty);
+      if (lead.isValid()) target.setFinalParagraphLead(lead.toByteArray().toStdString());
     }
   }
   target.select(0, 0);
@@ -356,3 +602,5 @@ void RichTextBox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 }  // namespace yig::ui
+
+#include "rich_text_box.moc"

@@ -1,5 +1,8 @@
 #include <QTest>
+#include <QTextCursor>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 
 #include "gui_test_support.h"
 #include "ui/clickable_label.h"
@@ -66,6 +69,66 @@ TEST_F(ConvertCommandTest, ConvertsOnlyTheSelection) {
   EXPECT_TRUE(form->RichTextBox1->plainText().startsWith(QStringLiteral("ཀཀཀ\r\n")));
   EXPECT_EQ(form->RichTextBox1->fontNameAtCaret(1), QStringLiteral("Microsoft Himalaya"));
   EXPECT_TRUE(form->RichTextBox1->fontNameAtCaret(5).startsWith(QStringLiteral("BZD")));
+}
+
+std::string readDocument(const char* name) {
+  std::ifstream in(std::string(YIG_TEST_DATA_DIR) + "/documents/" + name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::size_t count(std::string_view haystack, std::string_view needle) {
+  std::size_t n = 0;
+  for (std::size_t at = haystack.find(needle); at != std::string_view::npos; at = haystack.find(needle, at + 1)) ++n;
+  return n;
+}
+
+// Unicode Tibetan written as \uN (U+0F00..U+0FFF).
+std::size_t tibetanEscapes(std::string_view rtf) {
+  std::size_t n = 0;
+  for (int c = 0x0F00; c <= 0x0FFF; ++c) n += count(rtf, "\\u" + std::to_string(c) + "?");
+  return n;
+}
+
+// A Word document and LibreOffice's in the window: typed in, converted and
+// written out again, they keep their tables, pictures, footnote, header,
+// footer, list, styles, link and page setup, and the Tibetan in all of them
+// is converted.
+TEST_F(ConvertCommandTest, WholeDocumentsKeepTheirPartsThroughEditingAndConverting) {
+  form->setInterfaceLanguage(false);
+  for (const char* name : {"word-hima.rtf", "lo-hima.rtf"}) {
+    SCOPED_TRACE(name);
+    const std::string original = readDocument(name);
+    ASSERT_FALSE(original.empty());
+    form->RichTextBox1->setRtf(original);
+    // An edit in the widget: the model is rebuilt from what the widget holds.
+    QTextCursor cursor(form->RichTextBox1->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QStringLiteral("x"));
+    cursor.deletePreviousChar();
+    const std::string edited = form->RichTextBox1->rtf();
+    for (const char* part : {"\\trowd", "\\cell", "\\row", "\\pict", "\\footnote", "\\header", "\\footer",
+                             "\\stylesheet", "\\paperw", "\\fldinst", "\\ls", "\\qc"}) {
+      EXPECT_EQ(count(edited, part), count(original, part)) << part;
+    }
+    const std::size_t before = tibetanEscapes(edited);
+    EXPECT_GT(before, 40u);
+
+    form->RichTextBox1->select(0, 0);
+    form->openConvertPanel();
+    choose(4);
+    choose(10);
+    convert();
+    const std::string converted = form->RichTextBox1->rtf();
+    for (const char* part : {"\\trowd", "\\cell", "\\row", "\\pict", "\\footnote", "\\header", "\\footer",
+                             "\\stylesheet", "\\paperw", "\\fldinst"}) {
+      EXPECT_EQ(count(converted, part), count(original, part)) << part;
+    }
+    // The Tibetan of table cells, footnote, header, footer and link is converted too.
+    EXPECT_LT(tibetanEscapes(converted) * 20, before) << converted;
+    EXPECT_NE(converted.find("BZDBT"), std::string::npos);
+  }
 }
 
 struct ValidationCase {
