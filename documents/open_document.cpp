@@ -136,8 +136,9 @@ OpenOutcome openRtf(DocumentHost& host, const std::string& path) {
 
 OpenRoute routeFor(std::string_view path) {
   const std::string ending = upperEnding(path);
-  if (ending == ".DOC" || ending == ".DOCX" || ending == ".XML" || ending == ".HTM" || ending == ".HTML" ||
-      ending == ".MHT" || ending == ".MHTML") {
+  if (ending == ".DOC" || ending == ".DOCX" || ending == ".DOCM" || ending == ".DOTX" || ending == ".ODT" ||
+      ending == ".FODT" || ending == ".XML" || ending == ".HTM" || ending == ".HTML" || ending == ".MHT" ||
+      ending == ".MHTML") {
     return OpenRoute::WordProcessor;
   }
   if (ending == ".RTF") return OpenRoute::Rtf;

@@ -27,7 +27,8 @@ TEST(OpenRoute, ChosenByUpperCasedEnding) {
       {"notes.RTF", OpenRoute::Rtf},             {"notes.txt", OpenRoute::PlainText},
       {"notes.log", OpenRoute::PlainText},       {"noending", OpenRoute::PlainText},
       {"dir.doc/file", OpenRoute::PlainText},    // the folder's ending does not count
-      {"a.docx.txt", OpenRoute::PlainText},
+      {"a.docx.txt", OpenRoute::PlainText},      {"t.odt", OpenRoute::WordProcessor},
+      {"t.FODT", OpenRoute::WordProcessor},      {"m.docm", OpenRoute::WordProcessor},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
