@@ -689,6 +689,7 @@ void Parser::run() {
         endOfText();
         if (groupJustOpened_) firstTokenOfGroup(t);  // "{{": the outer group is an ordinary one
         lastGroupAt_ = offsetOf(t);
+        if (stack_.empty()) headerStart_ = lastGroupAt_ + 1;  // until a \rtfN word says where
         if (stack_.size() == rtfDepth_) topGroupAt_ = lastGroupAt_;
         openGroup();
         groupJustOpened_ = true;

@@ -386,7 +386,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       wordOpen = fontWordOpen = false;
     }
   }
-  if (start == end || text[end - 1] == u'\r') writeLead(end);
+  if (end > start && text[end - 1] == u'\r') writeLead(end);  // the empty last paragraph's opening
   out += "\\par }\r\n";
   return out;
 }
