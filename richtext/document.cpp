@@ -33,7 +33,8 @@ std::u16string normaliseBreaks(std::u16string_view text) {
 constexpr char16_t kObjectChar = 0xFFFC;
 
 // Document text out as plain text: paragraph and line breaks become CR LF; an
-// object character gives the text it shows (a field's result), or nothing.
+// object character gives a field's result, or nothing (a list item's number is
+// the list's, not the text's).
 std::u16string toPlain(std::u16string_view text, const std::vector<std::uint32_t>& index,
                        const std::deque<CharFormat>& formats, std::size_t offset) {
   std::u16string out;
@@ -44,9 +45,7 @@ std::u16string toPlain(std::u16string_view text, const std::vector<std::uint32_t
       out += u"\r\n";
     } else if (c == kObjectChar && formats[index[offset + i]].object) {
       const EmbeddedObject& object = *formats[index[offset + i]].object;
-      if (object.kind == EmbeddedObject::Kind::Field || object.kind == EmbeddedObject::Kind::ListText) {
-        out += object.shown;
-      }
+      if (object.kind == EmbeddedObject::Kind::Field) out += object.shown;
     } else {
       out.push_back(c);
     }
