@@ -818,6 +818,10 @@ void Parser::closeGroup(std::size_t end) {
     auto object = std::make_shared<EmbeddedObject>();
     object->kind = captureKind_;
     object->rtf = carried(in_.substr(captureStart_, end - captureStart_));
+    // Word gives pictures as {\*\shppict{\pict ...}}: a picture, not a group that shows nothing.
+    if (object->kind == EmbeddedObject::Kind::Group && object->rtf.starts_with("{\\*\\shppict")) {
+      object->kind = EmbeddedObject::Kind::Picture;
+    }
     object->shown = std::move(captureText_);
     object->unicodeSkip = captureUnicodeSkip_;
     captureText_.clear();

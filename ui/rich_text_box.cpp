@@ -125,6 +125,21 @@ QImage pictureOf(const std::string& rtf) {
   return {};
 }
 
+// The size a picture asks to be shown at (\picwgoal, \pichgoal in twips), in pixels.
+QSizeF goalSize(const std::string& rtf) {
+  auto number = [&rtf](std::string_view word) {
+    const std::size_t at = rtf.find(word);
+    if (at == std::string::npos) return 0;
+    int n = 0;
+    for (std::size_t i = at + word.size(); i < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[i])); ++i) {
+      n = std::min(n * 10 + (rtf[i] - '0'), 1000000);
+    }
+    return n;
+  };
+  const int w = number("\\picwgoal"), h = number("\\pichgoal");
+  return w > 0 && h > 0 ? QSizeF(w / 15.0, h / 15.0) : QSizeF();
+}
+
 // Draws carried objects: a picture as itself (or a box), a field or list
 // number as its text, a footnote as a raised mark; the rest take no room.
 class CarriedObjectHandler : public QObject, public QTextObjectInterface {
@@ -139,8 +154,8 @@ class CarriedObjectHandler : public QObject, public QTextObjectInterface {
     switch (object->kind) {
       case rt::EmbeddedObject::Kind::Picture: {
         const QImage& image = imageFor(object);
-        if (image.isNull()) return {48, 48};
-        QSizeF size = image.size();
+        QSizeF size = goalSize(object->rtf);
+        if (size.isEmpty()) size = image.isNull() ? QSizeF(48, 48) : QSizeF(image.size());
         if (size.width() > 600) size.scale(600, 600 * size.height() / size.width(), Qt::KeepAspectRatio);
         return size;
       }

@@ -114,6 +114,12 @@ TEST_F(ConvertCommandTest, WholeDocumentsKeepTheirPartsThroughEditingAndConverti
     }
     const std::size_t before = tibetanEscapes(edited);
     EXPECT_GT(before, 40u);
+    const bool word = std::string_view(name).starts_with("word");
+    if (word) {
+      form->resize(900, 640);
+      QCoreApplication::processEvents();
+      test::saveScreenshot(form.get(), QStringLiteral("document-before"));
+    }
 
     form->RichTextBox1->select(0, 0);
     form->openConvertPanel();
@@ -128,6 +134,7 @@ TEST_F(ConvertCommandTest, WholeDocumentsKeepTheirPartsThroughEditingAndConverti
     // The Tibetan of table cells, footnote, header, footer and link is converted too.
     EXPECT_LT(tibetanEscapes(converted) * 20, before) << converted;
     EXPECT_NE(converted.find("BZDBT"), std::string::npos);
+    if (word) test::saveScreenshot(form.get(), QStringLiteral("document-after"));
   }
 }
 
