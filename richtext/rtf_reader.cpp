@@ -547,7 +547,7 @@ void Parser::flushMarks() {
 
 void Parser::emitObject(char16_t c, std::shared_ptr<EmbeddedObject> object) {
   if (!pendingMarks_.empty()) flushMarks();
-  if (object->kind == EmbeddedObject::Kind::Break && (c == u'\r' || text.size() == paragraphStart_)) {
+  if (object->kind == EmbeddedObject::Kind::Break && c == u'\r') {
     object->lead = std::move(paragraphLead_);
     paragraphLead_.clear();
   }
