@@ -9,18 +9,18 @@
 #   WEB_CHROMIUM=1 scripts/build-web.sh                  # also what web-chromium-convert.mjs needs
 set -euo pipefail
 cd "$(dirname "$0")/.."
-OUT=${OUT:-build-web}
+WEB_BUILD_DIR=${WEB_BUILD_DIR:-build-web}
 scripts/install-deps.sh emscripten g++ nodejs
 # emscripten's JavaScript tools need Debian's node modules (acorn), which a
 # node from elsewhere does not look for.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
-mkdir -p "$OUT/host" "$OUT/obj"
-embed="$OUT/host/yig_embed_resources"
+mkdir -p "$WEB_BUILD_DIR/host" "$WEB_BUILD_DIR/obj"
+embed="$WEB_BUILD_DIR/host/yig_embed_resources"
 [ -x "$embed" ] && [ "$embed" -nt tools/embed_resources.cpp ] || g++ -std=c++20 -O2 tools/embed_resources.cpp -o "$embed"
 resources=$(ls resources/embedded/* | LC_ALL=C sort)
-if [ ! -f "$OUT/embedded_data.cpp" ] || [ -n "$(find resources/embedded -newer "$OUT/embedded_data.cpp")" ]; then
-  "$embed" "$OUT/embedded_data.cpp" $resources
+if [ ! -f "$WEB_BUILD_DIR/embedded_data.cpp" ] || [ -n "$(find resources/embedded -newer "$WEB_BUILD_DIR/embedded_data.cpp")" ]; then
+  "$embed" "$WEB_BUILD_DIR/embedded_data.cpp" $resources
 fi
 
 # Only what converts, sorts and guesses: no editor model, files or processes.
@@ -28,7 +28,7 @@ sources=(
   engine/convert_core.cpp engine/encodings.cpp engine/mapping_table.cpp engine/message_map.cpp
   engine/rtf_pieces.cpp engine/sambhota_fonts.cpp engine/unit_matcher.cpp engine/codec/*.cpp
   richtext/rtf_lexer.cpp richtext/codepages.cpp richtext/codepages_data.cpp
-  resources/embedded.cpp "$OUT/embedded_data.cpp"
+  resources/embedded.cpp "$WEB_BUILD_DIR/embedded_data.cpp"
   sorting/collation.cpp sorting/syllable_key.cpp sorting/tibetan_sort.cpp
   documents/encoding_guess.cpp documents/text_decoding.cpp
   web/yigsgyur_web.cpp
@@ -36,7 +36,7 @@ sources=(
 flags=(-std=c++20 -O2 -fexceptions -I. -DNDEBUG)
 objects=()
 for src in "${sources[@]}"; do
-  obj="$OUT/obj/$(echo "$src" | tr / _).o"
+  obj="$WEB_BUILD_DIR/obj/$(echo "$src" | tr / _).o"
   if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ]; then
     echo "em++ $src"
     em++ "${flags[@]}" -c "$src" -o "$obj"
@@ -49,15 +49,15 @@ link=("${flags[@]}" "${objects[@]}" -sMODULARIZE=1 -sEXPORT_NAME=createYigsgyur 
       -sEXPORTED_RUNTIME_METHODS=UTF8ToString,stringToUTF8,lengthBytesUTF8)
 # The page loads one script with the module inside, so that it works from
 # file:// too (a browser fetches no .wasm beside a local page).
-em++ "${link[@]}" -sSINGLE_FILE=1 -o "$OUT/yigsgyur.js"
-cp web/index.html "$OUT/index.html"
+em++ "${link[@]}" -sSINGLE_FILE=1 -o "$WEB_BUILD_DIR/yigsgyur.js"
+cp web/index.html "$WEB_BUILD_DIR/index.html"
 # The module on its own, for its size.
-em++ "${link[@]}" -o "$OUT/obj/yigsgyur.js"
-wasm="$OUT/obj/yigsgyur.wasm"
-echo "$OUT: index.html, yigsgyur.js ($(stat -c %s "$OUT/yigsgyur.js") bytes); the module $(stat -c %s "$wasm") bytes, $(gzip -9 -c "$wasm" | wc -c) gzipped"
+em++ "${link[@]}" -o "$WEB_BUILD_DIR/obj/yigsgyur.js"
+wasm="$WEB_BUILD_DIR/obj/yigsgyur.wasm"
+echo "$WEB_BUILD_DIR: index.html, yigsgyur.js ($(stat -c %s "$WEB_BUILD_DIR/yigsgyur.js") bytes); the module $(stat -c %s "$wasm") bytes, $(gzip -9 -c "$wasm" | wc -c) gzipped"
 
 if [ "${WEB_CHROMIUM:-0}" = 1 ]; then
   scripts/install-deps.sh chromium
-  [ -d "$OUT/chromium-driver/node_modules/puppeteer-core" ] ||
-    npm install --no-audit --no-fund --prefix "$OUT/chromium-driver" puppeteer-core@21
+  [ -d "$WEB_BUILD_DIR/chromium-driver/node_modules/puppeteer-core" ] ||
+    npm install --no-audit --no-fund --prefix "$WEB_BUILD_DIR/chromium-driver" puppeteer-core@21
 fi

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Cross-builds the test suites for Windows (scripts/build-windows.sh with
-# TESTS=ON) and runs them under wine. Tests that need what Windows lacks say
+# WINDOWS_TESTS=ON) and runs them under wine. Tests that need what Windows lacks say
 # so and are skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export BUILD_DIR=${BUILD_DIR:-build-windows-tests} TESTS=ON
+export WINDOWS_BUILD_DIR=${WINDOWS_BUILD_DIR:-build-windows-tests} WINDOWS_TESTS=ON
 scripts/build-windows.sh
-export WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-$PWD/$BUILD_DIR/wine}
+export WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-$PWD/$WINDOWS_BUILD_DIR/wine}
 status=0
 for suite in richtext engine sorting documents cli; do
   echo "== yig_${suite}_tests.exe (wine)"
   # The test data is found by its Linux path, which wine maps to drive Z:.
-  wine "$BUILD_DIR/tests/yig_${suite}_tests.exe" --gtest_brief=1 || status=1
+  wine "$WINDOWS_BUILD_DIR/tests/yig_${suite}_tests.exe" --gtest_brief=1 || status=1
 done
 wineserver -k 2>/dev/null || true
 exit $status
