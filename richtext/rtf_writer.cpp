@@ -92,6 +92,15 @@ void appendFontNameChar(std::string& out, char16_t c, int charset) {
   }
 }
 
+// True when the control words `words` hold \<name> (with or without a number).
+bool hasWord(std::string_view words, std::string_view name) {
+  for (std::size_t at = words.find(name); at != std::string_view::npos; at = words.find(name, at + 1)) {
+    const std::size_t end = at + name.size();
+    if (at > 0 && words[at - 1] == '\\' && (end == words.size() || !isAsciiLetter(words[end]))) return true;
+  }
+  return false;
+}
+
 // The family control word as read, when it is one (letters only); else \fnil.
 std::string_view familyWord(const std::string& family) {
   if (family.empty() || family.size() > 32) return "fnil";
@@ -281,6 +290,9 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       // \plain clears the old extras; the new ones go first, since words like
       // \rtlch and \loch decide which slot the \fN after them sets.
       word("\\plain");
+      // LibreOffice keeps a superscript (a footnote's mark) past \plain and then
+      // takes the paragraph's end for part of it; \nosupersub ends it for sure.
+      if (curExtra && (hasWord(*curExtra, "super") || hasWord(*curExtra, "sub"))) word("\\nosupersub");
       out += f.extra;
       curExtra = &f.extra;
       curFont = curSize = -1;
