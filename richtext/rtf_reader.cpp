@@ -641,6 +641,10 @@ void Parser::buildHeader() {
       break;
     }
   }
+  // A control word left at the end keeps the blank that ends it.
+  std::size_t word = last.size();
+  while (word > 0 && (isLetter(last[word - 1]) || isDigit(last[word - 1]) || last[word - 1] == '-')) --word;
+  if (word > 0 && word < last.size() && last[word - 1] == '\\') last += ' ';
   header = std::move(h);
 }
 
