@@ -1003,7 +1003,8 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       break;
     case Kw::Extra:
       bodyToken(t);
-      if (carrying) setExtra(word, t.bytes);
+      // \nosupersub with nothing raised (as the writer puts it after \plain) changes nothing.
+      if (carrying && !(state_.extra == 0 && word == "nosupersub")) setExtra(word, t.bytes);
       break;
     case Kw::Ignored:
       break;
