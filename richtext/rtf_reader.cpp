@@ -258,6 +258,7 @@ class Parser {
   void setExtra(std::string_view word, std::string_view bytes);
   void buildHeader();
   bool basicHeader() const;
+  bool carriesSomething() const;
 
   // --- tokens
   void textRun(std::string_view bytes);
@@ -369,7 +370,6 @@ class Parser {
 
   // The header: offsets into the input.
   bool bodyStarted_ = false;
-  bool somethingCarried_ = false;
   std::size_t headerStart_ = 0, bodyStart_ = 0;
   std::size_t topGroupAt_ = 0;      // the last group opened at the top level of the header
   std::size_t lastGroupAt_ = 0;     // the last group opened anywhere
@@ -559,7 +559,6 @@ void Parser::emitObject(char16_t c, std::shared_ptr<EmbeddedObject> object) {
   text.push_back(c);
   formatIndex.push_back(static_cast<std::uint32_t>(formats.size()));
   formats.push_back(std::move(f));
-  somethingCarried_ = true;
 }
 
 // A character word the model does not name joins the group's extras; the same
@@ -737,10 +736,22 @@ void Parser::run() {
   } else if (!paragraphLead_.empty()) {
     finalLead = std::move(paragraphLead_);  // the last paragraph has no mark of its own
   }
-  if (!finalLead.empty()) somethingCarried_ = true;
   // A document whose body never began (a table left open swallowed it) is
   // written back in the plain form rather than as an endless header.
-  if (bodyStarted_ && (somethingCarried_ || !basicHeader())) buildHeader();
+  if (bodyStarted_ && (carriesSomething() || !basicHeader())) buildHeader();
+}
+
+// True when a character kept carries an object or properties the model does
+// not name, or the last paragraph has an opening of its own.
+bool Parser::carriesSomething() const {
+  if (!finalLead.empty()) return true;
+  std::vector<std::uint8_t> seen(formats.size(), 0);
+  for (const std::uint32_t f : formatIndex) {
+    if (seen[f]) continue;
+    seen[f] = 1;
+    if (formats[f].object || !formats[f].extra.empty()) return true;
+  }
+  return false;
 }
 
 // True when the header holds nothing but what a rich-edit control writes
@@ -763,6 +774,7 @@ bool Parser::basicHeader() const {
         if (depth > 0) --depth;
         break;
       case rtf::TokenKind::ControlWord:
+        if (t.overlong) break;  // left out of what is carried
         if (depth == 0) {
           bool known = false;
           for (std::string_view w : {"ansi", "ansicpg", "deff", "deflang", "deflangfe", "adeflang", "uc", "viewkind",
@@ -840,7 +852,6 @@ void Parser::closeGroup(std::size_t end) {
       if (object->unicodeSkip != 1) paragraphLead_ += "{\\uc" + std::to_string(object->unicodeSkip);
       paragraphLead_ += object->rtf;
       if (object->unicodeSkip != 1) paragraphLead_ += '}';
-      somethingCarried_ = true;
     } else {
       emitObject(0xFFFC, std::move(object));
     }
@@ -1299,7 +1310,6 @@ void Parser::resolveFormat() {
   f.underline = state_.flags & kUnderline;
   f.strike = state_.flags & kStrike;
   f.extra = extras_[state_.extra];
-  if (state_.extra != 0) somethingCarried_ = true;
   currentFormat_ = intern(f);
   formatCache_.emplace(cacheKey, currentFormat_);
 }
