@@ -53,7 +53,8 @@ class Batch : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  // With the system's separators, as the batch's own names have them.
+  std::string path(const std::string& name) const { return (dir_ / fs::path(name).make_preferred()).string(); }
   void write(const std::string& name, const std::string& bytes) const {
     fs::create_directories((dir_ / name).parent_path());
     std::ofstream(path(name), std::ios::binary) << bytes;
