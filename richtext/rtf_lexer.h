@@ -105,7 +105,8 @@ inline constexpr std::array<bool, 256> kSpecial = [] {
 
 }  // namespace lexer_detail
 
-inline Token Lexer::next() {
+// Inlined where it is called: every reader's main loop is this call.
+[[gnu::always_inline]] inline Token Lexer::next() {
   Token t;
   const char* const base = in_.data();
   const std::size_t n = in_.size();

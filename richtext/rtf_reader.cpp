@@ -254,6 +254,7 @@ class Parser {
   }
   void addMark(std::string_view bytes);
   void flushMarks();
+  [[gnu::noinline]] bool beforeEmit(char16_t c);
   void emitObject(char16_t c, std::shared_ptr<EmbeddedObject> object);
   void setExtra(std::string_view word, std::string_view bytes);
   void buildHeader();
@@ -270,14 +271,12 @@ class Parser {
   void endOfText();
 
   // --- output
-  void emit(char16_t c) {
-    if (capturing_) {
-      captureText_.push_back(c == u'\r' ? u'\n' : c);
-      return;
+  [[gnu::always_inline]] void emit(char16_t c) {
+    // Inside a carried group, after paragraph words or a \pard: the rare path.
+    if (rare_) [[unlikely]] {
+      if (!beforeEmit(c)) return;
     }
     onlyIgnorableAfterMark_ = false;
-    if (!pendingMarks_.empty()) flushMarks();
-    pardPending_ = false;  // a \pard before text has done its work
     if (dirty_) resolveFormat();
     text.push_back(c);
     formatIndex.push_back(currentFormat_);
@@ -393,6 +392,9 @@ class Parser {
   std::string paragraphLead_;       // words that opened the current paragraph, before its first character
   std::size_t paragraphStart_ = 0;
   bool pardPending_ = false;      // a \pard not yet needed
+  // Set when capturing_, pardPending_ or pendingMarks_ may ask emit() for more
+  // than storing the character (one test per character instead of three).
+  bool rare_ = false;
   bool paragraphWordsSet_ = false;  // words after the last \pard that a later \pard must undo
 };
 
@@ -508,11 +510,24 @@ void Parser::firstTokenOfGroup(const rtf::Token& t) {
     }
   }
   capturing_ = true;
+  rare_ = true;
   captureDepth_ = stack_.size();
   captureStart_ = lastGroupAt_;
   captureKind_ = kind;
   captureUnicodeSkip_ = state_.unicodeSkip;
   captureText_.clear();
+}
+
+// What the rare cases of emit() do first; false when the character went into a carried group.
+bool Parser::beforeEmit(char16_t c) {
+  if (capturing_) {
+    captureText_.push_back(c == u'\r' ? u'\n' : c);
+    return false;
+  }
+  if (!pendingMarks_.empty()) flushMarks();
+  pardPending_ = false;  // a \pard before text has done its work
+  rare_ = false;
+  return true;
 }
 
 void Parser::startBody(std::size_t at) {
@@ -527,6 +542,7 @@ void Parser::addMark(std::string_view bytes) {
     pardPending_ = false;
   }
   pendingMarks_ += carried(bytes);
+  rare_ = true;
   paragraphWordsSet_ = true;
 }
 
@@ -745,6 +761,11 @@ void Parser::run() {
 // not name, or the last paragraph has an opening of its own.
 bool Parser::carriesSomething() const {
   if (!finalLead.empty()) return true;
+  // The pool is small; the text is looked at only when some format carries something.
+  if (std::none_of(formats.begin(), formats.end(),
+                   [](const CharFormat& f) { return f.object || !f.extra.empty(); })) {
+    return false;
+  }
   std::vector<std::uint8_t> seen(formats.size(), 0);
   for (const std::uint32_t f : formatIndex) {
     if (seen[f]) continue;
@@ -1029,6 +1050,7 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       } else {
         pardPending_ = true;
       }
+      rare_ = true;
       break;
     case Kw::Par:
       bodyToken(t);

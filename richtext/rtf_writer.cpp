@@ -320,6 +320,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
   // The words that open the paragraph starting at `i`, carried by its end mark.
   const std::u16string_view all(text);
   auto writeLead = [&](std::size_t i) {
+    if (!header) return;  // only a document read with something to carry has openings
     const std::size_t mark = all.find(u'\r', i);
     const std::string* lead = nullptr;
     if (mark == std::u16string_view::npos) {
@@ -341,8 +342,8 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
   bool gbkFont = initial->font.charset == kGbkCharset;
   for (std::size_t i = start; i < end; ++i) {
     const char16_t c = text[i];
-    if (i > start && text[i - 1] == u'\r') writeLead(i);
-    const EmbeddedObject* object = pool[index[i]].object.get();
+    // Objects stand on object characters, cell marks and paragraph marks only.
+    const EmbeddedObject* object = (c < 0x20 || c == 0xFFFC) ? pool[index[i]].object.get() : nullptr;
     if (c == u'\r') {
       // After the mark of the last, empty paragraph a \pard keeps that mark
       // from being taken for the final one when the RTF is cut before its "\par }".
@@ -351,6 +352,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       // opening of the empty paragraph.)
       out += i + 1 == end ? (header ? "\r\n\\plain" : "\r\n\\pard") : "\r\n";
       wordOpen = fontWordOpen = false;
+      if (i + 1 < end) writeLead(i + 1);
       continue;
     }
     const std::uint32_t f = index[i];
