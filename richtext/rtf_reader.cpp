@@ -1157,6 +1157,26 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       dirty_ = true;
       break;
     case Kw::FontTable:
+    case Kw::ColorTable:
+      // A table inside a carried group is carried with it; it does not change
+      // what the document's own tables mean. Nor does a second colour table:
+      // the first one numbers the colours.
+      if (capturing_ || (kw.kind == Kw::ColorTable && colorTableAt_ != std::string_view::npos)) {
+        skipRestOfGroup(lexer);
+        break;
+      }
+      if (kw.kind == Kw::ColorTable) {
+        if (colorTableAt_ == std::string_view::npos && state_.dest == Dest::Body) {
+          colorTableAt_ = lastGroupAt_;
+          colorTableDepth_ = stack_.size();
+        }
+        state_.dest = Dest::ColorTable;
+        colors_.clear();
+        colorEntrySet_ = false;
+        colorEntry_ = Color{};
+        dirty_ = true;
+        break;
+      }
       if (fontTableAt_ == std::string_view::npos && state_.dest == Dest::Body) {
         fontTableAt_ = lastGroupAt_;
         fontTableDepth_ = stack_.size();
@@ -1178,17 +1198,6 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       break;
     case Kw::FontFamily:
       if (state_.dest == Dest::FontTable && entryOpen_) entryFont_.family = std::string(word);
-      break;
-    case Kw::ColorTable:
-      if (colorTableAt_ == std::string_view::npos && state_.dest == Dest::Body) {
-        colorTableAt_ = lastGroupAt_;
-        colorTableDepth_ = stack_.size();
-      }
-      state_.dest = Dest::ColorTable;
-      colors_.clear();
-      colorEntrySet_ = false;
-      colorEntry_ = Color{};
-      dirty_ = true;
       break;
     case Kw::Red:
     case Kw::Green:

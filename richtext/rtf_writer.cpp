@@ -229,6 +229,12 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       if (header->hasColorTable) {
         out += header->colorTable;
         next = std::max<std::size_t>(header->colorsInTable, 1);
+        // A last entry the table did not end with ';' was still an entry: end
+        // it, so that the colours added after it keep their numbers.
+        const std::string_view table(header->colorTable);
+        const std::size_t lastEnd = table.rfind(';');
+        const std::string_view tail = lastEnd == std::string_view::npos ? table : table.substr(lastEnd + 1);
+        if (hasWord(tail, "red") || hasWord(tail, "green") || hasWord(tail, "blue")) out += ';';
       } else {
         out += " ;";
       }
