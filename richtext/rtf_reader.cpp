@@ -448,6 +448,12 @@ std::string carried(std::string_view raw) {
       case rtf::TokenKind::ControlWord:
         if (t.overlong) {
           if (t.bytes.size() == t.name.size() + 1) lexer.skip(overlongWordTail(raw.substr(lexer.consumed())));
+          // The word before must not run on into what followed the dropped one.
+          if (wordOpen) {
+            out += ' ';
+            wordOpen = false;
+          }
+          continue;
         } else {
           out += t.bytes;
           wordOpen = t.bytes.back() != ' ';

@@ -185,8 +185,9 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
 
   std::string out;
   out.reserve(256 + (end - start) * 8);
-  auto fontEntry = [&out](long number, const Font& font) {
-    out += "{\\f";
+  auto fontEntry = [&out, header](long number, const Font& font) {
+    // A carried header may have set \ucN; names are written with one fallback.
+    out += header ? "{\\uc1\\f" : "{\\f";
     appendNumber(out, number);
     out += '\\';
     out += familyWord(font.family);
