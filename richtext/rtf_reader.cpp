@@ -1009,6 +1009,12 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
   // The lexer ends a word at 32 letters; the rest of the letters, with any
   // number and blank, are part of the same (unknown) word, not text.
   if (t.overlong && t.bytes.size() == t.name.size() + 1) lexer.skip(overlongWordTail(in_.substr(lexer.consumed())));
+  // A word too long to be RTF means nothing (and is not carried either); a
+  // \uN with too many digits still stands for one (unknown) character.
+  if (t.overlong && t.kind == rtf::TokenKind::ControlWord && t.name != "u" && t.name != "U") {
+    if (unicodeSkipLeft_ > 0) --unicodeSkipLeft_;
+    return;
+  }
   if (unicodeSkipLeft_ > 0) {
     // A control word (a \binN with its payload) in the fallback of \uN counts as one character.
     --unicodeSkipLeft_;
