@@ -432,10 +432,13 @@ std::string carried(std::string_view raw) {
         }
         break;
       case rtf::TokenKind::HexByte:
-        if (t.bytes.size() == 4) out += t.bytes;
-        break;
       case rtf::TokenKind::ControlSymbol:
-        if (t.bytes.size() == 2) out += t.bytes;
+        if (t.bytes.size() == (t.kind == rtf::TokenKind::HexByte ? 4u : 2u)) {
+          out += t.bytes;
+        } else if (wordOpen) {
+          // A cut-off escape is left out; the word before it keeps its end.
+          out += ' ';
+        }
         break;
       case rtf::TokenKind::Binary:
         if (!out.empty() && out.back() != ' ' && out.back() != '{' && out.back() != '}') out += ' ';
