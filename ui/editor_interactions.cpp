@@ -140,8 +140,9 @@ void EditorInteractions::layoutControls() {
 
 // --- main menu ---------------------------------------------------------------------
 
+// The clipboard is the user's: no command empties it (text another program
+// put there must survive a click on the toolbar, a conversion or exit).
 void EditorInteractions::mainMenuPreamble() {
-  clearClipboard();
   form_.Label19->clear();
   form_.ProgressBar1->setValue(0);
   form_.ProgressBar1->hide();
@@ -253,7 +254,6 @@ void EditorInteractions::runContextEntry(int index) {
       QTextCursor cursor = editor.textCursor();
       cursor.removeSelectedText();
       editor.setTextCursor(cursor);
-      clearClipboard();
       break;
     }
     case ContextMenu::SelectAll: editor.select(0, editor.textLength()); break;
@@ -350,7 +350,6 @@ void EditorInteractions::shutDown() {
   form_.RichTextBox1->clear();
   form_.RichTextBox2.clear();
   form_.language().releaseMessageMap();
-  clearClipboard();
   if (exitPrompt_) exitPrompt_->close();
   if (openPrompt_) openPrompt_->close();
   if (InfoBox* box = form_.infoBox()) box->close();

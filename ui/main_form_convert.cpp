@@ -117,7 +117,6 @@ void MainForm::ConvertCommand() {
   converting_ = false;
 
   RichTextBox1->viewport()->unsetCursor();
-  QApplication::clipboard()->clear();
   RichTextBox2.clear();
   hideConvertPanel();
   Timer1->stop();

@@ -1,3 +1,5 @@
+#include <QApplication>
+#include <QClipboard>
 #include <QTest>
 #include <QTextCursor>
 #include <fstream>
@@ -54,6 +56,17 @@ TEST_F(ConvertCommandTest, HimaToBzdAndBackThroughTheWidgets) {
   EXPECT_EQ(form->StatusCaption->text(), QStringLiteral("班智达 -->Himalaya(基本集)"));
   EXPECT_EQ(form->RichTextBox1->plainText(), original);
   EXPECT_EQ(form->RichTextBox1->fontNameAtCaret(1), QStringLiteral("Microsoft Himalaya"));
+}
+
+// Text another program put on the clipboard survives a conversion.
+TEST_F(ConvertCommandTest, LeavesTheClipboardAlone) {
+  form->setInterfaceLanguage(false);
+  QApplication::clipboard()->setText(QStringLiteral("from another program"));
+  putUnicodeText(kTibetan);
+  form->openConvertPanel();
+  choose(10);
+  convert();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("from another program"));
 }
 
 TEST_F(ConvertCommandTest, ConvertsOnlyTheSelection) {
