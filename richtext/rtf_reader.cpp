@@ -375,6 +375,7 @@ class Parser {
   std::size_t fontTableAt_ = std::string_view::npos, fontTableEnd_ = 0, fontTableDepth_ = 0;
   std::size_t colorTableAt_ = std::string_view::npos, colorTableEnd_ = 0, colorTableDepth_ = 0;
   bool groupJustOpened_ = false;
+  bool firstInGroup_ = false;  // the token being read is the first of its group
   std::vector<std::optional<Color>> headerColors_;
   std::vector<int> headerFontNumbers_;
   std::size_t rtfDepth_ = 1;  // groups open around the document's content ("{\\rtf1": 1, "{{\\rtf1": 2)
@@ -687,8 +688,10 @@ void Parser::run() {
   bool more = true;
   while (more && !rootClosed_) {
     const rtf::Token t = lexer.next();
+    firstInGroup_ = false;
     if (groupJustOpened_ && t.kind != rtf::TokenKind::GroupOpen) {
       groupJustOpened_ = false;
+      firstInGroup_ = true;
       firstTokenOfGroup(t);
     }
     switch (t.kind) {
@@ -1224,7 +1227,9 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       }
       break;
     case Kw::SkipDestination:
-      skipRestOfGroup(lexer);
+      // A destination opens its group; the same word later in a group is
+      // read past as a word, not as the end of the group's reading.
+      if (firstInGroup_) skipRestOfGroup(lexer);
       break;
     case Kw::Binary:  // the lexer has read past the payload
       break;
