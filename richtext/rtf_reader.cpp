@@ -815,21 +815,18 @@ bool Parser::basicHeader() const {
             known = known || t.name == w;
           }
           if (!known) return false;
-        } else if (depth == 1 && t.name != "fonttbl" && t.name != "colortbl" && t.name != "f" &&
-                   t.name != "generator") {
-          // Only the font and colour tables (and the writer's name) are expected.
-          const std::string_view outer = t.name;
-          if (outer != "fnil" && outer != "froman" && outer != "fswiss" && outer != "fmodern" &&
-              outer != "fscript" && outer != "fdecor" && outer != "ftech" && outer != "fbidi" &&
-              outer != "fcharset" && outer != "fprq" && outer != "red" && outer != "green" && outer != "blue" &&
-              outer != "cpg") {
-            return false;
-          }
-        } else if (depth > 1 && t.name != "f" && t.name != "fnil" && t.name != "fcharset" && t.name != "fprq" &&
-                   t.name != "froman" && t.name != "fswiss" && t.name != "fmodern" && t.name != "fscript" &&
-                   t.name != "fdecor" && t.name != "ftech" && t.name != "fbidi" && t.name != "cpg" &&
-                   t.name != "u" && t.name != "uc") {
-          return false;  // a font's panose, alternative name, embedded font...
+        } else {
+          // In the tables only what describes a font or a colour is expected
+          // (and the writer's name); a font's panose, alternative name or
+          // embedded font is not.
+          const Kw kind = lookupKeyword(t.name).kind;
+          const bool fontWord = kind == Kw::Font || kind == Kw::FontFamily || kind == Kw::FontCharset ||
+                                kind == Kw::FontPitch || kind == Kw::FontCodePage;
+          const bool expected =
+              fontWord || (depth == 1 ? kind == Kw::FontTable || kind == Kw::ColorTable || kind == Kw::Red ||
+                                            kind == Kw::Green || kind == Kw::Blue || t.name == "generator"
+                                      : kind == Kw::Unicode || kind == Kw::UnicodeSkip);
+          if (!expected) return false;
         }
         break;
       case rtf::TokenKind::ControlSymbol:

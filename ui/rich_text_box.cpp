@@ -91,53 +91,41 @@ Q_DECLARE_METATYPE(yig::ui::CarriedObject)
 namespace yig::ui {
 namespace {
 
-// The first picture of a carried group, when it is a PNG or JPEG Qt can show.
-QImage pictureOf(const std::string& rtf) {
-  for (const char* kind : {"\\pngblip", "\\jpegblip"}) {
-    const std::size_t at = rtf.find(kind);
-    if (at == std::string::npos) continue;
-    // The hexadecimal data follows the picture's control words.
-    std::size_t i = at;
-    while (i < rtf.size() && rtf[i] != '}') {
-      if (rtf[i] == '\\') {
-        ++i;
-        while (i < rtf.size() && (std::isalnum(static_cast<unsigned char>(rtf[i])) || rtf[i] == '-')) ++i;
-        if (i < rtf.size() && rtf[i] == ' ') ++i;
-      } else if (rtf[i] == '{') {
-        int depth = 0;
-        do {
-          depth += rtf[i] == '{' ? 1 : rtf[i] == '}' ? -1 : 0;
-          ++i;
-        } while (i < rtf.size() && depth > 0);
-      } else if (std::isxdigit(static_cast<unsigned char>(rtf[i]))) {
-        break;
-      } else {
-        ++i;
-      }
-    }
-    QByteArray hex;
-    for (; i < rtf.size() && rtf[i] != '}' && rtf[i] != '\\'; ++i) {
-      if (std::isxdigit(static_cast<unsigned char>(rtf[i]))) hex.append(rtf[i]);
-    }
-    QImage image;
-    if (image.loadFromData(QByteArray::fromHex(hex))) return image;
-  }
-  return {};
-}
+// A carried picture: its image when Qt can show it (PNG, JPEG), and the size
+// the document asks it to be shown at (\\picwgoal, \\pichgoal), in pixels.
+struct Picture {
+  QImage image;
+  QSizeF goal;
+};
 
-// The size a picture asks to be shown at (\picwgoal, \pichgoal in twips), in pixels.
-QSizeF goalSize(const std::string& rtf) {
-  auto number = [&rtf](std::string_view word) {
-    const std::size_t at = rtf.find(word);
-    if (at == std::string::npos) return 0;
-    int n = 0;
-    for (std::size_t i = at + word.size(); i < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[i])); ++i) {
-      n = std::min(n * 10 + (rtf[i] - '0'), 1000000);
+Picture pictureOf(std::string_view rtf) {
+  Picture picture;
+  QByteArray data;
+  int width = 0, height = 0;
+  int depth = 0, dataDepth = -1;  // the group whose text is the picture's data, once its kind is known
+  rtf::Lexer lexer(rtf);
+  for (rtf::Token t = lexer.next(); t.kind != rtf::TokenKind::End && t.kind != rtf::TokenKind::NeedMore;
+       t = lexer.next()) {
+    if (t.kind == rtf::TokenKind::GroupOpen) {
+      ++depth;
+    } else if (t.kind == rtf::TokenKind::GroupClose) {
+      if (depth-- == dataDepth) break;  // the first picture ends
+    } else if (t.kind == rtf::TokenKind::ControlWord) {
+      const int n = t.hasParam ? std::clamp(t.param, 0, 1000000) : 0;
+      if (t.name == "picwgoal") width = n;
+      if (t.name == "pichgoal") height = n;
+      if (dataDepth < 0 && (t.name == "pngblip" || t.name == "jpegblip")) dataDepth = depth;
+    } else if (depth == dataDepth && t.kind == rtf::TokenKind::Text) {
+      for (const char c : t.bytes) {
+        if (std::isxdigit(static_cast<unsigned char>(c))) data.append(c);
+      }
+    } else if (depth == dataDepth && t.kind == rtf::TokenKind::Binary) {
+      data.append(QByteArray(t.payload.data(), static_cast<qsizetype>(t.payload.size())).toHex());
     }
-    return n;
-  };
-  const int w = number("\\picwgoal"), h = number("\\pichgoal");
-  return w > 0 && h > 0 ? QSizeF(w / 15.0, h / 15.0) : QSizeF();
+  }
+  if (dataDepth >= 0) picture.image.loadFromData(QByteArray::fromHex(data));
+  if (width > 0 && height > 0) picture.goal = QSizeF(width / 15.0, height / 15.0);
+  return picture;
 }
 
 // Draws carried objects: a picture as itself (or a box), a field or list
@@ -153,9 +141,9 @@ class CarriedObjectHandler : public QObject, public QTextObjectInterface {
     const QFontMetricsF metrics(format.toCharFormat().font());
     switch (object->kind) {
       case rt::EmbeddedObject::Kind::Picture: {
-        const QImage& image = imageFor(object);
-        QSizeF size = goalSize(object->rtf);
-        if (size.isEmpty()) size = image.isNull() ? QSizeF(48, 48) : QSizeF(image.size());
+        const Picture& picture = pictureFor(object);
+        QSizeF size = picture.goal;
+        if (size.isEmpty()) size = picture.image.isNull() ? QSizeF(48, 48) : QSizeF(picture.image.size());
         if (size.width() > 600) size.scale(600, 600 * size.height() / size.width(), Qt::KeepAspectRatio);
         return size;
       }
@@ -175,7 +163,7 @@ class CarriedObjectHandler : public QObject, public QTextObjectInterface {
     painter->setFont(format.toCharFormat().font());
     switch (object->kind) {
       case rt::EmbeddedObject::Kind::Picture: {
-        const QImage& image = imageFor(object);
+        const QImage& image = pictureFor(object).image;
         if (image.isNull()) {
           painter->setPen(Qt::gray);
           painter->drawRect(rect.adjusted(1, 1, -1, -1));
@@ -206,17 +194,17 @@ class CarriedObjectHandler : public QObject, public QTextObjectInterface {
     text.replace(QChar(u'\t'), QChar(u' '));
     return text.simplified();
   }
-  const QImage& imageFor(const std::shared_ptr<const rt::EmbeddedObject>& object) {
+  const Picture& pictureFor(const std::shared_ptr<const rt::EmbeddedObject>& object) {
     auto it = images_.find(object.get());
     if (it == images_.end()) {
       if (images_.size() > 256) images_.clear();
       it = images_.emplace(object.get(), Cached{object, pictureOf(object->rtf)}).first;
     }
-    return it->second.image;
+    return it->second.picture;
   }
   struct Cached {
     std::shared_ptr<const rt::EmbeddedObject> keep;  // holds the address the map is keyed by
-    QImage image;
+    Picture picture;
   };
   std::unordered_map<const rt::EmbeddedObject*, Cached> images_;
 };
