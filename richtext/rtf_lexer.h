@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string_view>
 
 namespace yig::rtf {
@@ -80,6 +81,9 @@ class Lexer {
 /// True for a control word whose group holds no document text: the tables
 /// and the destinations a reader skips when it does not know them.
 bool isNonTextDestination(std::string_view word);
+
+/// The words isNonTextDestination() knows, sorted.
+std::span<const std::string_view> nonTextDestinations();
 
 // The lexer is inlined into its callers: a token then lives in registers.
 namespace lexer_detail {

@@ -91,7 +91,7 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
           "charscalex", "cs", "super", "sub", "nosupersub", "up", "dn", "highlight", "cb", "chcbpat", "chcfpat",
           "chshdng", "caps", "scaps", "outl", "shad", "embo", "impr", "ulc", "rtlch", "ltrch", "loch", "hich", "dbch",
           "af", "afs", "ab", "ai", "acf", "aul", "ainfo", "fcs", "cgrid", "webhidden", "accnone", "accdot", "acccomma",
-          "acccircle", "accunderdot", "g", "gcw", "gridtbl", "spec", "animtext", "crauth", "crdate", "revised",
+          "acccircle", "accunderdot", "g", "gcw", "gridtbl", "animtext", "crauth", "crdate", "revised",
           "revauth", "revdttm", "deleted", "fittext"}) {
       add(w, Kw::Extra);
     }
@@ -149,16 +149,16 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
     add("footnote", Kw::FootnoteGroup);
     add("field", Kw::FieldGroup);
     for (std::string_view w : {"listtext", "pntext", "shp", "shpgrp", "nonshppict"}) add(w, Kw::ObjectGroup);
-    for (std::string_view w :
-         {"info", "stylesheet", "fldinst", "header", "headerl", "headerr", "headerf", "footer", "footerl",
-          "footerr", "footerf", "annotation", "listtable", "listoverridetable", "revtbl", "rsidtbl",
-          "xmlnstbl", "filetbl", "objdata", "objclass", "objname", "themedata", "colorschememapping",
-          "latentstyles", "datastore", "generator", "mmathPr", "pgdsctbl", "txe", "xe", "tc", "tcn", "bkmkstart",
-          "bkmkend", "pn", "template", "userprops", "docvar", "nonshppict", "shpinst", "do", "atnid", "atnauthor",
-          "atrfstart", "atrfend", "fontemb", "fontfile", "panose", "falt", "listpicture",
-          "pgptbl", "protusertbl", "defchp", "defpap"}) {
+    // Groups carried whole in the body and read past in the header: those that
+    // hold text of their own (headers, footers, notes, index entries, numbering,
+    // shapes' text), some that come starred, and every group that holds no
+    // text (a word given a kind above keeps it).
+    for (std::string_view w : {"header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
+                               "annotation", "txe", "xe", "tc", "tcn", "pn", "shpinst", "do", "atrfstart", "atrfend",
+                               "template", "listpicture", "pgptbl", "protusertbl", "defchp", "defpap"}) {
       add(w, Kw::SkipDestination);
     }
+    for (std::string_view w : rtf::nonTextDestinations()) add(w, Kw::SkipDestination);
     return t;
   }();
   return table;
@@ -401,10 +401,15 @@ class Parser {
 
 constexpr std::size_t kMaxExtraBytes = 512;
 
+// What an overlong control word is carried as: a short word no reader knows,
+// so that it still counts as one token where \uN skips its fallback.
+constexpr std::string_view kOverlongStandIn = "\\yiglongword ";
+
 // Carried bytes as the writer may write them: 7-bit, with the same tokens.
 // Bytes above 0x7F become \'xx escapes, a \binN payload becomes hexadecimal
-// text (as pictures and objects also give their data), and what is not valid
-// RTF (an overlong control word, a cut-off escape) is left out.
+// text (as pictures and objects also give their data), an overlong control
+// word becomes a short one that means as little (a \uN with too many digits
+// the same \uN), and a cut-off escape is left out.
 std::string carried(std::string_view raw) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
@@ -452,18 +457,21 @@ std::string carried(std::string_view raw) {
       case rtf::TokenKind::ControlWord:
         if (t.overlong) {
           if (t.bytes.size() == t.name.size() + 1) lexer.skip(overlongWordTail(raw.substr(lexer.consumed())));
-          // The word before must not run on into what followed the dropped one.
-          if (wordOpen) {
+          // Ends with its own blank, which reading takes as part of the word.
+          if (t.name == "u" || t.name == "U") {
+            out += '\\';
+            out += t.name;
+            out += std::to_string(t.param);
             out += ' ';
-            wordOpen = false;
+          } else {
+            out += kOverlongStandIn;
           }
-          continue;
+          wordOpen = false;
         } else {
           out += t.bytes;
           wordOpen = t.bytes.back() != ' ';
-          continue;
         }
-        break;
+        continue;
       case rtf::TokenKind::GroupOpen:
       case rtf::TokenKind::GroupClose:
         out += t.bytes;
@@ -471,16 +479,6 @@ std::string carried(std::string_view raw) {
     }
     if (out.size() != before) wordOpen = false;
   }
-}
-
-bool isHeaderDestination(std::string_view word) {
-  for (std::string_view w : {"stylesheet", "info", "listtable", "listoverridetable", "revtbl", "rsidtbl", "generator",
-                             "xmlnstbl", "filetbl", "pgdsctbl", "latentstyles", "themedata", "colorschememapping",
-                             "mmathPr", "defchp", "defpap", "userprops", "docvar", "template", "pgptbl",
-                             "protusertbl", "fonttbl", "colortbl"}) {
-    if (word == w) return true;
-  }
-  return false;
 }
 
 void Parser::firstTokenOfGroup(const rtf::Token& t) {
@@ -495,7 +493,7 @@ void Parser::firstTokenOfGroup(const rtf::Token& t) {
       const Kw kind = lookupKeyword(t.name).kind;
       const bool header = kind == Kw::Unknown || kind == Kw::SkipDestination || kind == Kw::FontTable ||
                           kind == Kw::ColorTable || kind == Kw::DefaultFont || kind == Kw::AnsiCodePage ||
-                          kind == Kw::UnicodeSkip || kind == Kw::Binary || isHeaderDestination(t.name);
+                          kind == Kw::UnicodeSkip || kind == Kw::Binary;
       if (header) return;
     }
     startBody(lastGroupAt_);
@@ -807,7 +805,7 @@ bool Parser::basicHeader() const {
         if (depth > 0) --depth;
         break;
       case rtf::TokenKind::ControlWord:
-        if (t.overlong) break;  // left out of what is carried
+        if (t.overlong) break;  // means nothing
         if (depth == 0) {
           bool known = false;
           for (std::string_view w : {"ansi", "ansicpg", "deff", "deflang", "deflangfe", "adeflang", "uc", "viewkind",
@@ -1012,8 +1010,9 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
   // The lexer ends a word at 32 letters; the rest of the letters, with any
   // number and blank, are part of the same (unknown) word, not text.
   if (t.overlong && t.bytes.size() == t.name.size() + 1) lexer.skip(overlongWordTail(in_.substr(lexer.consumed())));
-  // A word too long to be RTF means nothing (and is not carried either); a
-  // \uN with too many digits still stands for one (unknown) character.
+  // A word too long to be RTF means nothing (what is carried holds a short
+  // stand-in in its place); a \uN with too many digits still stands for one
+  // character.
   if (t.overlong && t.kind == rtf::TokenKind::ControlWord && t.name != "u" && t.name != "U") {
     if (unicodeSkipLeft_ > 0) --unicodeSkipLeft_;
     return;
@@ -1099,8 +1098,7 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
     case Kw::PictureGroup:
     case Kw::ObjectGroup:
       // Inside a carried group, a picture's data and a shape's fallback are not text.
-      if (capturing_ && (kw.kind == Kw::PictureGroup || word == "nonshppict")) skipRestOfGroup(lexer);
-      else if (!capturing_) skipRestOfGroup(lexer);
+      if (!capturing_ || kw.kind == Kw::PictureGroup || word == "nonshppict") skipRestOfGroup(lexer);
       break;
     case Kw::FootnoteGroup:
     case Kw::FieldGroup:

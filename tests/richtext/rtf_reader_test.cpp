@@ -75,6 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                  doc("{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}}{\\field{\\fldinst PAGE}{\\fldrslt 1}}"),
                  u"link1"},
         TextCase{"InfoAndStylesheetSkipped", doc("{\\info{\\title T}}{\\stylesheet{\\s0 Normal;}}x"), u"x"},
+        TextCase{"InformationGroupsInTheBodyShowNothing", doc("a{\\title T}{\\comment C}{\\sv V}b"), u"ab"},
         TextCase{"PictureSkipped", doc("a{\\pict\\pngblip 89504e47}b"), u"ab"},
         TextCase{"BinarySkipped", doc("a{\\pict\\bin4 }}{{}{\\bin2 {}}b"), u"ab"},
         TextCase{"SpecialCharacters", doc("\\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet\\~"),
@@ -160,6 +161,13 @@ TEST(RtfReader, ReportsRepairs) {
   Document d;
   EXPECT_NE(d.setRtf("{\\rtf1 {abc").error, "");
   EXPECT_EQ(d.setRtf("{\\rtf1 abc}").error, "");
+}
+
+TEST(RtfReader, OnlyCharacterPropertiesTravelWithTheCharacters) {
+  // \lang describes the characters after it; \spec is no RTF word and stays where it stood.
+  const Document d = read(doc("\\lang1033\\spec a"));
+  EXPECT_EQ(d.text(), u"a");
+  EXPECT_EQ(d.formatAt(0).extra, "\\lang1033");
 }
 
 TEST(RtfReader, FontSizeIsKeptWithinLimits) {
