@@ -41,6 +41,27 @@ SaveFormat formatForPath(std::string_view path, bool ansi) {
   return ansi ? SaveFormat::AnsiText : SaveFormat::UnicodeText;
 }
 
+int filterForEnding(std::string_view path, int textFilter) {
+  struct Ending {
+    std::string_view ending;
+    int filter;
+  };
+  static constexpr Ending kEndings[] = {{".DOC", 1}, {".DOCX", 1}, {".RTF", 2}, {".HTM", 3}, {".HTML", 3},
+                                        {".MHT", 3}, {".XML", 4},  {".TXT", 5}};
+  for (const Ending& e : kEndings) {
+    if (!endsWithUpper(path, e.ending)) continue;
+    return e.filter == 5 && textFilter == 6 ? 6 : e.filter;
+  }
+  return 0;
+}
+
+TypedSaveName resolveTypedSaveName(std::string_view path, int filterIndex) {
+  if (filterIndex < 1 || filterIndex > 6) filterIndex = 2;
+  if (const int byEnding = filterForEnding(path, filterIndex)) return {std::string(path), byEnding};
+  static constexpr std::string_view kFilterEndings[] = {"", ".docx", ".rtf", ".htm", ".xml", ".txt", ""};
+  return {std::string(path) + std::string(kFilterEndings[filterIndex]), filterIndex};
+}
+
 bool isWritableName(std::string_view path) {
   if (path.empty() || path.find('\0') != std::string_view::npos) return false;
   if (fileNameOf(path).empty()) return false;

@@ -27,6 +27,19 @@ inline constexpr std::u16string_view kSaveDialogTitle = u"保存文件";
 inline constexpr std::u16string_view kSaveFilter =
     u"Word文档(*.doc;*.docx)|*.doc;*.docx|RichText文档(*.rtf)|*.rtf|网页(*.mht;*.htm)|*.mht;*.htm|XML文件(*.xml)|*.xml|"
     u"Unicode文档(*.txt)|*.txt|ANSI文档(*.*)|*.*|";
+/// The save-dialog entry (1..6) that matches a file name's ending, or 0 when
+/// the ending is none of the saved formats'. `.txt` keeps an ANSI choice
+/// (`textFilter` 6) and is Unicode text otherwise.
+int filterForEnding(std::string_view path, int textFilter = 5);
+/// What a name typed in the save dialog with `filterIndex` chosen becomes: a
+/// known ending chooses the format whatever the filter; otherwise the filter's
+/// ending is added (the ANSI entry, "*.*", writes the name as typed).
+struct TypedSaveName {
+  std::string path;
+  int filterIndex;
+};
+TypedSaveName resolveTypedSaveName(std::string_view path, int filterIndex);
+
 /// Shown when the name proposed to the save dialog cannot be written.
 inline constexpr std::u16string_view kProposedNameUnwritable =
     u"原文件目录或原文件名含UNICODE字符，不能正确保存，请另存为非藏文目录的非藏文文件名文件！";

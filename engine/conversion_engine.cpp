@@ -93,6 +93,7 @@ conv::Result runCore(EngineHost& host, const TableSource& tables, std::string& z
     host.processEvents();
     host.setProgress(percent);
   };
+  callbacks.cancelled = [&host] { return host.cancelRequested(); };
   host.progressStarted();
   conv::Result result = conv::convert(zz, from, to, options, out, callbacks);
   host.setProgress(100);
@@ -129,6 +130,12 @@ void ConversionEngine::run(std::string& zz, std::u16string_view fromCode, std::u
   conv::Result result = runCore(host_, tables_, zz, *from, *to, requireSource, out);
   stats_.unitsConverted += result.stats.converted;
   stats_.redMarks += result.stats.red;
+  if (result.status == conv::Status::Cancelled) {
+    // The user stopped it: the editor stays as it was, and nothing needs saying.
+    runNotAborted = kFalse;
+    proceed = kFalse;
+    return;
+  }
   if (!result.ok()) {
     if (result.status != conv::Status::SameEncoding) EngineInternals::stopWithMessage(*this, result.message);
     return;

@@ -39,6 +39,9 @@ class EngineHost {
   /// Lets pending window events run (once per piece of text).
   virtual void processEvents() {}
 
+  /// Polled during long work: true stops it, leaving the editor as it was.
+  virtual bool cancelRequested() const { return false; }
+
   /// The elapsed-time caption ("0.25s", "3.5s", "2:3.5").
   virtual void setElapsedTime(const std::u16string& caption) = 0;
 

@@ -101,4 +101,6 @@ void AboutWindow::mouseMoveEvent(QMouseEvent* event) {
   SkinDialog::mouseMoveEvent(event);
 }
 
+void AboutWindow::escape() { emit close_->clicked(); }
+
 }  // namespace yig::ui

@@ -38,6 +38,8 @@ class AboutWindow : public SkinDialog {
   void layoutContent();
 
  protected:
+  /// Esc does what the close button does: the main window appears.
+  void escape() override;
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QSignalBlocker>
 
 #include "sorting/sort_command.h"
+#include "ui/background_work.h"
 #include "ui/interface_language.h"
 #include "ui/main_form.h"
 #include "ui/proof_prompt.h"
@@ -88,7 +91,9 @@ std::optional<SaveChoice> DocumentCommands::askSavePath() {
   if (chooseSavePath) return chooseSavePath();
   const QString filters = qtFileFilter(docs::kSaveFilter);
   const QStringList list = filters.split(QStringLiteral(";;"));
-  QString selected = list.value(0);
+  // The dialog offers the opened document's own type first (RTF for a new one).
+  const int own = docs::filterForEnding(localPath(lastPath_));
+  QString selected = list.value(own > 0 ? own - 1 : 1);
   const QString path = QFileDialog::getSaveFileName(
       &form_, form_.language().translateForDisplay(QStringLiteral("保存文件")), lastPath_, filters, &selected);
   if (path.isEmpty()) return std::nullopt;
@@ -104,21 +109,38 @@ bool DocumentCommands::open() {
 }
 
 bool DocumentCommands::openPath(const QString& path) {
+  if (form_.busy()) return false;
   RichTextBox& editor = *form_.RichTextBox1;
-  editor.viewport()->setCursor(Qt::WaitCursor);
-  const docs::OpenOutcome outcome = docs::OpenDocument(host_, localPath(path));
-  editor.viewport()->unsetCursor();
+  // The worker reads the file into a copy of the editor's document; the
+  // editor keeps showing its document until the new one is complete.
+  WorkControl control(form_);
+  WorkerDocumentHost worker(control, host_, editor.model());
+  docs::OpenOutcome outcome;
+  form_.showStatus(QStringLiteral("正在打开…"));
+  runInBackground(form_, control, [&] { outcome = docs::OpenDocument(worker, localPath(path)); });
+  host_.setOpenedFileName(worker.openedFileName());
+  host_.setProofMode(worker.proofMode());
+  if (control.cancelRequested()) {
+    form_.showStatus(QStringLiteral("已取消，文档保持不变。"));
+    return false;
+  }
   const bool loaded = outcome.result == docs::OpenOutcome::Result::Opened ||
                       outcome.result == docs::OpenOutcome::Result::ProofImported;
   if (outcome.ok()) {
-    // The commands changed the model: show it. Showing it counts as a change,
-    // so the flag is cleared afterwards.
+    editor.model() = std::move(worker.editor());
     editor.model().select(0, 0);
     editor.modelChanged();
+    editor.forgetUndoSteps();
+    // Showing the document counts as a change, so the flag is cleared afterwards.
     form_.ModifiedFlag = false;
     lastPath_ = path;
+    form_.setDocumentPath(path);
+    rememberRecentFile(path);
     editor.setFocus();
+  } else if (form_.StatusCaption->text() == form_.language().translateForDisplay(QStringLiteral("正在打开…"))) {
+    form_.StatusCaption->clear();
   }
+  for (const std::u16string& message : control.messages()) form_.showMessage(message);
   form_.trimWorkingSet();
   return loaded;
 }
@@ -129,24 +151,82 @@ bool DocumentCommands::save() {
     form_.trimWorkingSet();
     return false;
   }
-  const docs::SaveOutcome outcome = docs::SaveDocument(host_, localPath(choice->path), choice->filterIndex);
-  if (outcome.ok()) lastPath_ = QString::fromUtf8(outcome.writtenPath.c_str());
+  return saveTo(choice->path, choice->filterIndex);
+}
+
+bool DocumentCommands::saveCurrent() {
+  const QString current = form_.documentPath();
+  const int filter = docs::filterForEnding(localPath(current));
+  // A document opened from a file we can write again in its own format is
+  // saved over it; anything else asks for a name.
+  if (current.isEmpty() || filter == 0) return save();
+  return saveTo(current, filter);
+}
+
+bool DocumentCommands::saveTo(const QString& typedPath, int filterIndex) {
+  if (form_.busy()) return false;
+  const docs::TypedSaveName name = docs::resolveTypedSaveName(localPath(typedPath), filterIndex);
+  WorkControl control(form_);
+  control.cancellable = false;  // a save is written whole or not at all
+  WorkerDocumentHost worker(control, host_, form_.RichTextBox1->model());
+  docs::SaveOutcome outcome;
+  runInBackground(form_, control,
+                  [&] { outcome = docs::SaveDocument(worker, name.path, name.filterIndex); });
+  for (const std::u16string& message : control.messages()) form_.showMessage(message);
+  if (outcome.ok()) {
+    // The changed flag stays as it was: the program asks about saving again
+    // before the document is replaced or the program closes.
+    lastPath_ = QString::fromUtf8(outcome.writtenPath.c_str());
+    form_.setDocumentPath(lastPath_);
+    rememberRecentFile(lastPath_);
+    form_.showStatus(QStringLiteral("已保存为："));
+    form_.StatusCaption->setText(form_.StatusCaption->text() + QFileInfo(lastPath_).fileName());
+  }
   form_.trimWorkingSet();
   return outcome.ok();
 }
 
 void DocumentCommands::sort() {
+  if (form_.busy()) return;
   RichTextBox& editor = *form_.RichTextBox1;
-  editor.viewport()->setCursor(Qt::WaitCursor);
-  editor.setReadOnly(true);
-  sorting::EngineSortHost host(form_, form_.SelectionOnlyFlag);
-  const sorting::SortOutcome outcome = sorting::SortTibetanLines(host);
-  editor.setReadOnly(false);
-  if (outcome.status == sorting::SortOutcome::Status::Sorted) editor.modelChanged();
-  editor.viewport()->unsetCursor();
-  form_.Timer1->stop();
-  form_.ProgressBar1->setValue(form_.progress());
+  WorkControl control(form_);
+  control.cancellable = false;
+  WorkerEngineHost worker(control, editor.model());
+  sorting::SortOutcome outcome;
+  runInBackground(form_, control, [&] {
+    sorting::EngineSortHost host(worker, form_.SelectionOnlyFlag);
+    outcome = sorting::SortTibetanLines(host);
+  });
+  if (outcome.status == sorting::SortOutcome::Status::Sorted) {
+    editor.rememberForUndo();
+    editor.model() = std::move(worker.editor());
+    editor.modelChanged();
+  }
+  for (const std::u16string& message : control.messages()) form_.showMessage(message);
   form_.trimWorkingSet();
+}
+
+// --- recent files ------------------------------------------------------------
+
+namespace {
+
+constexpr int kRecentFiles = 8;
+
+QSettings settings() { return QSettings(QStringLiteral("Yigsgyur"), QStringLiteral("Yigsgyur")); }
+
+}  // namespace
+
+QStringList DocumentCommands::recentFiles() {
+  return settings().value(QStringLiteral("recentFiles")).toStringList();
+}
+
+void DocumentCommands::rememberRecentFile(const QString& path) {
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  QStringList files = recentFiles();
+  files.removeAll(absolute);
+  files.prepend(absolute);
+  while (files.size() > kRecentFiles) files.removeLast();
+  settings().setValue(QStringLiteral("recentFiles"), files);
 }
 
 }  // namespace yig::ui

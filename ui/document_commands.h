@@ -3,6 +3,7 @@
 // dialogs, proof-file import through the Picture7 prompt, and the sort. The
 // file dialogs can be replaced (tests choose files without a dialog).
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -59,11 +60,20 @@ class DocumentCommands {
   /// The save command: a file dialog, then the editor's content written.
   /// Returns true only when the file was written.
   bool save();
+  /// Saves over the opened document when it is in a format the program
+  /// writes; asks for a name otherwise.
+  bool saveCurrent();
+  /// Writes the editor's content to `typedPath`: its ending chooses the
+  /// format, `filterIndex` (1..6) only fills in a missing ending.
+  bool saveTo(const QString& typedPath, int filterIndex);
   /// The sort of the editor's text, or of its selection when
   /// `SelectionOnlyFlag` is set.
   void sort();
 
   FormDocumentHost& host() { return host_; }
+  /// The files last opened or saved, newest first (kept between runs).
+  static QStringList recentFiles();
+  static void rememberRecentFile(const QString& path);
   /// The folder and name the next dialog proposes (the last file opened or saved).
   QString lastPath() const { return lastPath_; }
 

@@ -7,9 +7,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextCursor>
+#include <QToolButton>
+#include <utility>
 
 #include "engine/message_map.h"
 #include "ui/about_window.h"
@@ -101,7 +105,42 @@ void EditorInteractions::buildControls() {
   form_.saveDocumentHook = [this] { documents_->save(); };
   form_.sortDocumentHook = [this] { documents_->sort(); };
 
+  recentButton_ = new QToolButton(menuArea);
+  recentButton_->setObjectName(QStringLiteral("RecentFilesButton"));
+  recentButton_->setText(QStringLiteral("最近文件"));
+  recentButton_->setPopupMode(QToolButton::InstantPopup);
+  recentButton_->setAutoRaise(true);
+  recentButton_->setGeometry(kMenuEntriesWidth + 36, (menuArea->height() - 30) / 2, 96, 30);
+  auto* recentMenu = new QMenu(recentButton_);
+  recentButton_->setMenu(recentMenu);
+  connect(recentMenu, &QMenu::aboutToShow, this, [this, recentMenu] {
+    recentMenu->clear();
+    for (const QString& path : DocumentCommands::recentFiles()) {
+      QAction* entry = recentMenu->addAction(QFileInfo(path).fileName());
+      entry->setToolTip(path);
+      connect(entry, &QAction::triggered, this, [this, path] { openFileCommand(path); });
+    }
+    recentMenu->setEnabled(!recentMenu->isEmpty());
+  });
+
+  // The usual keys of a desktop program, wherever the focus is in the window.
+  const auto addShortcut = [this](const QKeySequence& keys, std::function<void()> run) {
+    auto* shortcut = new QShortcut(keys, &form_);
+    connect(shortcut, &QShortcut::activated, this, std::move(run));
+  };
+  addShortcut(QKeySequence::Open, [this] { runMainMenuEntry(MainMenu::Open); });
+  addShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] {
+    if (form_.busy() || proofPrompt_->isVisible()) return;
+    mainMenuPreamble();
+    documents_->saveCurrent();
+  });
+  addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { runMainMenuEntry(MainMenu::Save); });
+  addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { runMainMenuEntry(MainMenu::Exit); });
+
   RichTextBox& editor = *form_.RichTextBox1;
+  connect(&editor, &RichTextBox::filesDropped, this, [this](const QStringList& paths) {
+    if (!paths.isEmpty()) openFileCommand(paths.front());
+  });
   editor.setContextMenuPolicy(Qt::NoContextMenu);
   formObject_ = &form_;
   editorObject_ = &editor;
@@ -110,7 +149,10 @@ void EditorInteractions::buildControls() {
   editor.viewport()->installEventFilter(this);
   form_.installEventFilter(this);
   connect(&editor, &RichTextBox::mousePressed, this, [this](Qt::MouseButton) { contextMenu_->dismiss(); });
-  connect(&form_, &MainForm::languageChanged, this, [this](bool) { layoutControls(); });
+  connect(&form_, &MainForm::languageChanged, this, [this](bool) {
+    applyLanguageToOwnLabels();
+    layoutControls();
+  });
 
   applyLanguageToOwnLabels();
   layoutControls();
@@ -119,6 +161,9 @@ void EditorInteractions::buildControls() {
 void EditorInteractions::applyLanguageToOwnLabels() {
   // The window applied its language before these controls existed; give them
   // the same captions and fonts its labels got.
+  recentButton_->setText(form_.language().translateForDisplay(QStringLiteral("最近文件")));
+  recentButton_->setFont(form_.language().tibetan() ? interfaceFont(kTibetanUiFont, 14)
+                                                    : interfaceFont(kChineseUiFont, kChineseUiPoints));
   if (!form_.language().tibetan()) return;
   const MappingTable switchMap = BuildSwitchMap(true);
   const QFont font = interfaceFont(kTibetanUiFont, kTibetanUiPoints);
@@ -157,8 +202,8 @@ void EditorInteractions::mainMenuPreamble() {
 
 void EditorInteractions::runMainMenuEntry(int index) {
   // The proof-file prompt is answered first: the open command that asked it
-  // is still running.
-  if (proofPrompt_->isVisible()) return;
+  // is still running. Long work locks the commands until it ends.
+  if (proofPrompt_->isVisible() || form_.busy()) return;
   mainMenuPreamble();
   switch (index) {
     case MainMenu::Open: openCommand(); break;
@@ -179,6 +224,18 @@ void EditorInteractions::openCommand() {
     ShowOpenPrompt();
   else
     documents_->open();
+  form_.trimWorkingSet();
+}
+
+void EditorInteractions::openFileCommand(const QString& path) {
+  if (form_.busy() || proofPrompt_->isVisible()) return;
+  form_.hideConvertPanel();
+  if (form_.ModifiedFlag) {
+    pendingOpenPath_ = path;
+    ShowOpenPrompt();
+    return;
+  }
+  documents_->openPath(path);
   form_.trimWorkingSet();
 }
 
@@ -246,7 +303,7 @@ void EditorInteractions::showContextMenu(QPoint pos) {
 void EditorInteractions::runContextEntry(int index) {
   RichTextBox& editor = *form_.RichTextBox1;
   switch (index) {
-    case ContextMenu::Undo: editor.undo(); break;
+    case ContextMenu::Undo: editor.undoStep(); break;
     case ContextMenu::Cut: cut(); break;
     case ContextMenu::Copy: copy(); break;
     case ContextMenu::Paste: paste(); break;
@@ -277,6 +334,15 @@ bool EditorInteractions::handleEditorKey(QKeyEvent* event) {
   const Qt::KeyboardModifiers mods =
       event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
   const int key = event->key();
+  if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
+    // Esc stops long work, else closes the conversion panel.
+    if (form_.busy()) return form_.cancelWork(), true;
+    if (form_.Picture2->isVisible()) return form_.hideConvertPanel(), true;
+    return false;
+  }
+  // While long work runs the editor is read-only: nothing may paste or cut.
+  if (form_.busy() && (key == Qt::Key_V || key == Qt::Key_X || key == Qt::Key_Insert || key == Qt::Key_Delete))
+    return true;
   if (mods == Qt::ControlModifier && key == Qt::Key_V) return paste(), true;
   if (mods == Qt::ControlModifier && key == Qt::Key_C) return copy(), true;
   // The editor's own cut and the other clipboard keys would offer other
@@ -327,17 +393,23 @@ void EditorInteractions::answerExitPrompt(int answer) {
 }
 
 void EditorInteractions::answerOpenPrompt(int answer) {
+  const QString pending = std::exchange(pendingOpenPath_, QString());
   switch (answer) {
     case OpenPrompt::Yes:
-      // The changes count as saved only when the save went through.
-      if (documents_->save()) form_.ModifiedFlag = false;
+      // The changes count as saved only when the save went through; a file
+      // dropped or named is opened once they are.
+      if (documents_->save()) {
+        form_.ModifiedFlag = false;
+        if (!pending.isEmpty()) documents_->openPath(pending);
+      }
       break;
     case OpenPrompt::No: {
       form_.ModifiedFlag = false;
       const QString before = form_.RichTextBox1->plainText();
       // When no document replaced the changed one (dialog cancelled, file
       // unreadable), the changes are still unsaved.
-      if (!documents_->open() && form_.RichTextBox1->plainText() == before) form_.ModifiedFlag = true;
+      const bool opened = pending.isEmpty() ? documents_->open() : documents_->openPath(pending);
+      if (!opened && form_.RichTextBox1->plainText() == before) form_.ModifiedFlag = true;
       break;
     }
     default: break;
@@ -363,6 +435,12 @@ bool EditorInteractions::eventFilter(QObject* watched, QEvent* event) {
   // Only pointers are compared before the event type is known: the filter also
   // sees the events of the window's own destruction.
   if (watched == formObject_) {
+    if (event->type() == QEvent::Close && !shuttingDown_ && form_.busy()) {
+      // Closing during long work stops the work first; the window stays.
+      event->ignore();
+      form_.cancelWork();
+      return true;
+    }
     if (event->type() == QEvent::Close && !shuttingDown_) {
       // Every way of closing the window (title button, Alt+F4, the task bar)
       // asks about unsaved changes first.

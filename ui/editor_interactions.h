@@ -13,6 +13,7 @@
 #include "ui/save_prompts.h"
 
 class QKeyEvent;
+class QToolButton;
 
 namespace yig::ui {
 
@@ -39,6 +40,7 @@ class EditorInteractions : public QObject {
   ContextMenu* contextMenu() const { return contextMenu_; }
   ColorPalette* colorPalette() const { return palette_; }
   SkinButton* paletteButton() const { return paletteButton_; }
+  QToolButton* recentFilesButton() const { return recentButton_; }
   ProofPrompt* proofPrompt() const { return proofPrompt_; }
   DocumentCommands& documents() { return *documents_; }
 
@@ -52,6 +54,9 @@ class EditorInteractions : public QObject {
   /// conversion panel hidden, panel headings in the interface's font.
   void mainMenuPreamble();
   void openCommand();
+  /// Opens `path` (a dropped file, a recent file, the command line), asking
+  /// about unsaved changes first.
+  void openFileCommand(const QString& path);
   void saveCommand();
   void convertCommand();
   void sortCommand();
@@ -100,6 +105,8 @@ class EditorInteractions : public QObject {
   ContextMenu* contextMenu_ = nullptr;
   ColorPalette* palette_ = nullptr;
   SkinButton* paletteButton_ = nullptr;
+  QToolButton* recentButton_ = nullptr;
+  QString pendingOpenPath_;  // the file to open once the open prompt is answered
   ProofPrompt* proofPrompt_ = nullptr;
   std::unique_ptr<DocumentCommands> documents_;
   QPointer<ExitPrompt> exitPrompt_;

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -12,6 +13,7 @@
 #include "engine/conversion_engine.h"
 #include "engine/message_map.h"
 #include "ui/about_window.h"
+#include "ui/background_work.h"
 #include "ui/clickable_label.h"
 #include "ui/convert_panel.h"
 #include "ui/editor_interactions.h"  // editor interactions
@@ -163,6 +165,12 @@ void MainForm::buildControls() {
   ProgressBar1->setTextVisible(false);
   ProgressBar1->setGeometry(kMargin + 316, statusTop + 16, 300, 12);
   setAnchorTag(ProgressBar1, QStringLiteral("STRETCHH"));
+  CancelButton = new QPushButton(QStringLiteral("取消"), this);
+  CancelButton->setObjectName(QStringLiteral("CancelButton"));
+  CancelButton->setFocusPolicy(Qt::NoFocus);
+  CancelButton->setGeometry(kMargin + 622, statusTop + 8, 72, 28);
+  CancelButton->hide();
+  setAnchorTag(CancelButton, QStringLiteral("MOVEALL"));
   const int rx = kDesignSize.width() - kMargin - 340;
   Label11 = makeCaption(QStringLiteral("长度"), this, "Label11");
   Label11->setGeometry(rx, statusTop + 4, 74, 36);
@@ -191,7 +199,17 @@ void MainForm::buildControls() {
 }
 
 void MainForm::connectControls() {
-  connect(Timer1, &QTimer::timeout, this, [this] { ProgressBar1->setValue(progress_); });
+  connect(Timer1, &QTimer::timeout, this, [this] {
+    if (!work_) {
+      ProgressBar1->setValue(progress_);
+      return;
+    }
+    // Work that cannot tell how far it got shows a moving bar.
+    const int done = work_->progress();
+    ProgressBar1->setRange(0, done < 0 ? 0 : 100);
+    if (done >= 0) ProgressBar1->setValue(done);
+  });
+  connect(CancelButton, &QPushButton::clicked, this, &MainForm::cancelWork);
   for (int i = 0; i < 3; ++i) {
     connect(TitleButtons[static_cast<std::size_t>(i)], &SkinButton::clicked, this, [this, i] {
       emit titleButtonClicked(i);
@@ -253,17 +271,79 @@ void MainForm::installPanel(QWidget* panel, const QString& tag) {
 }
 
 void MainForm::openDocument() {
-  if (openDocumentHook) openDocumentHook();
+  if (openDocumentHook && !busy()) openDocumentHook();
+}
+void MainForm::openFiles(const QStringList& paths) {
+  if (!paths.isEmpty() && interactions_) interactions_->openFileCommand(paths.front());
 }
 void MainForm::saveDocument() {
-  if (saveDocumentHook) saveDocumentHook();
+  if (saveDocumentHook && !busy()) saveDocumentHook();
 }
 void MainForm::sortDocument() {
-  if (sortDocumentHook) sortDocumentHook();
+  if (sortDocumentHook && !busy()) sortDocumentHook();
+}
+
+// --- long work ---------------------------------------------------------------
+
+void MainForm::setCommandsEnabled(bool enabled) {
+  for (QWidget* w : std::initializer_list<QWidget*>{menuArea_, Combo1, Combo2, Image10[0], Image10[1], Option2[0],
+                                                   Option2[1], Option2Caption[0], Option2Caption[1], Picture2})
+    w->setEnabled(enabled);
+}
+
+void MainForm::workStarted(WorkControl& control) {
+  work_ = &control;
+  setCommandsEnabled(false);
+  RichTextBox1->setReadOnly(true);
+  RichTextBox1->viewport()->setCursor(Qt::BusyCursor);
+  CancelButton->setText(language_.translateForDisplay(QStringLiteral("取消")));
+  CancelButton->setEnabled(true);
+  CancelButton->setVisible(control.cancellable);
+  CancelButton->raise();
+  ProgressBar1->setRange(0, 0);
+  ProgressBar1->show();
+  Timer1->start();
+}
+
+void MainForm::workFinished() {
+  const int done = work_ ? work_->progress() : -1;
+  work_ = nullptr;
+  Timer1->stop();
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(done < 0 ? 100 : done);
+  progress_ = ProgressBar1->value();
+  CancelButton->hide();
+  setCommandsEnabled(true);
+  RichTextBox1->setReadOnly(false);
+  RichTextBox1->viewport()->unsetCursor();
+}
+
+void MainForm::cancelWork() {
+  if (!work_ || !work_->cancellable) return;
+  work_->requestCancel();
+  CancelButton->setEnabled(false);
+}
+
+void MainForm::setDocumentPath(const QString& path) {
+  documentPath_ = path;
+  refreshTitle();
+}
+
+void MainForm::refreshTitle() {
+  const QString name = QFileInfo(documentPath_).fileName();
+  setWindowTitle(name.isEmpty() ? QStringLiteral("ཡིག་སྒྱུར། Yigsgyur[*]") : name + QStringLiteral("[*] — Yigsgyur"));
+  setWindowModified(ModifiedFlag);
+  update(QRect(0, 0, width(), kMenuTop));
+}
+
+void MainForm::showStatus(const QString& chinese) {
+  StatusCaption->setText(language_.translateForDisplay(chinese));
+  StatusCaption->show();
 }
 
 void MainForm::onEditorChanged() {
   ModifiedFlag = true;
+  if (!isWindowModified()) refreshTitle();
   SyncFontControls();
   const int length = RichTextBox1->textLength();
   Label11->setVisible(length > 0);
@@ -368,15 +448,21 @@ void MainForm::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::white);
   QFont titleFont = interfaceFont(kTibetanUiFont, 16);
   painter.setFont(titleFont);
-  const QRect titleRect(kMargin + 46, kMargin, 400, kTitleHeight);
+  const QRect titleRect(kMargin + 46, kMargin, std::max(200, width() / 2 - 60), kTitleHeight);
   painter.drawText(titleRect, Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("ཡིག་སྒྱུར།"));
   const int tibetanWidth = QFontMetrics(titleFont).horizontalAdvance(QStringLiteral("ཡིག་སྒྱུར།"));
   QFont latin = font();
   latin.setPointSizeF(11);
   latin.setBold(true);
   painter.setFont(latin);
-  painter.drawText(titleRect.adjusted(tibetanWidth + 10, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                   QStringLiteral("Yigsgyur"));
+  QString caption = QStringLiteral("Yigsgyur");
+  if (!documentPath_.isEmpty()) {
+    caption += QStringLiteral(" — ") + QFileInfo(documentPath_).fileName();
+    if (ModifiedFlag) caption += QStringLiteral(" *");
+  }
+  const QRect captionRect = titleRect.adjusted(tibetanWidth + 10, 0, 0, 0);
+  painter.drawText(captionRect, Qt::AlignVCenter | Qt::AlignLeft,
+                   QFontMetrics(latin).elidedText(caption, Qt::ElideMiddle, captionRect.width()));
   painter.setPen(QColor(0x16, 0x3d, 0x60));
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
@@ -385,6 +471,8 @@ void MainForm::resizeEvent(QResizeEvent*) {
   Picture2->hide();
   AnchorControls(anchors_, this);
   ProgressBar1->move(ProgressBar1->x(), Label11->y() + (Label11->height() - ProgressBar1->height()) / 2);
+  CancelButton->move(ProgressBar1->geometry().right() + 6,
+                     Label11->y() + (Label11->height() - CancelButton->height()) / 2);
 }
 
 void MainForm::mouseMoveEvent(QMouseEvent* event) {

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <QWidget>
@@ -34,6 +35,7 @@ class InfoBox;
 class RichTextBox;
 class SkinButton;
 class EditorInteractions;  // editor interactions: menus, clipboard, prompts, shut-down
+class WorkControl;
 
 class MainForm : public QWidget, public EngineHost {
   Q_OBJECT
@@ -55,6 +57,7 @@ class MainForm : public QWidget, public EngineHost {
   QLabel* Label18;                    ///< time caption "耗时"
   QLabel* Label19;                    ///< time value
   QProgressBar* ProgressBar1;
+  QPushButton* CancelButton;          ///< beside the progress bar while long work runs
   QTimer* Timer1;                     ///< 100 ms, copies the progress into ProgressBar1
   QComboBox* Combo1;                  ///< font names
   QComboBox* Combo2;                  ///< font sizes
@@ -84,6 +87,8 @@ class MainForm : public QWidget, public EngineHost {
   void installPanel(QWidget* panel, const QString& tag = {});
   std::function<void()> openDocumentHook, saveDocumentHook, sortDocumentHook;
   void openDocument();
+  /// Opens the first of `paths` (the command line, a drop); the window holds one document.
+  void openFiles(const QStringList& paths);
   void saveDocument();
   void sortDocument();
 
@@ -145,6 +150,23 @@ class MainForm : public QWidget, public EngineHost {
 
   int progress() const { return progress_; }
 
+  // --- long work on a worker thread -----------------------------------------
+  /// True while open, save, convert or sort runs in the background: the
+  /// window's commands are locked and the editor is read-only.
+  bool busy() const { return work_ != nullptr; }
+  /// Asks the running work to stop (Cancel, Esc, closing the window).
+  void cancelWork();
+  void workStarted(WorkControl& control);
+  void workFinished();
+  /// Shows `text` in the status line (translated in the Tibetan interface).
+  void showStatus(const QString& chinese);
+
+  /// The file the document came from or was last saved to ("" for a new one);
+  /// the window title names it, with a mark while it has unsaved changes.
+  QString documentPath() const { return documentPath_; }
+  void setDocumentPath(const QString& path);
+  void refreshTitle();
+
   /// Menus, context menu, clipboard keys, prompts and shut-down (editor interactions).
   EditorInteractions* interactions() const { return interactions_; }
 
@@ -170,6 +192,7 @@ class MainForm : public QWidget, public EngineHost {
   void onEditorChanged();
   void moveCaptionVertically(QLabel* label, int dy);
   void startManualSizing(EdgeZone zone, QPoint globalPos);
+  void setCommandsEnabled(bool enabled);
 
   EditorInteractions* interactions_ = nullptr;  // editor interactions
   InterfaceLanguage language_;
@@ -180,8 +203,9 @@ class MainForm : public QWidget, public EngineHost {
   QPointer<InfoBox> infoBox_;
   AboutWindow* about_ = nullptr;
   int progress_ = 0;
+  WorkControl* work_ = nullptr;
+  QString documentPath_;
   QElapsedTimer sinceEvents_;
-  bool converting_ = false;
   int appliedLanguage_ = -1;  // 1 Tibetan, 0 Chinese, -1 none yet
   // Window sizing by its edges.
   QString zoneName_;

@@ -1,9 +1,12 @@
 // The conversion panel's selection rules and the convert command.
 #include <QApplication>
 #include <QClipboard>
+#include <chrono>
 
 #include "engine/conversion_engine.h"
+#include "engine/engine_internals.h"
 #include "engine/encodings.h"
+#include "ui/background_work.h"
 #include "ui/clickable_label.h"
 #include "ui/convert_panel.h"
 #include "ui/encoding_choices.h"
@@ -74,6 +77,7 @@ void MainForm::openConvertPanel() {
 void MainForm::hideConvertPanel() { Picture2->hide(); }
 
 void MainForm::ConvertCommand() {
+  if (busy()) return;
   ProgressBar1->hide();
   const bool selected = !RichTextBox1->selectedText().isEmpty();
   SavedSelectionStart = selected ? static_cast<std::size_t>(RichTextBox1->selStart()) : 0;
@@ -94,35 +98,36 @@ void MainForm::ConvertCommand() {
     return;
   }
   hideConvertPanel();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-
-  RichTextBox2.setRtf(selected ? RichTextBox1->selectionRtf() : RichTextBox1->rtf());
-  RichTextBox2.select(0, 0);
-  RichTextBox1->viewport()->setCursor(Qt::WaitCursor);
   StatusCaption->setText(Picture2->label(source)->text() + QStringLiteral(" -->") + Picture2->label(target)->text());
+  const auto started = std::chrono::steady_clock::now();
 
+  // The worker converts a copy of the document; the editor keeps showing the
+  // original until the result is complete.
+  WorkControl control(*this);
+  WorkerEngineHost host(control, RichTextBox1->model());
   std::u16string srccode(choiceRow(source).code), dstcode(choiceRow(target).code);
   bool changed = false;
-  converting_ = true;
-  RichTextBox1->setReadOnly(true);
-  {
-    ConversionEngine engine(*this);
-    sinceEvents_.invalidate();
+  runInBackground(*this, control, [&] {
+    rt::Document& area = host.workArea();
+    area.setRtf(selected ? host.editor().selectionRtf() : host.editor().rtf());
+    area.select(0, 0);
+    ConversionEngine engine(host);
     engine.convertFile(srccode, dstcode);
-    changed = engine.proceed != kFalse;
+    changed = engine.proceed != kFalse && !control.cancelRequested();
+  });
+  if (changed) {
+    // One step for undo: the document as it was before.
+    RichTextBox1->rememberForUndo();
+    RichTextBox1->model() = std::move(host.editor());
+    RichTextBox1->modelChanged();
   }
-  // The engine has put its result into the model; show it.
-  if (changed) RichTextBox1->modelChanged();
-  RichTextBox1->setReadOnly(false);
-  converting_ = false;
-
-  RichTextBox1->viewport()->unsetCursor();
-  RichTextBox2.clear();
   hideConvertPanel();
-  Timer1->stop();
-  ProgressBar1->setValue(progress_);
+  // The time the user waited, showing the result included.
+  Label19->setText(toQString(elapsedCaption(std::chrono::steady_clock::now() - started)));
   Label18->show();
   Label19->show();
+  if (control.cancelRequested()) showStatus(QStringLiteral("已取消，文档保持不变。"));
+  for (const std::u16string& message : control.messages()) showMessage(message);
   trimWorkingSet();
   emit conversionFinished();
 }

@@ -46,6 +46,7 @@ void MainForm::ScaleDocumentFonts(int direction) {
   const std::string scaled = scaleRtfFontSizes(
       rtf, direction, [](void* self) { static_cast<MainForm*>(self)->processEvents(); }, this);
   const int start = RichTextBox1->selStart(), length = RichTextBox1->selLength();
+  RichTextBox1->rememberForUndo();
   RichTextBox1->setRtf(scaled);
   RichTextBox1->select(start, length);
 }

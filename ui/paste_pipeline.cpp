@@ -45,8 +45,11 @@ QString normalisedLineEnds(const QString& text) {
 namespace {
 
 bool pasteRichText(RichTextBox& editor, const std::string& rtf) {
+  // A paste through the model is one step for undo, as a typed one is.
+  rt::Document before = editor.model();
   rt::Document& doc = editor.model();
   if (!doc.replaceSelectionRtf(rtf).ok) return false;
+  editor.rememberForUndo(std::move(before));
   doc.select(doc.selStart(), 0);
   editor.modelChanged();
   return true;
@@ -59,6 +62,7 @@ void pasteUnicodeText(RichTextBox& editor, const QString& text) {
   // one more, so that its own line break arrives.
   if (lines.endsWith(QStringLiteral("\r\n"))) lines += QStringLiteral("\r\n");
   std::u16string s = toU16(lines);
+  editor.rememberForUndo();
   rt::Document& doc = editor.model();
   InsertUnicodeText(doc, s, false);
   editor.modelChanged();

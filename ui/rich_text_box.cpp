@@ -2,6 +2,9 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextBlock>
@@ -417,8 +420,100 @@ RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
 
 void RichTextBox::watchDocument() {
   connect(document(), &QTextDocument::contentsChanged, this, [this] {
-    if (!loading_) widgetDirty_ = true;
+    if (loading_) return;
+    widgetDirty_ = true;
+    // A new edit makes the undone steps unreachable.
+    if (!document()->isRedoAvailable()) redoSteps_.clear();
   });
+}
+
+namespace {
+
+// The remembered documents together hold at most this many units (a 16 M-unit
+// copy takes about 100 MB); the newest step is always kept.
+constexpr std::size_t kUndoUnits = 16u << 20;
+constexpr std::size_t kUndoSteps = 20;
+
+}  // namespace
+
+void RichTextBox::rememberForUndo() { rememberForUndo(model()); }
+
+void RichTextBox::rememberForUndo(rt::Document before) {
+  undoSteps_.push_back(std::move(before));
+  redoSteps_.clear();
+  trimUndoSteps();
+}
+
+void RichTextBox::trimUndoSteps() {
+  std::size_t units = 0;
+  for (const rt::Document& step : undoSteps_) units += step.length();
+  std::size_t drop = 0;
+  while (undoSteps_.size() - drop > 1 && (undoSteps_.size() - drop > kUndoSteps || units > kUndoUnits)) {
+    units -= undoSteps_[drop].length();
+    ++drop;
+  }
+  undoSteps_.erase(undoSteps_.begin(), undoSteps_.begin() + static_cast<std::ptrdiff_t>(drop));
+}
+
+void RichTextBox::forgetUndoSteps() {
+  undoSteps_.clear();
+  redoSteps_.clear();
+}
+
+bool RichTextBox::canUndoStep() const { return document()->isUndoAvailable() || !undoSteps_.empty(); }
+bool RichTextBox::canRedoStep() const { return document()->isRedoAvailable() || !redoSteps_.empty(); }
+
+void RichTextBox::restoreStep(std::vector<rt::Document>& from, std::vector<rt::Document>& to) {
+  to.push_back(model());
+  model_ = std::move(from.back());
+  from.pop_back();
+  modelChanged();
+}
+
+void RichTextBox::takeStep(bool back) {
+  if (isReadOnly()) return;
+  // The widget's own steps (typing, formatting) come first.
+  if (back ? document()->isUndoAvailable() : document()->isRedoAvailable()) return back ? undo() : redo();
+  std::vector<rt::Document>& from = back ? undoSteps_ : redoSteps_;
+  if (!from.empty()) restoreStep(from, back ? redoSteps_ : undoSteps_);
+}
+
+void RichTextBox::undoStep() { takeStep(true); }
+void RichTextBox::redoStep() { takeStep(false); }
+
+namespace {
+
+// The local files a drag from a file manager carries (none for text).
+QStringList droppedFiles(const QMimeData* source) {
+  QStringList paths;
+  if (!source || !source->hasUrls()) return paths;
+  for (const QUrl& url : source->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
+}
+
+}  // namespace
+
+bool RichTextBox::canInsertFromMimeData(const QMimeData* source) const {
+  return !droppedFiles(source).isEmpty() || QTextEdit::canInsertFromMimeData(source);
+}
+
+void RichTextBox::insertFromMimeData(const QMimeData* source) {
+  // A dropped file is opened, not written into the document as its name.
+  const QStringList files = droppedFiles(source);
+  if (!files.isEmpty()) {
+    QMetaObject::invokeMethod(this, [this, files] { emit filesDropped(files); }, Qt::QueuedConnection);
+    return;
+  }
+  QTextEdit::insertFromMimeData(source);
+}
+
+void RichTextBox::keyPressEvent(QKeyEvent* event) {
+  if (event == QKeySequence::Undo) return undoStep();
+  if (event == QKeySequence::Redo ||
+      (event->key() == Qt::Key_Y && event->modifiers() == Qt::ControlModifier))
+    return redoStep();
+  QTextEdit::keyPressEvent(event);
 }
 
 rt::Document& RichTextBox::model() {

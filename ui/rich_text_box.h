@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "richtext/document.h"
 
@@ -36,6 +37,21 @@ class RichTextBox : public QTextEdit {
   rt::Document& model();
   /// Shows the model after it was changed directly; its selection becomes the widget's.
   void modelChanged();
+
+  // Undo of whole-document changes (conversion, sort, paste through the model,
+  // size scaling): the widget's own undo covers typing and formatting, and is
+  // emptied when the model is shown again. Ctrl+Z first undoes the widget's
+  // steps, then the remembered documents, newest first.
+  /// Remembers the document as it is now, before a whole-document change.
+  void rememberForUndo();
+  /// Remembers `before`, the document as it was before a change already made to the model.
+  void rememberForUndo(rt::Document before);
+  /// Forgets every step (a new document was opened).
+  void forgetUndoSteps();
+  bool canUndoStep() const;
+  bool canRedoStep() const;
+  void undoStep();
+  void redoStep();
 
   // Rich-edit style operations used throughout the window.
   std::string rtf();
@@ -71,8 +87,13 @@ class RichTextBox : public QTextEdit {
   /// A mouse button was released in the editor (the position already follows it).
   void mouseReleased(Qt::MouseButton button);
   void mousePressed(Qt::MouseButton button);
+  /// Files from the file manager were dropped on the editor.
+  void filesDropped(const QStringList& paths);
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 
@@ -80,7 +101,12 @@ class RichTextBox : public QTextEdit {
   void applyToSelection(const QTextCharFormat& change);
   void watchDocument();
 
+  void takeStep(bool back);
+  void restoreStep(std::vector<rt::Document>& from, std::vector<rt::Document>& to);
+  void trimUndoSteps();
+
   rt::Document model_;
+  std::vector<rt::Document> undoSteps_, redoSteps_;
   bool widgetDirty_ = true;
   bool loading_ = false;
   QString defaultFontName_;

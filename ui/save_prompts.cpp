@@ -68,4 +68,9 @@ ExitPrompt::ExitPrompt(const InterfaceLanguage& language, QWidget* parent)
 OpenPrompt::OpenPrompt(const InterfaceLanguage& language, QWidget* parent)
     : SavePrompt(language, {QStringLiteral("是"), QStringLiteral("否")}, QStringLiteral("Form6"), parent) {}
 
+void SavePrompt::escape() {
+  if (buttonCount() == 3) emit answered(ExitPrompt::Cancel);
+  close();
+}
+
 }  // namespace yig::ui

@@ -27,6 +27,8 @@ class SavePrompt : public SkinDialog {
   void answered(int index);
 
  protected:
+  /// Esc cancels: the exit prompt answers "取消"; the open prompt closes unanswered.
+  void escape() override;
   SavePrompt(const InterfaceLanguage& language, const QList<QString>& captions, const QString& objectName,
              QWidget* parent);
 

@@ -1,5 +1,6 @@
 #include "ui/skin_dialog.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -88,6 +89,14 @@ void SkinDialog::mouseReleaseEvent(QMouseEvent*) {
     dragging_ = false;
     releaseMouse();
   }
+}
+
+void SkinDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    escape();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 }  // namespace yig::ui

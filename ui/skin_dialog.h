@@ -31,6 +31,9 @@ class SkinDialog : public QWidget {
   void beginDrag(QPoint globalPos);
 
  protected:
+  /// Esc: closes the window; dialogs with a cancelling answer give it instead.
+  virtual void escape() { close(); }
+  void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent*) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

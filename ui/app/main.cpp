@@ -51,6 +51,16 @@ int main(int argc, char** argv) {
   yig::ui::installFontSubstitutions();
   yig::ui::MainForm form;
   app.form = &form;
-  form.ShowAbout();
+  // Files named on the command line (file managers, the desktop entry) are
+  // opened in the main window straight away; without them the program starts
+  // with the about window.
+  QStringList files = QApplication::arguments().mid(1);
+  files.removeIf([](const QString& a) { return a.startsWith(QLatin1Char('-')); });
+  if (files.isEmpty()) {
+    form.ShowAbout();
+  } else {
+    form.show();
+    QMetaObject::invokeMethod(&form, [&form, files] { form.openFiles(files); }, Qt::QueuedConnection);
+  }
   return QApplication::exec();
 }
