@@ -305,10 +305,11 @@ unsigned slotsFor(char16_t c, const Resolved& r, bool national) {
 }
 
 // The encoding drawing `c` in a run resolved as `r`, for a conversion from
-// `from`; nothing when it is not drawn in a font of `from`.
-bool drawnIn(char16_t c, const Resolved& r, Encoding from, int& samFont) {
+// `from`; nothing when it is not drawn in a font of `from`. `national` is
+// info(from).national, looked up once by callers that test many characters.
+bool drawnIn(char16_t c, const Resolved& r, Encoding from, bool national, int& samFont) {
   if (!isSourceChar(c, from)) return false;
-  const unsigned slots = slotsFor(c, r, info(from).national);
+  const unsigned slots = slotsFor(c, r, national);
   for (std::size_t i = 0; i < 4; ++i) {
     if ((slots & (1u << i)) != 0 && r.encoding[i] == from) {
       samFont = r.samFont[i];
@@ -316,6 +317,10 @@ bool drawnIn(char16_t c, const Resolved& r, Encoding from, int& samFont) {
     }
   }
   return false;
+}
+
+bool drawnIn(char16_t c, const Resolved& r, Encoding from, int& samFont) {
+  return drawnIn(c, r, from, info(from).national, samFont);
 }
 
 // Elements of a run's properties that come after w:color, in schema order.
@@ -459,7 +464,7 @@ class PartRewriter {
         const bool closes = t.kind == xml::Kind::EndTag && depth == r.depth;
         if (c.kind == Child::Text && !closes) {
           if (t.kind == xml::Kind::Text) {
-            c.text += xml::unescape(t.bytes);
+            xml::appendUnescaped(c.text, t.bytes);
           } else if (t.kind == xml::Kind::CData) {
             c.text += t.bytes.substr(9, t.bytes.size() - 12);
           } else {
@@ -588,9 +593,10 @@ class PartRewriter {
   std::vector<SourceChar> sourceChars(const std::u16string& text, const Resolved& r, bool& any) {
     std::vector<SourceChar> chars;
     chars.reserve(text.size());
+    const bool national = info(from_).national;
     for (char16_t c : text) {
       int sam = -1;
-      const bool source = drawnIn(c, r, from_, sam);
+      const bool source = drawnIn(c, r, from_, national, sam);
       if (source && from_ == Encoding::SAM && sam < 0) {
         chars.push_back({c, false, -1});
         continue;
@@ -632,10 +638,11 @@ class PartRewriter {
     p.chars.resize(p.run.children.size());
     for (std::size_t i = 0; i < p.run.children.size(); ++i) {
       const Child& c = p.run.children[i];
-      std::u16string text;
+      std::u16string& text = text_;
+      text.clear();
       Resolved r = resolved;
       if (c.kind == Child::Text && c.plain) {
-        text = xml::toUtf16(c.text);
+        xml::appendUtf16(text, c.text);
       } else if (c.kind == Child::Sym) {
         // A symbol names its own font; its code is the character, or F000 + byte.
         const std::string font = xml::attribute(c.bytes, w_ + "font").value_or("");
@@ -792,10 +799,16 @@ class PartRewriter {
         }
         continue;
       }
-      const std::string tag = c.kind == Child::Text ? std::string(c.tag) : w_ + "t";
+      const std::string_view tag = c.kind == Child::Text ? c.tag : std::string_view(textTag_);
       for (const Piece& piece : pieces[i]) {
         std::string& g = groupFor(piece.font, piece.font ? piece.samFont : -1, piece.red);
-        g += "<" + tag + " xml:space=\"preserve\">" + xml::escape(xml::toUtf8(piece.text)) + "</" + tag + ">";
+        g += '<';
+        g += tag;
+        g += " xml:space=\"preserve\">";
+        xml::appendEscaped(g, piece.text);
+        g += "</";
+        g += tag;
+        g += '>';
       }
     }
     const std::string_view rPrBytes = rPr ? std::string_view(rPr->bytes) : std::string_view();
@@ -804,19 +817,34 @@ class PartRewriter {
       if (!g.font && !g.red) {
         dest.append(rPrBytes);
       } else {
-        std::string font;
-        if (g.font) {
-          Piece piece;
-          piece.font = g.font;
-          piece.samFont = static_cast<std::int8_t>(g.samFont);
-          font = xml::toUtf8(converter_->fontName(piece));
-          if (used_ != nullptr) used_->insert({font, info(*g.font).targetCharset});
-        }
-        dest.append(rewriteRunProps(rPrBytes, w_, font, g.red));
+        dest.append(targetProps(rPrBytes, g.font, g.samFont, g.red));
       }
       dest.append(g.content);
       dest.append(p.end);
     }
+  }
+
+  // A run's properties set in a target font or red. Most runs of a document
+  // share a few formattings, so each is rewritten once.
+  const std::string& targetProps(std::string_view rPr, std::optional<Encoding> target, int samFont, bool red) {
+    std::string key;
+    key.reserve(rPr.size() + 3);
+    key += static_cast<char>(target ? static_cast<int>(*target) + 1 : 0);
+    key += static_cast<char>(samFont + 1);
+    key += red ? '1' : '0';
+    key.append(rPr);
+    auto it = props_.find(key);
+    if (it != props_.end()) return it->second;
+    if (props_.size() > 4096) props_.clear();
+    std::string font;
+    if (target) {
+      Piece piece;
+      piece.font = target;
+      piece.samFont = static_cast<std::int8_t>(samFont);
+      font = xml::toUtf8(converter_->fontName(piece));
+      if (used_ != nullptr) used_->insert({font, info(*target).targetCharset});
+    }
+    return props_.emplace(std::move(key), rewriteRunProps(rPr, w_, font, red)).first->second;
   }
 
   xml::Tokenizer tok_;
@@ -830,6 +858,9 @@ class PartRewriter {
   std::vector<Pending> pending_;
   std::vector<Para> paras_, tables_;
   std::unordered_map<std::string, Resolved> resolved_;
+  std::unordered_map<std::string, std::string> props_;  // see targetProps
+  const std::string textTag_ = w_ + "t";
+  std::u16string text_;  // the text of the child endRun is at
   std::array<std::size_t, kEncodingCount> seen_{};  // characters drawn in each encoding's fonts
   bool rootSeen_ = false, active_ = true, changed_ = false;
 };

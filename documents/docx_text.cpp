@@ -42,12 +42,6 @@ void append(std::vector<Piece>& out, std::u16string_view text, std::optional<Enc
 
 }  // namespace
 
-bool isSourceChar(char16_t c, Encoding e) {
-  if (e == Encoding::HIMA) return c >= 0x0F00 && c <= 0x0FFF;
-  if (e == Encoding::SAM) return (c >= 0xF020 && c <= 0xF0FF) || (c >= 0x20 && c < 0x7F);
-  return c >= 0x80;
-}
-
 bool isCjk(char16_t c) {
   return (c >= 0x2E80 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE6F) ||
          (c >= 0xFF00 && c <= 0xFFEF);

@@ -37,7 +37,11 @@ struct Piece {
 
 /// Whether `c` can be text of encoding `e` (Tibetan for Unicode; a glyph byte,
 /// or one in the symbol area, for Sambhota; any non-ASCII character else).
-bool isSourceChar(char16_t c, Encoding e);
+inline bool isSourceChar(char16_t c, Encoding e) {
+  if (e == Encoding::HIMA) return c >= 0x0F00 && c <= 0x0FFF;
+  if (e == Encoding::SAM) return (c >= 0xF020 && c <= 0xF0FF) || (c >= 0x20 && c < 0x7F);
+  return c >= 0x80;
+}
 /// A character of the CJK ranges (drawn by the East Asian font).
 bool isCjk(char16_t c);
 

@@ -47,6 +47,15 @@ std::size_t utf8At(std::string_view s, std::size_t i, std::uint32_t& cp) {
   return n;
 }
 
+// The short way through utf8At for three bytes (most non-Latin text):
+// true, with `cp` set, when s[i] starts a sequence utf8At takes.
+bool threeBytesAt(std::string_view s, std::size_t i, std::uint32_t& cp) {
+  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
+  if ((b(0) & 0xF0) != 0xE0 || i + 2 >= s.size() || (b(1) & 0xC0) != 0x80 || (b(2) & 0xC0) != 0x80) return false;
+  cp = ((b(0) & 0x0Fu) << 12) | ((b(1) & 0x3Fu) << 6) | (b(2) & 0x3Fu);
+  return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF);
+}
+
 bool isXmlChar(std::uint32_t cp) {
   return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) ||
          (cp >= 0x10000 && cp <= 0x10FFFF);
@@ -115,6 +124,10 @@ bool Tokenizer::checkText(std::string_view text) {
       continue;
     }
     std::uint32_t cp = 0;
+    if (threeBytesAt(text, i, cp) && cp <= 0xFFFD) {
+      i += 3;
+      continue;
+    }
     if (text[i] == '&') {
       const std::size_t n = referenceAt(text, i, cp);
       if (n == 0) return false;
@@ -127,6 +140,48 @@ bool Tokenizer::checkText(std::string_view text) {
     i += n;
   }
   return true;
+}
+
+// A tag read in one pass: where its '>' is, and whether it is an end or an
+// empty-element tag, when it is well formed in the usual way (a name, then
+// attributes name="value", each once and after a blank). Nothing when it is
+// anything else; next() then reads it the long way, which also says what is wrong.
+std::size_t Tokenizer::plainTag(std::string_view rest, bool& end, bool& empty, std::size_t& nameEnd) {
+  const std::size_t n = rest.size();
+  std::size_t k = 1;
+  end = n > 1 && rest[1] == '/';
+  empty = false;
+  if (end) k = 2;
+  if (k >= n || !isNameStart(static_cast<unsigned char>(rest[k]))) return std::string_view::npos;
+  while (k < n && isNameChar(static_cast<unsigned char>(rest[k]))) ++k;
+  nameEnd = k;
+  names_.clear();
+  for (;;) {
+    const std::size_t before = k;
+    while (k < n && isBlank(rest[k])) ++k;
+    if (k >= n) return std::string_view::npos;
+    if (rest[k] == '>') return k;
+    if (rest[k] == '/' && !end && k + 1 < n && rest[k + 1] == '>') {
+      empty = true;
+      return k + 1;
+    }
+    if (end || k == before || !isNameStart(static_cast<unsigned char>(rest[k]))) return std::string_view::npos;
+    const std::size_t start = k;
+    while (k < n && isNameChar(static_cast<unsigned char>(rest[k]))) ++k;
+    const std::string_view name = rest.substr(start, k - start);
+    for (auto seen : names_) {
+      if (seen == name) return std::string_view::npos;
+    }
+    names_.push_back(name);
+    while (k < n && isBlank(rest[k])) ++k;
+    if (k >= n || rest[k] != '=') return std::string_view::npos;
+    ++k;
+    while (k < n && isBlank(rest[k])) ++k;
+    if (k >= n || (rest[k] != '"' && rest[k] != '\'')) return std::string_view::npos;
+    const std::size_t close = rest.find(rest[k], k + 1);
+    if (close == std::string_view::npos || !checkText(rest.substr(k + 1, close - k - 1))) return std::string_view::npos;
+    k = close + 1;
+  }
 }
 
 // The inside of a tag after its name: attributes name="value", each once.
@@ -218,8 +273,15 @@ Token Tokenizer::next() {
     if (!validChars(rest.substr(2, end - 2))) return fail("bad character in a processing instruction");
     return take(end + 2, Kind::Instruction);
   }
-  // A tag: find its end outside quoted values.
-  std::size_t i = 1;
+  bool end = false, empty = false;
+  std::size_t nameEnd = 0;
+  std::size_t i = plainTag(rest, end, empty, nameEnd);
+  if (i != std::string_view::npos) {
+    t.name = rest.substr(end ? 2 : 1, nameEnd - (end ? 2 : 1));
+    return tag(t, rest, i, end, empty);
+  }
+  // Anything else: find its end outside quoted values.
+  i = 1;
   char quote = 0;
   for (; i < rest.size(); ++i) {
     const char c = rest[i];
@@ -234,26 +296,34 @@ Token Tokenizer::next() {
     }
   }
   if (i >= rest.size()) return fail("the document is cut off inside a tag");
-  const bool end = rest[1] == '/';
-  const bool empty = !end && rest[i - 1] == '/';
+  end = rest[1] == '/';
+  empty = !end && rest[i - 1] == '/';
   std::size_t nameStart = end ? 2 : 1;
-  std::size_t nameEnd = nameStart;
+  nameEnd = nameStart;
   if (nameEnd >= i || !isNameStart(static_cast<unsigned char>(rest[nameEnd]))) return fail("bad tag name");
   while (nameEnd < i && isNameChar(static_cast<unsigned char>(rest[nameEnd]))) ++nameEnd;
   t.name = rest.substr(nameStart, nameEnd - nameStart);
   const std::string_view attrs = rest.substr(nameEnd, (empty ? i - 1 : i) - nameEnd);
   if (!checkTag(attrs, end)) return fail("malformed tag <" + std::string(t.name) + ">");
+  return tag(t, rest, i, end, empty);
+}
+
+// A tag whose '>' is at rest[i], checked but for how it nests.
+Token Tokenizer::tag(Token& t, std::string_view rest, std::size_t i, bool end, bool empty) {
   if (end) {
     if (open_.empty() || open_.back() != t.name) return fail("</" + std::string(t.name) + "> closes no open element");
     open_.pop_back();
-    return take(i + 1, Kind::EndTag);
+  } else {
+    if (open_.empty()) {
+      if (sawRoot_) return fail("a second root element");
+      sawRoot_ = true;
+    }
+    if (!empty) open_.push_back(t.name);
   }
-  if (open_.empty()) {
-    if (sawRoot_) return fail("a second root element");
-    sawRoot_ = true;
-  }
-  if (!empty) open_.push_back(t.name);
-  return take(i + 1, empty ? Kind::EmptyTag : Kind::StartTag);
+  t.kind = end ? Kind::EndTag : empty ? Kind::EmptyTag : Kind::StartTag;
+  t.bytes = rest.substr(0, i + 1);
+  pos_ += i + 1;
+  return t;
 }
 
 std::optional<std::string> attribute(std::string_view tag, std::string_view name) {
@@ -278,12 +348,22 @@ std::optional<std::string> attribute(std::string_view tag, std::string_view name
 }
 
 std::string unescape(std::string_view text) {
-  if (text.find('&') == std::string_view::npos) return std::string(text);
   std::string out;
-  out.reserve(text.size());
+  appendUnescaped(out, text);
+  return out;
+}
+
+void appendUnescaped(std::string& out, std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
+    const std::size_t amp = text.find('&', i);
+    if (amp == std::string_view::npos) {
+      out.append(text.substr(i));
+      return;
+    }
+    out.append(text.substr(i, amp - i));
+    i = amp;
     std::uint32_t cp = 0;
-    const std::size_t n = text[i] == '&' ? referenceAt(text, i, cp) : 0;
+    const std::size_t n = referenceAt(text, i, cp);
     if (n == 0) {
       out += text[i++];
     } else {
@@ -291,7 +371,6 @@ std::string unescape(std::string_view text) {
       i += n;
     }
   }
-  return out;
 }
 
 std::string escape(std::string_view text) {
@@ -309,11 +388,72 @@ std::string escape(std::string_view text) {
   return out;
 }
 
-std::u16string toUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
+namespace {
+
+// UTF-16 written as UTF-8 (a lone surrogate as U+FFFD), escaped for element
+// content when `Escape`; through a buffer, a block at a time.
+template <bool Escape>
+void appendUtf8Of(std::string& out, std::u16string_view utf16) {
+  char buffer[1024];
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    if (n > sizeof buffer - 8) {
+      out.append(buffer, n);
+      n = 0;
+    }
+    std::uint32_t cp = utf16[i];
+    if (cp < 0x80) {
+      if constexpr (Escape) {
+        const char* entity = cp == '&' ? "&amp;" : cp == '<' ? "&lt;" : cp == '>' ? "&gt;" : cp == '"' ? "&quot;" : nullptr;
+        if (entity != nullptr) {
+          const std::size_t length = std::strlen(entity);
+          std::memcpy(buffer + n, entity, length);
+          n += length;
+          continue;
+        }
+      }
+      buffer[n++] = static_cast<char>(cp);
+      continue;
+    }
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x800) {
+      buffer[n++] = static_cast<char>(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+      buffer[n++] = static_cast<char>(0xE0 | (cp >> 12));
+      buffer[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    } else {
+      buffer[n++] = static_cast<char>(0xF0 | (cp >> 18));
+      buffer[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      buffer[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    }
+    buffer[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  out.append(buffer, n);
+}
+
+}  // namespace
+
+void appendUtf16(std::u16string& out, std::string_view utf8) {
+  const std::size_t start = out.size();
+  out.resize(start + utf8.size());
+  char16_t* at = out.data() + start;
   for (std::size_t i = 0; i < utf8.size();) {
+    const unsigned char b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      *at++ = b;
+      ++i;
+      continue;
+    }
     std::uint32_t cp = 0;
+    if (threeBytesAt(utf8, i, cp)) {
+      *at++ = static_cast<char16_t>(cp);
+      i += 3;
+      continue;
+    }
     std::size_t n = utf8At(utf8, i, cp);
     if (n == 0) {
       cp = 0xFFFD;
@@ -322,28 +462,27 @@ std::u16string toUtf16(std::string_view utf8) {
     i += n;
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      *at++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *at++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out += static_cast<char16_t>(cp);
+      *at++ = static_cast<char16_t>(cp);
     }
   }
+  out.resize(static_cast<std::size_t>(at - out.data()));
+}
+
+std::u16string toUtf16(std::string_view utf8) {
+  std::u16string out;
+  appendUtf16(out, utf8);
   return out;
 }
 
 std::string toUtf8(std::u16string_view utf16) {
   std::string out;
-  out.reserve(utf16.size() * 3);
-  for (std::size_t i = 0; i < utf16.size(); ++i) {
-    std::uint32_t cp = utf16[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[++i] - 0xDC00);
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    appendUtf8(out, cp);
-  }
+  appendUtf8Of<false>(out, utf16);
   return out;
 }
+
+void appendEscaped(std::string& out, std::u16string_view utf16) { appendUtf8Of<true>(out, utf16); }
 
 }  // namespace yig::docs::xml

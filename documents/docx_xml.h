@@ -37,6 +37,8 @@ class Tokenizer {
   Token fail(std::string message);
   bool checkText(std::string_view text);
   bool checkTag(std::string_view tag, bool end);
+  std::size_t plainTag(std::string_view rest, bool& end, bool& empty, std::size_t& nameEnd);
+  Token tag(Token& t, std::string_view rest, std::size_t i, bool end, bool empty);
 
   std::string_view xml_;
   std::size_t pos_ = 0;
@@ -71,6 +73,7 @@ std::optional<std::string> attribute(std::string_view tag, std::string_view name
 
 /// Text content with its references resolved (the text must have passed the tokenizer).
 std::string unescape(std::string_view text);
+void appendUnescaped(std::string& out, std::string_view text);
 
 /// Text escaped for element content (& < > ") .
 std::string escape(std::string_view text);
@@ -78,5 +81,9 @@ std::string escape(std::string_view text);
 /// UTF-8 to UTF-16 and back (input already checked by the tokenizer).
 std::u16string toUtf16(std::string_view utf8);
 std::string toUtf8(std::u16string_view utf16);
+/// Appends what toUtf16(utf8) gives.
+void appendUtf16(std::u16string& out, std::string_view utf8);
+/// Appends what escape(toUtf8(utf16)) gives, without the copies between.
+void appendEscaped(std::string& out, std::u16string_view utf16);
 
 }  // namespace yig::docs::xml
