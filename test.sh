@@ -12,5 +12,8 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)"
 # The Windows build (mingw-w64) and its test suites, run under wine.
 ./scripts/test-windows.sh
+# The web page (WebAssembly) driven in headless Chromium: what it offers for
+# download must be the native program's bytes.
+./scripts/test-web.sh "$BUILD_DIR/cli/yigsgyur"
 # A short pass of every fuzz target (a separate clang build with libFuzzer).
 ./scripts/fuzz.sh 15 --jobs "$(nproc)"

@@ -58,6 +58,8 @@ echo "$WEB_BUILD_DIR: index.html, yigsgyur.js ($(stat -c %s "$WEB_BUILD_DIR/yigs
 
 if [ "${WEB_CHROMIUM:-0}" = 1 ]; then
   scripts/install-deps.sh chromium
+  # A node from elsewhere brings its own npm; Debian packages npm apart.
+  command -v npm >/dev/null || scripts/install-deps.sh npm
   [ -d "$WEB_BUILD_DIR/chromium-driver/node_modules/puppeteer-core" ] ||
     npm install --no-audit --no-fund --prefix "$WEB_BUILD_DIR/chromium-driver" puppeteer-core@21
 fi
