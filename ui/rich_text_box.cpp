@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -494,18 +495,23 @@ QStringList droppedFiles(const QMimeData* source) {
 
 }  // namespace
 
-bool RichTextBox::canInsertFromMimeData(const QMimeData* source) const {
-  return !droppedFiles(source).isEmpty() || QTextEdit::canInsertFromMimeData(source);
+void RichTextBox::dragEnterEvent(QDragEnterEvent* event) {
+  if (droppedFiles(event->mimeData()).isEmpty()) return QTextEdit::dragEnterEvent(event);
+  event->acceptProposedAction();
 }
 
-void RichTextBox::insertFromMimeData(const QMimeData* source) {
+void RichTextBox::dragMoveEvent(QDragMoveEvent* event) {
+  if (droppedFiles(event->mimeData()).isEmpty()) return QTextEdit::dragMoveEvent(event);
+  event->acceptProposedAction();
+}
+
+void RichTextBox::dropEvent(QDropEvent* event) {
   // A dropped file is opened, not written into the document as its name.
-  const QStringList files = droppedFiles(source);
-  if (!files.isEmpty()) {
-    QMetaObject::invokeMethod(this, [this, files] { emit filesDropped(files); }, Qt::QueuedConnection);
-    return;
-  }
-  QTextEdit::insertFromMimeData(source);
+  const QStringList files = droppedFiles(event->mimeData());
+  if (files.isEmpty()) return QTextEdit::dropEvent(event);
+  event->acceptProposedAction();
+  if (isReadOnly()) return;
+  QMetaObject::invokeMethod(this, [this, files] { emit filesDropped(files); }, Qt::QueuedConnection);
 }
 
 void RichTextBox::keyPressEvent(QKeyEvent* event) {

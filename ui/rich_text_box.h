@@ -92,8 +92,9 @@ class RichTextBox : public QTextEdit {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
-  bool canInsertFromMimeData(const QMimeData* source) const override;
-  void insertFromMimeData(const QMimeData* source) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 

@@ -46,6 +46,30 @@ TEST(SaveFormatForPath, ByEnding) {
   EXPECT_EQ(formatForPath("x.txt", true), SaveFormat::AnsiText);
 }
 
+TEST(TypedSaveName, AKnownEndingChoosesTheFormatTheFilterFillsInAMissingOne) {
+  struct Case {
+    std::string typed;
+    int filter;
+    std::string path;
+    int format;
+  } const cases[] = {
+      {"/d/out.rtf", 1, "/d/out.rtf", 2},        // Word chosen, RTF typed: RTF
+      {"/d/Out.DOCX", 2, "/d/Out.DOCX", 1},
+      {"/d/page.html", 5, "/d/page.html", 3},
+      {"/d/notes.txt", 6, "/d/notes.txt", 6},    // a text name keeps the ANSI choice
+      {"/d/notes.txt", 1, "/d/notes.txt", 5},
+      {"/d/report", 1, "/d/report.docx", 1},
+      {"/d/report.v2", 2, "/d/report.v2.rtf", 2},
+      {"/d/raw", 6, "/d/raw", 6},                // the ANSI entry writes the name as typed
+      {"/d.x/raw", 9, "/d.x/raw.rtf", 2},        // no valid entry: RTF
+  };
+  for (const Case& c : cases) {
+    const TypedSaveName got = resolveTypedSaveName(c.typed, c.filter);
+    EXPECT_EQ(got.path, c.path) << c.typed;
+    EXPECT_EQ(got.filterIndex, c.format) << c.typed;
+  }
+}
+
 TEST(WritableName, RefusesNamesTheFileSystemCannotTake) {
   EXPECT_TRUE(isWritableName("/tmp/བོད.txt"));
   EXPECT_TRUE(isWritableName("a?.txt"));  // a question mark is an ordinary character here
