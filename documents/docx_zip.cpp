@@ -31,13 +31,19 @@ bool deflateRaw(std::string_view in, Deflated& out) {
   const int level = in.size() > (std::size_t{2} << 20) ? 1 : 6;
   z_stream z{};
   if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-  out.data.resize(deflateBound(&z, static_cast<uLong>(in.size())));
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
   z.avail_in = static_cast<uInt>(in.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data.data());
-  z.avail_out = static_cast<uInt>(out.data.size());
-  const int r = deflate(&z, Z_FINISH);
-  out.data.resize(z.total_out);
+  // Through a block at a time: text compresses to a small part of its size,
+  // and memory for the worst case would all be cleared and never used.
+  out.data.clear();
+  std::vector<Bytef> block(std::size_t{1} << 17);
+  int r = Z_OK;
+  while (r == Z_OK) {
+    z.next_out = block.data();
+    z.avail_out = static_cast<uInt>(block.size());
+    r = deflate(&z, Z_FINISH);
+    out.data.append(reinterpret_cast<const char*>(block.data()), block.size() - z.avail_out);
+  }
   deflateEnd(&z);
   if (r != Z_STREAM_END) return false;
   out.size = in.size();
