@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <unordered_map>
 
 #include "documents/docx_text.h"
@@ -558,7 +559,9 @@ class PartRewriter {
   // The fonts of a run; runs formatted alike in paragraphs of one style
   // (most of a document) are worked out once.
   const Resolved& resolveRun(const Run& run) {
-    std::string key = paras_.empty() ? std::string() : paras_.back().style;
+    std::string& key = key_;
+    key.clear();
+    if (!paras_.empty()) key += paras_.back().style;
     key += '\x01';
     if (!tables_.empty()) key += tables_.back().style;
     key += '\x01';
@@ -574,7 +577,7 @@ class PartRewriter {
     if (it != resolved_.end()) return it->second;
     if (resolved_.size() > 4096) resolved_.clear();
     const RunProps direct = rPr ? parseRunProps(rPr->bytes, w_) : RunProps{};
-    return resolved_.emplace(std::move(key), resolve(direct)).first->second;
+    return resolved_.emplace(key, resolve(direct)).first->second;
   }
 
   Resolved resolve(const RunProps& direct) const {
@@ -693,14 +696,16 @@ class PartRewriter {
 
   void flushPending() {
     if (pending_.empty()) return;
-    std::vector<Pending> items;
-    items.swap(pending_);
-    convertRuns(items, out_);
+    flushing_.swap(pending_);
+    convertRuns(flushing_, out_);
+    flushing_.clear();
   }
 
   void convertRuns(std::vector<Pending>& items, std::string& dest) {
-    std::vector<SourceChar> all;
-    std::vector<std::pair<std::size_t, std::size_t>> origins;  // (item, child) per origin number
+    std::vector<SourceChar>& all = all_;
+    std::vector<std::pair<std::size_t, std::size_t>>& origins = origins_;  // (item, child) per origin number
+    all.clear();
+    origins.clear();
     for (std::size_t k = 0; k < items.size(); ++k) {
       if (!items[k].run) continue;
       auto& chars = items[k].run->chars;
@@ -714,7 +719,8 @@ class PartRewriter {
         }
       }
     }
-    std::vector<Piece> pieces;
+    std::vector<Piece>& pieces = pieces_;
+    pieces.clear();
     std::uint64_t offset = 0;
     for (const Pending& item : items) {
       if (item.run) {
@@ -723,26 +729,28 @@ class PartRewriter {
       }
     }
     converter_->convert(all, pieces, offset);
-    std::vector<std::vector<std::vector<Piece>>> perChild(items.size());
+    // Each child's pieces in the order written, one stretch per origin.
+    const auto byOrigin = [](const Piece& a, const Piece& b) { return a.origin < b.origin; };
+    if (!std::is_sorted(pieces.begin(), pieces.end(), byOrigin)) std::stable_sort(pieces.begin(), pieces.end(), byOrigin);
+    std::size_t at = 0, o = 0;
     for (std::size_t k = 0; k < items.size(); ++k) {
-      if (items[k].run) perChild[k].resize(items[k].run->chars.size());
-    }
-    for (Piece& piece : pieces) {
-      const auto [k, i] = origins[piece.origin];
-      perChild[k][i].push_back(std::move(piece));
-    }
-    for (std::size_t k = 0; k < items.size(); ++k) {
-      if (items[k].run) {
-        emitRun(*items[k].run, perChild[k], dest);
-      } else {
+      if (!items[k].run) {
         dest.append(items[k].raw);
+        continue;
       }
+      childPieces_.assign(items[k].run->chars.size(), {});
+      for (; o < origins.size() && origins[o].first == k; ++o) {
+        const std::size_t first = at;
+        while (at < pieces.size() && pieces[at].origin == o) ++at;
+        childPieces_[origins[o].second] = std::span<const Piece>(pieces.data() + first, at - first);
+      }
+      emitRun(*items[k].run, childPieces_, dest);
     }
   }
 
   // Writes a run: as it was when none of its text changed, else split into
   // runs of one formatting each.
-  void emitRun(const Prepared& p, const std::vector<std::vector<Piece>>& pieces, std::string& dest) {
+  void emitRun(const Prepared& p, const std::vector<std::span<const Piece>>& pieces, std::string& dest) {
     const Run& run = p.run;
     std::vector<bool> changedChild(run.children.size(), false);
     bool changedRun = false;
@@ -827,8 +835,8 @@ class PartRewriter {
   // A run's properties set in a target font or red. Most runs of a document
   // share a few formattings, so each is rewritten once.
   const std::string& targetProps(std::string_view rPr, std::optional<Encoding> target, int samFont, bool red) {
-    std::string key;
-    key.reserve(rPr.size() + 3);
+    std::string& key = key_;
+    key.clear();
     key += static_cast<char>(target ? static_cast<int>(*target) + 1 : 0);
     key += static_cast<char>(samFont + 1);
     key += red ? '1' : '0';
@@ -844,7 +852,7 @@ class PartRewriter {
       font = xml::toUtf8(converter_->fontName(piece));
       if (used_ != nullptr) used_->insert({font, info(*target).targetCharset});
     }
-    return props_.emplace(std::move(key), rewriteRunProps(rPr, w_, font, red)).first->second;
+    return props_.emplace(key, rewriteRunProps(rPr, w_, font, red)).first->second;
   }
 
   xml::Tokenizer tok_;
@@ -855,7 +863,13 @@ class PartRewriter {
   std::set<std::pair<std::string, int>>* used_;
   std::string out_, error_;
   std::vector<Run> runs_;
-  std::vector<Pending> pending_;
+  std::vector<Pending> pending_, flushing_;
+  // Kept between runs for their room: what convertRuns works with.
+  std::vector<SourceChar> all_;
+  std::vector<std::pair<std::size_t, std::size_t>> origins_;
+  std::vector<Piece> pieces_;
+  std::vector<std::span<const Piece>> childPieces_;
+  std::string key_;  // a look-up key being made (resolveRun, targetProps)
   std::vector<Para> paras_, tables_;
   std::unordered_map<std::string, Resolved> resolved_;
   std::unordered_map<std::string, std::string> props_;  // see targetProps
