@@ -400,8 +400,23 @@ class PartRewriter {
     if (converter != nullptr) out_.reserve(xmlText.size() + xmlText.size() / 4);
   }
 
+  // What is written is handed to `stream` a piece at a time, to be
+  // compressed while the rest is made; output() then holds only the end.
+  void streamTo(zip::Streamed* stream) {
+    stream_ = stream;
+    out_.reserve(kStreamPiece + kStreamPiece / 4);
+  }
+
   bool run() {
-    if (!xml::forEachToken(tok_, kMaxDepth, error_, [this](const xml::Token& t) { token(t); })) return false;
+    const bool read = xml::forEachToken(tok_, kMaxDepth, error_, [this](const xml::Token& t) {
+      token(t);
+      if (stream_ != nullptr && out_.size() >= kStreamPiece) {
+        stream_->add(std::move(out_));
+        out_ = std::string();
+        out_.reserve(kStreamPiece + kStreamPiece / 4);
+      }
+    });
+    if (!read) return false;
     flushPending();
     return true;
   }
@@ -870,6 +885,8 @@ class PartRewriter {
   std::vector<Piece> pieces_;
   std::vector<std::span<const Piece>> childPieces_;
   std::string key_;  // a look-up key being made (resolveRun, targetProps)
+  static constexpr std::size_t kStreamPiece = std::size_t{1} << 19;
+  zip::Streamed* stream_ = nullptr;
   std::vector<Para> paras_, tables_;
   std::unordered_map<std::string, Resolved> resolved_;
   std::unordered_map<std::string, std::string> props_;  // see targetProps
@@ -1154,6 +1171,8 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
   FontContext ctx;
   if (!readContext(*pkg, ctx, outcome.error)) return outcome;
   std::map<std::size_t, std::string> replaced;
+  std::map<std::size_t, zip::Streamed*> streamed;
+  std::vector<std::unique_ptr<zip::Streamed>> streams;
   std::set<std::pair<std::string, int>> used;
   std::string bytes;
   std::optional<NumberingRewriter> labels;
@@ -1171,9 +1190,13 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
     if (!isTextPart(pkg->name(i))) continue;
     if (!pkg->read(i, bytes, outcome.error)) return outcome;
     PartRewriter rewriter(bytes, ctx, converter.get(), from, &used);
+    auto stream = std::make_unique<zip::Streamed>();
+    rewriter.streamTo(stream.get());
     if (!runOver(rewriter, pkg->name(i), outcome.error)) return outcome;
     if (rewriter.changed()) {
-      replaced.emplace(i, std::move(rewriter.output()));
+      stream->add(std::move(rewriter.output()));
+      streamed.emplace(i, stream.get());
+      streams.push_back(std::move(stream));
       outcome.changedParts.push_back(pkg->name(i));
     }
   }
@@ -1184,7 +1207,7 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
   }
   outcome.stats = converter->stats();
   if (labels) labels->adjust(outcome.stats);
-  if (!pkg->write(replaced, out, outcome.error)) out.clear();
+  if (!pkg->write(replaced, streamed, out, outcome.error)) out.clear();
   return outcome;
 }
 

@@ -4,7 +4,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace yig::docs::zip {
@@ -26,29 +31,53 @@ struct Deflated {
   zip_error_t error;
 };
 
-bool deflateRaw(std::string_view in, Deflated& out) {
-  // Large parts are compressed fast rather than small.
-  const int level = in.size() > (std::size_t{2} << 20) ? 1 : 6;
-  z_stream z{};
-  if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-  z.avail_in = static_cast<uInt>(in.size());
-  // Through a block at a time: text compresses to a small part of its size,
-  // and memory for the worst case would all be cleared and never used.
-  out.data.clear();
-  std::vector<Bytef> block(std::size_t{1} << 17);
-  int r = Z_OK;
-  while (r == Z_OK) {
-    z.next_out = block.data();
-    z.avail_out = static_cast<uInt>(block.size());
-    r = deflate(&z, Z_FINISH);
-    out.data.append(reinterpret_cast<const char*>(block.data()), block.size() - z.avail_out);
+// Large parts are compressed fast rather than small: those longer than this.
+constexpr std::size_t kFastFrom = std::size_t{2} << 20;
+
+// Raw deflate, fed a piece at a time; the bytes do not depend on how the
+// input is cut.
+class Deflater {
+ public:
+  bool start(int level) {
+    started_ = deflateInit2(&z_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    return started_;
   }
-  deflateEnd(&z);
-  if (r != Z_STREAM_END) return false;
-  out.size = in.size();
-  out.crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(in.size())));
-  return true;
+  ~Deflater() {
+    if (started_) deflateEnd(&z_);
+  }
+  // Adds `in` (the last of it when `last`); false when zlib fails.
+  bool add(std::string_view in, bool last, Deflated& out) {
+    z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z_.avail_in = static_cast<uInt>(in.size());
+    // Through a block at a time: text compresses to a small part of its
+    // size, and memory for the worst case would all be cleared and never used.
+    int r = Z_OK;
+    do {
+      z_.next_out = block_.data();
+      z_.avail_out = static_cast<uInt>(block_.size());
+      r = deflate(&z_, last ? Z_FINISH : Z_NO_FLUSH);
+      out.data.append(reinterpret_cast<const char*>(block_.data()), block_.size() - z_.avail_out);
+    } while (r == Z_OK && (last || z_.avail_out == 0));
+    out.size += in.size();
+    // (zlib takes a null buffer as asking for the starting value)
+    if (!in.empty()) {
+      out.crc = static_cast<std::uint32_t>(crc32(out.crc, reinterpret_cast<const Bytef*>(in.data()), static_cast<uInt>(in.size())));
+    }
+    return last ? r == Z_STREAM_END : r == Z_OK || r == Z_BUF_ERROR;
+  }
+
+ private:
+  z_stream z_{};
+  bool started_ = false;
+  std::vector<Bytef> block_ = std::vector<Bytef>(std::size_t{1} << 17);
+};
+
+bool deflateRaw(std::string_view in, Deflated& out) {
+  Deflater d;
+  out.data.clear();
+  out.size = 0;
+  out.crc = 0;
+  return d.start(in.size() > kFastFrom ? 1 : 6) && d.add(in, true, out);
 }
 
 zip_int64_t deflatedSource(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
@@ -90,6 +119,97 @@ zip_int64_t deflatedSource(void* userdata, void* data, zip_uint64_t len, zip_sou
 }
 
 }  // namespace
+
+// Pieces are kept until the contents pass kFastFrom; from then on a thread
+// compresses them (fast, as they will be past kFastFrom in the end) as they come.
+struct Streamed::Impl {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<std::string> queue;  // pieces not compressed yet
+  std::size_t total = 0;
+  bool last = false, failed = false, tried = false;
+  std::thread worker;
+  Deflater deflater;
+  Deflated result;
+
+  ~Impl() {
+    if (worker.joinable()) {
+      {
+        std::lock_guard lock(mutex);
+        last = true;
+        queue.clear();
+      }
+      wake.notify_one();
+      worker.join();
+    }
+  }
+
+  void compress() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      wake.wait(lock, [&] { return last || !queue.empty(); });
+      if (queue.empty()) break;
+      std::string piece = std::move(queue.front());
+      queue.pop_front();
+      const bool end = last && queue.empty();
+      lock.unlock();
+      const bool ok = deflater.add(piece, end, result);
+      piece = std::string();
+      lock.lock();
+      failed = failed || !ok;
+      if (end) return;
+    }
+    lock.unlock();
+    failed = !deflater.add({}, true, result) || failed;
+  }
+
+  // The contents compressed, all pieces given.
+  bool finish(Deflated& out) {
+    if (!worker.joinable()) {
+      std::string whole;
+      whole.reserve(total);
+      for (const std::string& piece : queue) whole += piece;
+      queue.clear();
+      return deflateRaw(whole, out);
+    }
+    {
+      std::lock_guard lock(mutex);
+      last = true;
+    }
+    wake.notify_one();
+    worker.join();
+    out.data = std::move(result.data);
+    out.size = result.size;
+    out.crc = result.crc;
+    return !failed;
+  }
+};
+
+Streamed::Streamed() : impl_(std::make_unique<Impl>()) {}
+Streamed::~Streamed() = default;
+
+void Streamed::add(std::string&& piece) {
+  Impl& d = *impl_;
+  d.total += piece.size();
+  if (d.worker.joinable()) {
+    {
+      std::lock_guard lock(d.mutex);
+      d.queue.push_back(std::move(piece));
+    }
+    d.wake.notify_one();
+    return;
+  }
+  d.queue.push_back(std::move(piece));
+  if (!d.tried && d.total > kFastFrom) {
+    d.tried = true;
+    if (!d.deflater.start(1)) return;
+    try {
+      d.worker = std::thread([&d] { d.compress(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: everything is compressed at the end instead.
+    }
+  }
+}
 
 struct Package::Handle {
   zip_source_t* source = nullptr;
@@ -191,22 +311,27 @@ bool Package::read(std::size_t i, std::string& out, std::string& error) const {
   return true;
 }
 
-bool Package::write(const std::map<std::size_t, std::string>& replaced, std::string& out, std::string& error) {
+bool Package::write(const std::map<std::size_t, std::string>& replaced, const std::map<std::size_t, Streamed*>& streamed,
+                    std::string& out, std::string& error) {
   zip_t* za = handle_->archive;
   if (za == nullptr) {
     error = "the package was written already";
     return false;
   }
+  // Every entry replaced, in package order.
+  std::map<std::size_t, std::pair<const std::string*, Streamed*>> entries;
+  for (const auto& [i, bytes] : replaced) entries[i].first = &bytes;
+  for (const auto& [i, contents] : streamed) entries[i].second = contents;
   // The compressed entries must live until the archive is closed.
   std::vector<std::unique_ptr<Deflated>> deflated;
-  for (const auto& [i, bytes] : replaced) {
+  for (const auto& [i, contents] : entries) {
     zip_stat_t st;
     zip_stat_init(&st);
     zip_stat_index(za, i, 0, &st);
     deflated.push_back(std::make_unique<Deflated>());
     Deflated& d = *deflated.back();
     zip_error_init(&d.error);
-    if (!deflateRaw(bytes, d)) {
+    if (!(contents.second != nullptr ? contents.second->impl_->finish(d) : deflateRaw(*contents.first, d))) {
       error = "cannot compress '" + names_[i] + "'";
       return false;
     }

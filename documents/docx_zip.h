@@ -20,6 +20,25 @@ struct Limits {
   std::uint64_t ratioFrom = std::uint64_t{1} << 20;  ///< entries smaller than this are not held to the ratio
 };
 
+/// New contents for an entry, given a piece at a time as they are made. Once
+/// they pass the size from which entries are compressed fast, a thread of
+/// their own compresses them while the rest is still being made; the package
+/// written holds the bytes it would hold for the contents given whole.
+class Streamed {
+ public:
+  Streamed();
+  ~Streamed();
+  Streamed(const Streamed&) = delete;
+  Streamed& operator=(const Streamed&) = delete;
+  /// The next piece of the contents.
+  void add(std::string&& piece);
+
+ private:
+  friend class Package;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 class Package {
  public:
   /// Opens the package; nothing (and `error` set) when the bytes are not a
@@ -39,7 +58,12 @@ class Package {
 
   /// The whole package again with the entries in `replaced` (by index) given
   /// new contents, compressed; every other entry copied as it is stored.
-  bool write(const std::map<std::size_t, std::string>& replaced, std::string& out, std::string& error);
+  bool write(const std::map<std::size_t, std::string>& replaced, std::string& out, std::string& error) {
+    return write(replaced, {}, out, error);
+  }
+  /// The same, with the entries in `streamed` given the contents added to them.
+  bool write(const std::map<std::size_t, std::string>& replaced, const std::map<std::size_t, Streamed*>& streamed,
+             std::string& out, std::string& error);
 
  private:
   Package() = default;

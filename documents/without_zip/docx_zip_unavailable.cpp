@@ -5,6 +5,11 @@
 namespace yig::docs::zip {
 
 struct Package::Handle {};
+struct Streamed::Impl {};
+
+Streamed::Streamed() = default;
+Streamed::~Streamed() = default;
+void Streamed::add(std::string&&) {}
 
 std::unique_ptr<Package> Package::open(std::string_view, std::string& error, const Limits&) {
   error = "Word and OpenDocument packages are not available in this build (it has no zip library)";
@@ -20,7 +25,8 @@ bool Package::read(std::size_t, std::string&, std::string& error) const {
   return false;
 }
 
-bool Package::write(const std::map<std::size_t, std::string>&, std::string&, std::string& error) {
+bool Package::write(const std::map<std::size_t, std::string>&, const std::map<std::size_t, Streamed*>&, std::string&,
+                    std::string& error) {
   error = "not available in this build";
   return false;
 }

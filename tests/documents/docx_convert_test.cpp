@@ -201,6 +201,44 @@ TEST(DocxPackage, UnchangedEntriesAreCopiedAsStored) {
   }
 }
 
+// New contents given a piece at a time (compressed on a thread of their own
+// once past the size from which parts are compressed fast) make the package
+// they make given whole, byte for byte; a stream dropped unwritten is let go.
+TEST(DocxPackage, StreamedContentsWriteTheSameBytes) {
+  const std::string input = readData("lo-hima.docx");
+  std::string text;
+  for (unsigned n = 1; text.size() < (5u << 20); n = n * 1103515245u + 12345u) {
+    text += "<w:r><w:t>" + std::to_string(n % 100000) + " བོད་ཡིག</w:t></w:r>";
+  }
+  struct Case {
+    std::size_t size, piece, tail;  // `size` bytes, `piece` at a time, the last `tail` one by one
+  };
+  for (const Case c : {Case{100000, 100000, 0}, Case{100000, 7000, 10}, Case{5u << 20, 5u << 20, 0},
+                       Case{5u << 20, 300000, 0}, Case{(2u << 20) + 1, 1u << 20, 64}}) {
+    SCOPED_TRACE(std::to_string(c.size) + " in pieces of " + std::to_string(c.piece));
+    const std::string contents = text.substr(0, c.size);
+    std::string error, whole, pieces;
+    auto a = zip::Package::open(input, error);
+    const std::size_t body = *a->find("word/document.xml");
+    ASSERT_TRUE(a->write({{body, contents}}, whole, error)) << error;
+    auto b = zip::Package::open(input, error);
+    zip::Streamed streamed;
+    for (std::size_t at = 0; at < c.size - c.tail; at += c.piece) {
+      streamed.add(contents.substr(at, std::min(c.piece, c.size - c.tail - at)));
+    }
+    for (std::size_t at = c.size - c.tail; at < c.size; ++at) {
+      streamed.add(contents.substr(at, 1));
+      streamed.add(std::string());
+    }
+    ASSERT_TRUE(b->write({}, {{body, &streamed}}, pieces, error)) << error;
+    EXPECT_TRUE(whole == pieces);
+    EXPECT_EQ(entries(pieces).at("word/document.xml"), contents);
+  }
+  zip::Streamed dropped;
+  dropped.add(text.substr(0, 3u << 20));
+  dropped.add(text.substr(0, 1000));
+}
+
 struct WordCase {
   const char* what;
   Encoding from, to;
