@@ -67,6 +67,20 @@ enum class Kw : std::uint8_t {
   PictureGroup, FootnoteGroup, FieldGroup, ObjectGroup,
 };
 
+// True for the words that make their group a table or a destination.
+bool isDestination(Kw kind) {
+  switch (kind) {
+    case Kw::FontTable:
+    case Kw::ColorTable:
+    case Kw::SkipDestination:
+    case Kw::PictureGroup:
+    case Kw::FootnoteGroup:
+    case Kw::FieldGroup:
+    case Kw::ObjectGroup: return true;
+    default: return false;
+  }
+}
+
 struct Keyword {
   Kw kind;
   char16_t special = 0;  // Kw::Special: the character it stands for
@@ -1037,6 +1051,12 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
   const bool on = !hasParam || param != 0;
   const bool carrying = state_.dest == Dest::Body && !capturing_;
   if (kw.kind >= Kw::Bold && kw.kind <= Kw::Strike) bodyToken(t);
+  if (state_.dest != Dest::Body && !firstInGroup_ && isDestination(kw.kind)) {
+    // In the font and colour tables a table or destination word further on in
+    // a group is read past: ending the table's reading there would lose the
+    // entries the writer adds at the table's end.
+    return;
+  }
   switch (kw.kind) {
     case Kw::Unknown:
       if (!rtfSeen_ && word == "rtf") {

@@ -17,9 +17,11 @@
 // pictures, footnotes, tables...) is written with that header instead: its font
 // and colour tables keep their numbering, fonts and colours new to it are added
 // at their ends, and the body's carried objects are written as they came.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -136,16 +138,18 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
     bool operator()(const Font* a, const Font* b) const noexcept { return *a == *b; }
   };
   const CarriedHeader* header = doc.header_.get();
-  std::vector<const Font*> fonts;  // fonts written from their description, numbered from firstFont
+  std::vector<const Font*> fonts;  // fonts written from their description
+  std::vector<int> addedFontNumbers;  // their numbers
   std::unordered_map<const Font*, int, FontHash, FontEqual> fontNumbers;
   std::vector<Color> colors;       // colours written from their values, numbered from firstColor
   std::unordered_map<std::uint32_t, int> colorNumbers;
-  int firstFont = 0, firstColor = 1;
+  std::int64_t nextFont = 0;
+  int firstColor = 1;
   if (header) {
     // The carried tables keep their numbers; the lowest number of a font given twice wins.
     for (const CarriedHeader::FontEntry& entry : header->fonts) {
       fontNumbers.try_emplace(&entry.font, entry.number);
-      firstFont = std::max(firstFont, entry.number + 1);
+      nextFont = std::max(nextFont, std::int64_t{entry.number} + 1);
     }
     for (std::size_t n = 1; n < header->colors.size(); ++n) {
       if (!header->colors[n]) continue;
@@ -156,9 +160,26 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
   }
   constexpr int kUnset = -2;
   std::vector<int> fontOf(pool.size(), kUnset), colorOf(pool.size(), kUnset);
+  // Fonts new to a carried table are numbered after its highest number or,
+  // where that is the highest number there is, with the lowest it leaves free.
+  std::vector<int> carriedNumbers;
+  int freeFont = 0;
+  auto newFontNumber = [&] {
+    if (nextFont <= std::numeric_limits<int>::max()) return static_cast<int>(nextFont++);
+    if (carriedNumbers.empty()) {
+      for (const CarriedHeader::FontEntry& entry : header->fonts) carriedNumbers.push_back(entry.number);
+      std::sort(carriedNumbers.begin(), carriedNumbers.end());
+    }
+    while (std::binary_search(carriedNumbers.begin(), carriedNumbers.end(), freeFont)) ++freeFont;
+    return freeFont++;
+  };
   auto fontNumber = [&](const Font& font) {
-    const auto [it, added] = fontNumbers.try_emplace(&font, firstFont + static_cast<int>(fonts.size()));
-    if (added) fonts.push_back(&font);
+    const auto [it, added] = fontNumbers.try_emplace(&font, 0);
+    if (added) {
+      it->second = newFontNumber();
+      fonts.push_back(&font);
+      addedFontNumbers.push_back(it->second);
+    }
     return it->second;
   };
   auto colorNumber = [&](const std::optional<Color>& color) {
@@ -220,7 +241,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
     for (const CarriedHeader::FontEntry& entry : header->fonts) {
       if (!entry.inTable) fontEntry(entry.number, entry.font);
     }
-    for (std::size_t n = 0; n < fonts.size(); ++n) fontEntry(firstFont + static_cast<long>(n), *fonts[n]);
+    for (std::size_t n = 0; n < fonts.size(); ++n) fontEntry(addedFontNumbers[n], *fonts[n]);
     out += '}';
     out += header->betweenTables;
     const bool moreColors = !colors.empty() || header->colors.size() > std::max<std::size_t>(header->colorsInTable, 1);
@@ -247,7 +268,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
     out += "\r\n\\uc1\\pard";
   } else {
     out += "{\\rtf1\\ansi\\ansicpg936\\deff0\\deflang1033\\deflangfe2052{\\fonttbl";
-    for (std::size_t n = 0; n < fonts.size(); ++n) fontEntry(static_cast<long>(n), *fonts[n]);
+    for (std::size_t n = 0; n < fonts.size(); ++n) fontEntry(addedFontNumbers[n], *fonts[n]);
     out += "}\r\n";
     if (!colors.empty()) {
       out += "{\\colortbl ;";
