@@ -26,8 +26,12 @@ void append(std::vector<Piece>& out, std::u16string_view text, std::optional<Enc
             std::uint32_t origin) {
   if (!out.empty()) {
     Piece& last = out.back();
-    if (last.font == font && last.samFont == samFont && last.red == red && last.origin == origin) {
-      last.text += text;
+    if (last.origin == origin && last.font == font && last.samFont == samFont && last.red == red) {
+      if (text.size() == 1) {
+        last.text.push_back(text[0]);  // most of what is written
+      } else {
+        last.text += text;
+      }
       return;
     }
   }

@@ -1,5 +1,6 @@
 #include "documents/docx_xml.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -10,10 +11,16 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-bool isNameChar(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == ':' ||
-         c == '-' || c == '.' || c >= 0x80;
-}
+constexpr std::array<bool, 256> kNameChars = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    table[static_cast<std::size_t>(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                                         c == '_' || c == ':' || c == '-' || c == '.' || c >= 0x80;
+  }
+  return table;
+}();
+
+bool isNameChar(unsigned char c) { return kNameChars[c]; }
 
 bool isNameStart(unsigned char c) { return isNameChar(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.'; }
 
