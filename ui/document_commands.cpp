@@ -137,6 +137,11 @@ bool DocumentCommands::openPath(const QString& path) {
     form_.setDocumentPath(path);
     rememberRecentFile(path);
     editor.setFocus();
+    // Legacy text in fonts this machine lacks would show as other characters.
+    for (const std::u16string& message : control.messages()) form_.showMessage(message);
+    form_.previewIfFontsMissing();
+    form_.trimWorkingSet();
+    return loaded;
   } else if (form_.StatusCaption->text() == form_.language().translateForDisplay(QStringLiteral("正在打开…"))) {
     form_.StatusCaption->clear();
   }
@@ -165,6 +170,7 @@ bool DocumentCommands::saveCurrent() {
 
 bool DocumentCommands::saveTo(const QString& typedPath, int filterIndex) {
   if (form_.busy()) return false;
+  form_.endLegacyPreview();
   const docs::TypedSaveName name = docs::resolveTypedSaveName(localPath(typedPath), filterIndex);
   WorkControl control(form_);
   control.cancellable = false;  // a save is written whole or not at all

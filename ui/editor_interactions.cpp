@@ -105,12 +105,17 @@ void EditorInteractions::buildControls() {
   form_.saveDocumentHook = [this] { documents_->save(); };
   form_.sortDocumentHook = [this] { documents_->sort(); };
 
-  recentButton_ = new QToolButton(menuArea);
+  // Recent files: a list in the title bar, left of the language switches.
+  recentButton_ = new QToolButton(&form_);
   recentButton_->setObjectName(QStringLiteral("RecentFilesButton"));
   recentButton_->setText(QStringLiteral("最近文件"));
   recentButton_->setPopupMode(QToolButton::InstantPopup);
   recentButton_->setAutoRaise(true);
-  recentButton_->setGeometry(kMenuEntriesWidth + 36, (menuArea->height() - 30) / 2, 96, 30);
+  recentButton_->setFocusPolicy(Qt::NoFocus);
+  recentButton_->setStyleSheet(QStringLiteral("QToolButton { color: white; }"));
+  const QRect options = form_.Option2[0]->geometry();
+  recentButton_->setGeometry(options.x() - 136, options.y() - 6, 126, 32);
+  form_.installPanel(recentButton_, QStringLiteral("MOVEH"));
   auto* recentMenu = new QMenu(recentButton_);
   recentButton_->setMenu(recentMenu);
   connect(recentMenu, &QMenu::aboutToShow, this, [this, recentMenu] {
@@ -131,6 +136,7 @@ void EditorInteractions::buildControls() {
   addShortcut(QKeySequence::Open, [this] { runMainMenuEntry(MainMenu::Open); });
   addShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] {
     if (form_.busy() || proofPrompt_->isVisible()) return;
+    form_.endLegacyPreview();
     mainMenuPreamble();
     documents_->saveCurrent();
   });
@@ -204,6 +210,8 @@ void EditorInteractions::runMainMenuEntry(int index) {
   // The proof-file prompt is answered first: the open command that asked it
   // is still running. Long work locks the commands until it ends.
   if (proofPrompt_->isVisible() || form_.busy()) return;
+  // Every command works on the document itself, not on its preview.
+  if (index != MainMenu::About && index != MainMenu::Help && index != MainMenu::FontDownload) form_.endLegacyPreview();
   mainMenuPreamble();
   switch (index) {
     case MainMenu::Open: openCommand(); break;
@@ -302,6 +310,7 @@ void EditorInteractions::showContextMenu(QPoint pos) {
 
 void EditorInteractions::runContextEntry(int index) {
   RichTextBox& editor = *form_.RichTextBox1;
+  if (index != ContextMenu::Copy && index != ContextMenu::SelectAll) form_.endLegacyPreview();
   switch (index) {
     case ContextMenu::Undo: editor.undoStep(); break;
     case ContextMenu::Cut: cut(); break;
@@ -322,13 +331,17 @@ void EditorInteractions::runContextEntry(int index) {
 }
 
 void EditorInteractions::paste() {
+  form_.endLegacyPreview();
   runPastePipeline(form_);
   contextMenu_->dismiss();
 }
 
 void EditorInteractions::copy() { copySelection(*form_.RichTextBox1); }
 
-void EditorInteractions::cut() { cutSelection(*form_.RichTextBox1); }
+void EditorInteractions::cut() {
+  form_.endLegacyPreview();
+  cutSelection(*form_.RichTextBox1);
+}
 
 bool EditorInteractions::handleEditorKey(QKeyEvent* event) {
   const Qt::KeyboardModifiers mods =

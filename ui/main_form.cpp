@@ -11,6 +11,7 @@
 #include <QWindow>
 
 #include "engine/conversion_engine.h"
+#include "engine/legacy_preview.h"
 #include "engine/message_map.h"
 #include "ui/about_window.h"
 #include "ui/background_work.h"
@@ -51,6 +52,7 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Frameless
   setWindowTitle(QStringLiteral("ཡིག་སྒྱུར། Yigsgyur"));
   setMouseTracking(true);
   resize(kDesignSize);
+  setMinimumSize(kMinimumSize);
   installFontSubstitutions();
   buildControls();
   connectControls();
@@ -167,10 +169,26 @@ void MainForm::buildControls() {
   setAnchorTag(ProgressBar1, QStringLiteral("STRETCHH"));
   CancelButton = new QPushButton(QStringLiteral("取消"), this);
   CancelButton->setObjectName(QStringLiteral("CancelButton"));
+  CancelButton->setProperty("chinese", QStringLiteral("取消"));
   CancelButton->setFocusPolicy(Qt::NoFocus);
   CancelButton->setGeometry(kMargin + 622, statusTop + 8, 72, 28);
   CancelButton->hide();
   setAnchorTag(CancelButton, QStringLiteral("MOVEALL"));
+
+  PreviewButton = new QPushButton(QStringLiteral("预览"), this);
+  PreviewButton->setObjectName(QStringLiteral("PreviewButton"));
+  PreviewButton->setProperty("chinese", QStringLiteral("预览"));
+  PreviewButton->setCheckable(true);
+  PreviewButton->setFocusPolicy(Qt::NoFocus);
+  PreviewButton->setFlat(true);
+  PreviewButton->setToolTip(QStringLiteral("旧编码藏文显示为Unicode藏文（只读）"));
+  PreviewButton->setStyleSheet(QStringLiteral(
+      "QPushButton { color: white; background: transparent; border: 1px solid rgba(255,255,255,90);"
+      " border-radius: 4px; padding: 0 6px; }"
+      "QPushButton:checked { background: rgba(255,255,255,70); }"
+      "QPushButton:disabled { color: rgba(255,255,255,110); }"));
+  PreviewButton->setGeometry(Option2[0]->x() - kTitleReserve, kMargin + 4, 96, 32);
+  setAnchorTag(PreviewButton, QStringLiteral("MOVEH"));
   const int rx = kDesignSize.width() - kMargin - 340;
   Label11 = makeCaption(QStringLiteral("长度"), this, "Label11");
   Label11->setGeometry(rx, statusTop + 4, 74, 36);
@@ -210,6 +228,7 @@ void MainForm::connectControls() {
     if (done >= 0) ProgressBar1->setValue(done);
   });
   connect(CancelButton, &QPushButton::clicked, this, &MainForm::cancelWork);
+  connect(PreviewButton, &QPushButton::clicked, this, [this](bool on) { setLegacyPreview(on); });
   for (int i = 0; i < 3; ++i) {
     connect(TitleButtons[static_cast<std::size_t>(i)], &SkinButton::clicked, this, [this, i] {
       emit titleButtonClicked(i);
@@ -271,15 +290,19 @@ void MainForm::installPanel(QWidget* panel, const QString& tag) {
 }
 
 void MainForm::openDocument() {
+  endLegacyPreview();
   if (openDocumentHook && !busy()) openDocumentHook();
 }
 void MainForm::openFiles(const QStringList& paths) {
+  endLegacyPreview();
   if (!paths.isEmpty() && interactions_) interactions_->openFileCommand(paths.front());
 }
 void MainForm::saveDocument() {
+  endLegacyPreview();
   if (saveDocumentHook && !busy()) saveDocumentHook();
 }
 void MainForm::sortDocument() {
+  endLegacyPreview();
   if (sortDocumentHook && !busy()) sortDocumentHook();
 }
 
@@ -296,7 +319,6 @@ void MainForm::workStarted(WorkControl& control) {
   setCommandsEnabled(false);
   RichTextBox1->setReadOnly(true);
   RichTextBox1->viewport()->setCursor(Qt::BusyCursor);
-  CancelButton->setText(language_.translateForDisplay(QStringLiteral("取消")));
   CancelButton->setEnabled(true);
   CancelButton->setVisible(control.cancellable);
   CancelButton->raise();
@@ -312,9 +334,11 @@ void MainForm::workFinished() {
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(done < 0 ? 100 : done);
   progress_ = ProgressBar1->value();
+  // A bar that could only show "busy" has nothing left to say.
+  if (done < 0) ProgressBar1->hide();
   CancelButton->hide();
   setCommandsEnabled(true);
-  RichTextBox1->setReadOnly(false);
+  RichTextBox1->setReadOnly(legacyPreview());
   RichTextBox1->viewport()->unsetCursor();
 }
 
@@ -322,6 +346,55 @@ void MainForm::cancelWork() {
   if (!work_ || !work_->cancellable) return;
   work_->requestCancel();
   CancelButton->setEnabled(false);
+}
+
+// --- legacy preview ------------------------------------------------------------
+
+void MainForm::setLegacyPreview(bool on) {
+  PreviewButton->setChecked(on);
+  if (on == legacyPreview() || busy()) {
+    PreviewButton->setChecked(legacyPreview());
+    return;
+  }
+  if (!on) {
+    RichTextBox1->model() = std::move(*previewOriginal_);
+    previewOriginal_.reset();
+    RichTextBox1->modelChanged();
+    ModifiedFlag = previewModified_;
+    RichTextBox1->setReadOnly(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{Combo1, Combo2, Image10[0], Image10[1]}) w->setEnabled(true);
+    StatusCaption->clear();
+    refreshTitle();
+    return;
+  }
+  WorkControl control(*this);
+  rt::Document original = RichTextBox1->model();
+  std::optional<rt::Document> preview;
+  runInBackground(*this, control,
+                  [&] { preview = unicodePreview(original, [&control] { return control.cancelRequested(); }); });
+  if (!preview) {
+    PreviewButton->setChecked(false);
+    if (!control.cancelRequested()) showStatus(QStringLiteral("文档中没有旧编码藏文。"));
+    return;
+  }
+  previewModified_ = ModifiedFlag;
+  previewOriginal_ = std::move(original);
+  RichTextBox1->model() = std::move(*preview);
+  RichTextBox1->modelChanged();
+  ModifiedFlag = previewModified_;
+  RichTextBox1->setReadOnly(true);
+  // Font changes would go to the preview and be lost with it.
+  for (QWidget* w : std::initializer_list<QWidget*>{Combo1, Combo2, Image10[0], Image10[1]}) w->setEnabled(false);
+  showStatus(QStringLiteral("预览：旧编码藏文显示为Unicode藏文，文档未改变。"));
+  refreshTitle();
+}
+
+void MainForm::previewIfFontsMissing() {
+  if (!previewWhenFontsMissing || legacyPreview()) return;
+  const QStringList installed = QFontDatabase::families();
+  for (const LegacyFonts& entry : legacyFontsIn(RichTextBox1->model()))
+    for (const std::u16string& name : entry.fontNames)
+      if (!installed.contains(toQString(name), Qt::CaseInsensitive)) return setLegacyPreview(true);
 }
 
 void MainForm::setDocumentPath(const QString& path) {
@@ -448,7 +521,8 @@ void MainForm::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::white);
   QFont titleFont = interfaceFont(kTibetanUiFont, 16);
   painter.setFont(titleFont);
-  const QRect titleRect(kMargin + 46, kMargin, std::max(200, width() / 2 - 60), kTitleHeight);
+  const QRect titleRect(kMargin + 46, kMargin, std::max(120, Option2[0]->x() - kTitleReserve - kMargin - 50),
+                        kTitleHeight);
   painter.drawText(titleRect, Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("ཡིག་སྒྱུར།"));
   const int tibetanWidth = QFontMetrics(titleFont).horizontalAdvance(QStringLiteral("ཡིག་སྒྱུར།"));
   QFont latin = font();
@@ -478,7 +552,7 @@ void MainForm::resizeEvent(QResizeEvent*) {
 void MainForm::mouseMoveEvent(QMouseEvent* event) {
   const QPoint global = event->globalPosition().toPoint();
   if (sizingZone_ != EdgeZone::None && (event->buttons() & Qt::LeftButton)) {
-    setGeometry(resizedGeometry(sizingGeometry_, sizingZone_, global - sizingStart_, QSize(320, 240)));
+    setGeometry(resizedGeometry(sizingGeometry_, sizingZone_, global - sizingStart_, kMinimumSize));
     return;
   }
   const EdgeZone zone = edgeZoneAt(global, frameGeometry());

@@ -20,6 +20,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "engine/host.h"
 #include "richtext/document.h"
@@ -42,6 +43,12 @@ class MainForm : public QWidget, public EngineHost {
  public:
   /// Design size of the window in pixels.
   static constexpr QSize kDesignSize{1000, 660};
+  /// The smallest size at which no control covers another (the main menu and
+  /// the font boxes share the bar under the title at its full design width).
+  static constexpr QSize kMinimumSize{1000, 400};
+  /// Title-bar room kept left of the language switches (the preview switch
+  /// and the recent-files list).
+  static constexpr int kTitleReserve = 240;
 
   /// Builds the window and runs its load steps (Tibetan interface, font boxes,
   /// message map); the window is not shown.
@@ -58,6 +65,7 @@ class MainForm : public QWidget, public EngineHost {
   QLabel* Label19;                    ///< time value
   QProgressBar* ProgressBar1;
   QPushButton* CancelButton;          ///< beside the progress bar while long work runs
+  QPushButton* PreviewButton;         ///< the legacy-text preview switch, in the title bar
   QTimer* Timer1;                     ///< 100 ms, copies the progress into ProgressBar1
   QComboBox* Combo1;                  ///< font names
   QComboBox* Combo2;                  ///< font sizes
@@ -161,6 +169,20 @@ class MainForm : public QWidget, public EngineHost {
   /// Shows `text` in the status line (translated in the Tibetan interface).
   void showStatus(const QString& chinese);
 
+  // --- reading legacy text without its fonts -------------------------------
+  /// True while the editor shows the legacy runs as Unicode Tibetan.
+  bool legacyPreview() const { return previewOriginal_.has_value(); }
+  /// Shows the document's legacy runs as Unicode Tibetan, read-only (true), or
+  /// the document as it is again (false). The document itself never changes.
+  void setLegacyPreview(bool on);
+  /// Ends the preview before a command that reads or changes the document.
+  void endLegacyPreview() { setLegacyPreview(false); }
+  /// Turns the preview on when the document uses legacy fonts this machine
+  /// does not have (after opening a document).
+  void previewIfFontsMissing();
+  /// Whether opening a document may turn the preview on by itself.
+  bool previewWhenFontsMissing = true;
+
   /// The file the document came from or was last saved to ("" for a new one);
   /// the window title names it, with a mark while it has unsaved changes.
   QString documentPath() const { return documentPath_; }
@@ -204,6 +226,8 @@ class MainForm : public QWidget, public EngineHost {
   AboutWindow* about_ = nullptr;
   int progress_ = 0;
   WorkControl* work_ = nullptr;
+  std::optional<rt::Document> previewOriginal_;  // the document while the preview shows
+  bool previewModified_ = false;
   QString documentPath_;
   QElapsedTimer sinceEvents_;
   int appliedLanguage_ = -1;  // 1 Tibetan, 0 Chinese, -1 none yet

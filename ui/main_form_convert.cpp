@@ -78,6 +78,7 @@ void MainForm::hideConvertPanel() { Picture2->hide(); }
 
 void MainForm::ConvertCommand() {
   if (busy()) return;
+  endLegacyPreview();
   ProgressBar1->hide();
   const bool selected = !RichTextBox1->selectedText().isEmpty();
   SavedSelectionStart = selected ? static_cast<std::size_t>(RichTextBox1->selStart()) : 0;

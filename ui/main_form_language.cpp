@@ -56,6 +56,15 @@ void MainForm::ApplyInterfaceLanguage() {
     if (!value.empty()) label->setText(toQString(value));
   }
   Picture2->layoutContent();
+  // The buttons of the status line and title bar: captions in the interface's language.
+  const QFont buttonFont = tibetan ? interfaceFont(kTibetanUiFont, 14) : chineseFont;
+  for (QPushButton* button : {PreviewButton, CancelButton}) {
+    button->setFont(buttonFont);
+    const QString chinese = button->property("chinese").toString();
+    // The message map may not be loaded yet; the switch map is.
+    const std::u16string value = tibetan ? switchMap.lookup(toU16(chinese)) : std::u16string();
+    button->setText(value.empty() ? chinese : toQString(value));
+  }
 }
 
 }  // namespace yig::ui

@@ -13,6 +13,7 @@
 #include "ui/convert_panel.h"
 #include "ui/document_commands.h"
 #include "ui/editor_interactions.h"
+#include "ui/main_menu.h"
 #include "ui/save_prompts.h"
 
 namespace yig::ui {
@@ -163,6 +164,53 @@ TEST_F(DesktopTest, EscClosesPromptsAndCancelLeavesTheDocumentAsItWas) {
   EXPECT_FALSE(form->busy());
   EXPECT_FALSE(form->CancelButton->isVisible());
   EXPECT_FALSE(form->RichTextBox1->isReadOnly());
+}
+
+TEST_F(DesktopTest, LegacyPreviewShowsUnicodeAndLeavesTheDocumentAlone) {
+  // No machine running the tests has the legacy fonts: opening turns it on.
+  form->previewWhenFontsMissing = true;
+  const QString path = QStringLiteral(YIG_TEST_DATA_DIR "/documents/word-bzd.rtf");
+  ASSERT_TRUE(docs().openPath(path));
+  ASSERT_TRUE(form->legacyPreview());
+  EXPECT_TRUE(form->RichTextBox1->isReadOnly());
+  EXPECT_TRUE(form->PreviewButton->isChecked());
+  const QString shown = text();
+  EXPECT_TRUE(shown.contains(QChar(0x0F0B))) << "the preview shows Unicode Tibetan";
+  test::saveScreenshot(form.get(), QStringLiteral("preview-bzd-without-its-font"));
+
+  // Switched off, the editor holds the document exactly as it was opened.
+  form->setLegacyPreview(false);
+  const std::string opened = form->RichTextBox1->rtf();
+  EXPECT_FALSE(QString::fromStdString(opened).isEmpty());
+  EXPECT_FALSE(text().contains(QChar(0x0F0B)));
+  form->setLegacyPreview(true);
+  EXPECT_EQ(text(), shown);
+  // A command ends the preview first and works on the document itself.
+  const QString saved = dir.filePath(QStringLiteral("same.rtf"));
+  ASSERT_TRUE(docs().saveTo(saved, 2));
+  EXPECT_FALSE(form->legacyPreview());
+  EXPECT_EQ(form->RichTextBox1->rtf(), opened);
+  EXPECT_FALSE(form->ModifiedFlag);
+}
+
+TEST_F(DesktopTest, NoControlCoversAnotherAtTheSmallestSize) {
+  form->resize(200, 150);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->size(), MainForm::kMinimumSize);
+  QList<QWidget*> controls;
+  for (QObject* child : form->children())
+    if (auto* w = qobject_cast<QWidget*>(child); w && w->isVisible() && !w->isWindow() && w != form->mainMenuArea())
+      controls << w;
+  const QRect menu = form->interactions()->mainMenu()->geometry().translated(form->mainMenuArea()->pos());
+  for (QWidget* a : controls) {
+    EXPECT_FALSE(a->geometry().intersects(menu)) << a->objectName().toStdString();
+    for (QWidget* b : controls) {
+      if (a < b) {
+        EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+            << a->objectName().toStdString() << " ~ " << b->objectName().toStdString();
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ class MainFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
     form = std::make_unique<MainForm>();
+    // Tests read what they opened; the preview has tests of its own.
+    form->previewWhenFontsMissing = false;
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   }
