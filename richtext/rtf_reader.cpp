@@ -1262,7 +1262,12 @@ void Parser::unicodeUnit(char16_t c) {
   char16_t pending;
   if (decoder_.flush(pending)) emitBody(pending);
   if (state_.dest == Dest::Body) {
-    emit(c);
+    // A paragraph separator given as \u13 ends its paragraph, as \par does.
+    if (c == u'\r') {
+      paragraphMark();
+    } else {
+      emit(c);
+    }
   } else if (state_.dest == Dest::FontTable && entryOpen_) {
     if (nameDecoder_.flush(pending)) entryFont_.name.push_back(pending);
     entryFont_.name.push_back(c);
@@ -1279,7 +1284,10 @@ void Parser::textByte(std::uint8_t b, bool escaped) {
       }
       if (dirty_) resolveFormat();
       const int n = decoder_.feed(b, currentCodePage_, out);
-      for (int i = 0; i < n; ++i) emit(out[i]);
+      for (int i = 0; i < n; ++i) {
+        // The byte after a lead byte it does not pair with is read alone, as above.
+        if (out[i] >= 0x20 || out[i] == '\t') emit(out[i]);
+      }
       return;
     }
     case Dest::FontTable: {
