@@ -427,17 +427,42 @@ class PartRewriter {
   const std::array<std::size_t, kEncodingCount>& seen() const { return seen_; }
 
  private:
+  // Bytes that are a stretch of the part are kept as a view of it; they
+  // are copied once something else joins them (a run rewritten inside).
+  class Stretch {
+   public:
+    void append(std::string_view s) {
+      if (!owned_ && (view_.empty() || view_.data() + view_.size() == s.data())) {
+        view_ = view_.empty() ? s : std::string_view(view_.data(), view_.size() + s.size());
+        return;
+      }
+      owned().append(s);
+    }
+    std::string& owned() {
+      if (!owned_) {
+        own_.assign(view_);
+        owned_ = true;
+      }
+      return own_;
+    }
+    std::string_view view() const { return owned_ ? std::string_view(own_) : view_; }
+
+   private:
+    std::string_view view_;
+    std::string own_;
+    bool owned_ = false;
+  };
   struct Child {
     enum Kind { Opaque, RPr, Text, Sym } kind = Opaque;
-    std::string bytes;
-    std::string text;      // Text: the characters, references resolved
+    Stretch bytes;
+    Stretch text;          // Text: the characters, references resolved
     std::string_view tag;  // Text: the element's qualified name
     bool plain = true;     // Text: only character data inside
     std::size_t depth = 0;
   };
   struct Run {
     std::size_t depth = 0;
-    std::string startTag;
+    std::string_view startTag;
     std::vector<Child> children;
     bool inChild = false;
     std::uint64_t offset = 0;
@@ -450,9 +475,9 @@ class PartRewriter {
   std::string& sink() {
     if (!runs_.empty()) {
       Run& r = runs_.back();
-      if (r.inChild) return r.children.back().bytes;
+      if (r.inChild) return r.children.back().bytes.owned();
       r.children.push_back({});
-      return r.children.back().bytes;
+      return r.children.back().bytes.owned();
     }
     return out_;
   }
@@ -479,10 +504,12 @@ class PartRewriter {
         Child& c = r.children.back();
         const bool closes = t.kind == xml::Kind::EndTag && depth == r.depth;
         if (c.kind == Child::Text && !closes) {
-          if (t.kind == xml::Kind::Text) {
-            xml::appendUnescaped(c.text, t.bytes);
+          if (t.kind == xml::Kind::Text && t.bytes.find('&') == std::string_view::npos) {
+            c.text.append(t.bytes);
+          } else if (t.kind == xml::Kind::Text) {
+            xml::appendUnescaped(c.text.owned(), t.bytes);
           } else if (t.kind == xml::Kind::CData) {
-            c.text += t.bytes.substr(9, t.bytes.size() - 12);
+            c.text.append(t.bytes.substr(9, t.bytes.size() - 12));
           } else {
             c.plain = false;
           }
@@ -502,7 +529,7 @@ class PartRewriter {
         return;
       }
       Child c;
-      c.bytes.assign(t.bytes);
+      c.bytes.append(t.bytes);
       if (t.kind == xml::Kind::StartTag) {
         if (is(t.name, "rPr")) c.kind = Child::RPr;
         else if (is(t.name, "t") || is(t.name, "delText")) c.kind = Child::Text;
@@ -533,7 +560,7 @@ class PartRewriter {
                          is(t.name, "permEnd"));
       if (blank || mark) {
         Pending p;
-        p.raw.assign(t.bytes);
+        p.raw = t.bytes;
         pending_.push_back(std::move(p));
         return;
       }
@@ -566,7 +593,7 @@ class PartRewriter {
   void beginRun(const xml::Token& t, std::size_t depth) {
     Run r;
     r.depth = depth;
-    r.startTag.assign(t.bytes);
+    r.startTag = t.bytes;
     r.offset = t.offset;
     runs_.push_back(std::move(r));
   }
@@ -584,14 +611,14 @@ class PartRewriter {
     for (const Child& c : run.children) {
       if (c.kind == Child::RPr) {
         rPr = &c;
-        key += c.bytes;
+        key += c.bytes.view();
         break;
       }
     }
     auto it = resolved_.find(key);
     if (it != resolved_.end()) return it->second;
     if (resolved_.size() > 4096) resolved_.clear();
-    const RunProps direct = rPr ? parseRunProps(rPr->bytes, w_) : RunProps{};
+    const RunProps direct = rPr ? parseRunProps(rPr->bytes.view(), w_) : RunProps{};
     return resolved_.emplace(key, resolve(direct)).first->second;
   }
 
@@ -638,19 +665,19 @@ class PartRewriter {
   // characters with whether a source font draws them.
   struct Prepared {
     Run run;
-    std::string end;
+    std::string_view end;
     std::vector<std::optional<std::vector<SourceChar>>> chars;  // per child
   };
   struct Pending {
     std::optional<Prepared> run;
-    std::string raw;  // when not a run: bytes between runs
+    std::string_view raw;  // when not a run: bytes between runs
   };
 
   void endRun(const xml::Token& end) {
     Prepared p;
     p.run = std::move(runs_.back());
     runs_.pop_back();
-    p.end.assign(end.bytes);
+    p.end = end.bytes;
     const Resolved resolved = resolveRun(p.run);
     bool any = false;
     p.chars.resize(p.run.children.size());
@@ -660,11 +687,11 @@ class PartRewriter {
       text.clear();
       Resolved r = resolved;
       if (c.kind == Child::Text && c.plain) {
-        xml::appendUtf16(text, c.text);
+        xml::appendUtf16(text, c.text.view());
       } else if (c.kind == Child::Sym) {
         // A symbol names its own font; its code is the character, or F000 + byte.
-        const std::string font = xml::attribute(c.bytes, w_ + "font").value_or("");
-        const std::string code = xml::attribute(c.bytes, w_ + "char").value_or("");
+        const std::string font = xml::attribute(c.bytes.view(), w_ + "font").value_or("");
+        const std::string code = xml::attribute(c.bytes.view(), w_ + "char").value_or("");
         if (code.empty() || code.size() > 4 || code.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
           continue;
         }
@@ -692,7 +719,7 @@ class PartRewriter {
       if (runs_.empty()) flushPending();
       std::string& dest = sink();
       dest.append(p.run.startTag);
-      for (const Child& c : p.run.children) dest.append(c.bytes);
+      for (const Child& c : p.run.children) dest.append(c.bytes.view());
       dest.append(p.end);
       return;
     }
@@ -784,7 +811,7 @@ class PartRewriter {
     }
     if (!changedRun) {
       dest.append(run.startTag);
-      for (const Child& c : run.children) dest.append(c.bytes);
+      for (const Child& c : run.children) dest.append(c.bytes.view());
       dest.append(p.end);
       return;
     }
@@ -814,11 +841,11 @@ class PartRewriter {
       const Child& c = run.children[i];
       if (c.kind == Child::RPr) continue;
       if (!changedChild[i]) {
-        const bool blank = c.bytes.find_first_not_of(" \t\r\n") == std::string::npos;
+        const bool blank = c.bytes.view().find_first_not_of(" \t\r\n") == std::string_view::npos;
         if (blank && !groups.empty()) {
-          groups.back().content.append(c.bytes);
+          groups.back().content.append(c.bytes.view());
         } else {
-          groupFor(std::nullopt, -1, false).append(c.bytes);
+          groupFor(std::nullopt, -1, false).append(c.bytes.view());
         }
         continue;
       }
@@ -834,7 +861,7 @@ class PartRewriter {
         g += '>';
       }
     }
-    const std::string_view rPrBytes = rPr ? std::string_view(rPr->bytes) : std::string_view();
+    const std::string_view rPrBytes = rPr ? rPr->bytes.view() : std::string_view();
     for (const Group& g : groups) {
       dest.append(run.startTag);
       if (!g.font && !g.red) {

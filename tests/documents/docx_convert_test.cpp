@@ -295,6 +295,15 @@ TEST(DocxWordForms, FontsResolvedAsWordDoes) {
        "<w:b/></w:rPr><w:t>ྲ་ཤིས</w:t></w:r></w:p>",
        {"<w:bookmarkStart w:id=\"0\" w:name=\"x\"/><w:r w:rsidR=\"2\"><w:rPr><w:rFonts w:ascii=\"BZDBT\""},
        {"FF0000", "ྲ"}},
+      {"a run in a text box inside a run: both converted, the box kept around the inner one",
+       Encoding::HIMA, Encoding::BZD,
+       "<w:p><w:r><w:rPr><w:rFonts w:cs=\"Microsoft Himalaya\"/></w:rPr>" + tib + "<w:pict><v:shape><v:textbox>"
+       "<w:txbxContent><w:p><w:r><w:rPr><w:rFonts w:cs=\"Microsoft Himalaya\"/></w:rPr><w:t>ཡིག</w:t></w:r></w:p>"
+       "</w:txbxContent></v:textbox></v:shape></w:pict></w:r></w:p>",
+       {"<w:rPr><w:rFonts w:cs=\"Microsoft Himalaya\"/></w:rPr><w:pict><v:shape><v:textbox><w:txbxContent><w:p><w:r>"
+        "<w:rPr><w:rFonts w:ascii=\"BZDBT\"",
+        "</w:r></w:p></w:txbxContent></v:textbox></v:shape></w:pict></w:r></w:p>"},
+       {"བོད", "ཡིག"}},
       {"unknown Tibetan character marked red in its own font",
        Encoding::HIMA, Encoding::BZD,
        "<w:p><w:r><w:rPr><w:rFonts w:cs=\"Microsoft Himalaya\"/><w:color w:val=\"0000FF\"/><w:sz w:val=\"20\"/></w:rPr><w:t>\u0FD5</w:t></w:r></w:p>",
