@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libgl-dev libxkbcommon-dev
+  qt6-base-dev libgl-dev libxkbcommon-dev qt6-translations-l10n
   fonts-tibetan-machine fonts-wqy-zenhei
   libreoffice-writer-nogui bubblewrap libzip-dev
   xvfb xauth

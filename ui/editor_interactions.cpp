@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QTextBrowser>
 #include <QTextCursor>
 #include <QToolButton>
 #include <utility>
@@ -64,6 +65,7 @@ EditorInteractions::EditorInteractions(MainForm& form) : QObject(&form), form_(f
 }
 
 EditorInteractions::~EditorInteractions() {
+  if (helpWindow_) delete helpWindow_.data();
   if (exitPrompt_) delete exitPrompt_.data();
   if (openPrompt_) delete openPrompt_.data();
 }
@@ -286,8 +288,22 @@ void EditorInteractions::helpCommand() {
   for (const QString& path : namedHelpFiles())
     if (QFileInfo(path).isFile()) opened = openUrl(QUrl::fromLocalFile(path)) || opened;
   if (opened) return;
+  // The bundled guide is shown inside the program: a browser may not start.
   const QString guide = bundledGuide();
-  if (!guide.isEmpty()) openUrl(QUrl::fromLocalFile(guide));
+  if (guide.isEmpty()) return;
+  if (!helpWindow_) {
+    helpWindow_ = new QTextBrowser();
+    helpWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    helpWindow_->setObjectName(QStringLiteral("HelpWindow"));
+    helpWindow_->setOpenExternalLinks(true);
+    helpWindow_->resize(780, 600);
+    centreOver(helpWindow_, form_);
+  }
+  helpWindow_->setWindowTitle(form_.language().translateForDisplay(QStringLiteral("帮    助")) +
+                              QStringLiteral(" — Yigsgyur"));
+  helpWindow_->setSource(QUrl::fromLocalFile(guide));
+  helpWindow_->show();
+  helpWindow_->raise();
 }
 
 void EditorInteractions::fontDownloadCommand() { openUrl(fontPageUrl()); }
@@ -437,6 +453,7 @@ void EditorInteractions::shutDown() {
   form_.language().releaseMessageMap();
   if (exitPrompt_) exitPrompt_->close();
   if (openPrompt_) openPrompt_->close();
+  if (helpWindow_) helpWindow_->close();
   if (InfoBox* box = form_.infoBox()) box->close();
   form_.aboutWindow()->close();
   if (form_.isVisible()) form_.close();

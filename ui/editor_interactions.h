@@ -5,6 +5,7 @@
 // font page, and shut-down (also when the window system closes the window).
 #include <QObject>
 #include <QPointer>
+#include <QTextBrowser>
 #include <QStringList>
 #include <QUrl>
 #include <functional>
@@ -65,6 +66,8 @@ class EditorInteractions : public QObject {
   void fontDownloadCommand();
   /// The bundled user guide's first page, if it can be found.
   QString bundledGuide() const;
+  /// The window showing the guide, while it is open.
+  QTextBrowser* helpWindow() const { return helpWindow_.data(); }
 
   // --- editor and context menu -----------------------------------------------
   /// Shows the context menu at `pos` (window coordinates) with its entries
@@ -106,7 +109,8 @@ class EditorInteractions : public QObject {
   ColorPalette* palette_ = nullptr;
   SkinButton* paletteButton_ = nullptr;
   QToolButton* recentButton_ = nullptr;
-  QString pendingOpenPath_;  // the file to open once the open prompt is answered
+  QString pendingOpenPath_;
+  QPointer<QTextBrowser> helpWindow_;  // the file to open once the open prompt is answered
   ProofPrompt* proofPrompt_ = nullptr;
   std::unique_ptr<DocumentCommands> documents_;
   QPointer<ExitPrompt> exitPrompt_;

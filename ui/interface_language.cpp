@@ -1,9 +1,26 @@
 #include "ui/interface_language.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include "engine/message_map.h"
 #include "ui/fonts.h"
 
 namespace yig::ui {
+
+bool installQtChineseTranslations() {
+  // One translator for the whole run, owned by the application.
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        folder)) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
 
 QString toQString(std::u16string_view text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));

@@ -8,6 +8,10 @@
 
 namespace yig::ui {
 
+/// Loads Qt's own Chinese texts (file and font dialogs, standard buttons) for
+/// both interfaces — Qt has no Tibetan ones. False when they are not installed.
+bool installQtChineseTranslations();
+
 QString toQString(std::u16string_view text);
 std::u16string toU16(const QString& text);
 

@@ -165,13 +165,13 @@ void MainForm::buildControls() {
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(false);
-  ProgressBar1->setGeometry(kMargin + 316, statusTop + 16, 300, 12);
+  ProgressBar1->setGeometry(kMargin + 316, statusTop + 16, 240, 12);
   setAnchorTag(ProgressBar1, QStringLiteral("STRETCHH"));
   CancelButton = new QPushButton(QStringLiteral("取消"), this);
   CancelButton->setObjectName(QStringLiteral("CancelButton"));
   CancelButton->setProperty("chinese", QStringLiteral("取消"));
   CancelButton->setFocusPolicy(Qt::NoFocus);
-  CancelButton->setGeometry(kMargin + 622, statusTop + 8, 72, 28);
+  CancelButton->setGeometry(kMargin + 562, statusTop + 8, 72, 28);
   CancelButton->hide();
   setAnchorTag(CancelButton, QStringLiteral("MOVEALL"));
 

@@ -8,6 +8,7 @@
 
 #include "ui/about_window.h"
 #include "ui/fonts.h"
+#include "ui/interface_language.h"
 #include "ui/main_form.h"
 #include "ui/rich_text_box.h"
 
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
   GuardedApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Yigsgyur"));
   yig::ui::installFontSubstitutions();
+  yig::ui::installQtChineseTranslations();
   yig::ui::MainForm form;
   app.form = &form;
   // Files named on the command line (file managers, the desktop entry) are
