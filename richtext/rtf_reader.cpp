@@ -916,7 +916,8 @@ void Parser::closeGroup(std::size_t end) {
   state_ = stack_.back();
   stack_.pop_back();
   dirty_ = true;
-  if (stack_.empty()) rootClosed_ = true;
+  // The group that holds \rtf ends the document, also inside further groups.
+  if (stack_.empty() || (rtfSeen_ && stack_.size() < rtfDepth_)) rootClosed_ = true;
 }
 
 // Reads past everything up to and including the brace that closes the current group.
