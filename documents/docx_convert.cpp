@@ -412,7 +412,7 @@ class PartRewriter {
       token(t);
       if (stream_ != nullptr && out_.size() >= kStreamPiece) {
         stream_->add(std::move(out_));
-        out_ = std::string();
+        out_ = stream_->room();
         out_.reserve(kStreamPiece + kStreamPiece / 4);
       }
     });

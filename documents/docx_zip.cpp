@@ -126,6 +126,7 @@ struct Streamed::Impl {
   std::mutex mutex;
   std::condition_variable wake;
   std::deque<std::string> queue;  // pieces not compressed yet
+  std::vector<std::string> spare;  // pieces compressed, emptied, for room()
   std::size_t total = 0;
   bool last = false, failed = false, tried = false;
   std::thread worker;
@@ -154,8 +155,9 @@ struct Streamed::Impl {
       const bool end = last && queue.empty();
       lock.unlock();
       const bool ok = deflater.add(piece, end, result);
-      piece = std::string();
+      piece.clear();
       lock.lock();
+      if (spare.size() < 2) spare.push_back(std::move(piece));
       failed = failed || !ok;
       if (end) return;
     }
@@ -209,6 +211,14 @@ void Streamed::add(std::string&& piece) {
       // No thread to be had: everything is compressed at the end instead.
     }
   }
+}
+
+std::string Streamed::room() {
+  std::lock_guard lock(impl_->mutex);
+  if (impl_->spare.empty()) return {};
+  std::string r = std::move(impl_->spare.back());
+  impl_->spare.pop_back();
+  return r;
 }
 
 struct Package::Handle {

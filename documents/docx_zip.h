@@ -32,6 +32,9 @@ class Streamed {
   Streamed& operator=(const Streamed&) = delete;
   /// The next piece of the contents.
   void add(std::string&& piece);
+  /// An empty string with the room of a piece already compressed, when there
+  /// is one (memory in use already costs less than new memory).
+  std::string room();
 
  private:
   friend class Package;

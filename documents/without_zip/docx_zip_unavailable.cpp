@@ -10,6 +10,7 @@ struct Streamed::Impl {};
 Streamed::Streamed() = default;
 Streamed::~Streamed() = default;
 void Streamed::add(std::string&&) {}
+std::string Streamed::room() { return {}; }
 
 std::unique_ptr<Package> Package::open(std::string_view, std::string& error, const Limits&) {
   error = "Word and OpenDocument packages are not available in this build (it has no zip library)";
