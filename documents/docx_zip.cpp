@@ -367,6 +367,7 @@ bool Package::write(const std::map<std::size_t, std::string>& replaced, const st
     return false;
   }
   out.clear();
+  if (zip_source_stat(src, &st) == 0 && (st.valid & ZIP_STAT_SIZE) != 0) out.reserve(st.size);
   char buffer[1 << 16];
   for (;;) {
     const zip_int64_t r = zip_source_read(src, buffer, sizeof buffer);
