@@ -21,7 +21,7 @@ if (!output) {
 const browser = await puppeteer.launch({
   executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
   headless: 'new',
-  args: ['--no-sandbox', '--disable-gpu'],
+  args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
 });
 try {
   const page = await browser.newPage();
