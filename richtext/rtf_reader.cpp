@@ -1060,7 +1060,8 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
   }
   switch (kw.kind) {
     case Kw::Unknown:
-      if (!rtfSeen_ && word == "rtf") {
+      // Only the word the document opens with ("{\rtf1", "{{\rtf1") says where its header begins.
+      if (!rtfSeen_ && word == "rtf" && offsetOf(t) == in_.find_first_not_of('{')) {
         rtfSeen_ = true;
         rtfDepth_ = stack_.size();
         headerStart_ = offsetOf(t) + t.bytes.size();
