@@ -296,13 +296,36 @@ Resolved resolveSlots(const RunProps& p, const FontContext& ctx) {
 
 // The slots (bits 1 ascii, 2 hAnsi, 4 eastAsia, 8 cs) that may draw `c`: the
 // one Word's table gives, and the one LibreOffice uses where they differ.
-unsigned slotsFor(char16_t c, const Resolved& r, bool national) {
+enum CharClass { kTibetan, kBasicLatin, kPrivateUse, kCjk, kOtherChar, kCharClasses };
+
+CharClass charClass(char16_t c) {
+  if (c >= 0x0F00 && c <= 0x0FFF) return kTibetan;
+  if (c < 0x80) return kBasicLatin;
+  if (c >= 0xE000 && c <= 0xF8FF) return kPrivateUse;
+  if (isCjk(c)) return kCjk;
+  return kOtherChar;
+}
+
+// The same for every character of a class.
+unsigned slotsFor(CharClass k, const Resolved& r, bool national) {
   if (r.csRun) return 1u << kCs;
-  if (c >= 0x0F00 && c <= 0x0FFF) return (1u << kAscii) | (1u << kHAnsi) | (1u << kCs);
-  if (c < 0x80) return 1u << kAscii;
-  if (c >= 0xE000 && c <= 0xF8FF) return 15u;
-  if (isCjk(c)) return (1u << kEastAsia) | (national ? (1u << kAscii) | (1u << kHAnsi) : 0u);
-  return (1u << kAscii) | (1u << kHAnsi) | ((r.eastAsiaHint || national) ? (1u << kEastAsia) : 0u);
+  switch (k) {
+    case kTibetan: return (1u << kAscii) | (1u << kHAnsi) | (1u << kCs);
+    case kBasicLatin: return 1u << kAscii;
+    case kPrivateUse: return 15u;
+    case kCjk: return (1u << kEastAsia) | (national ? (1u << kAscii) | (1u << kHAnsi) : 0u);
+    default: return (1u << kAscii) | (1u << kHAnsi) | ((r.eastAsiaHint || national) ? (1u << kEastAsia) : 0u);
+  }
+}
+
+// The slot whose font draws a class of characters in a run resolved as `r`
+// when that font is one of `from`; -1 when it is not.
+int sourceSlot(CharClass k, const Resolved& r, Encoding from, bool national) {
+  const unsigned slots = slotsFor(k, r, national);
+  for (std::size_t i = 0; i < 4; ++i) {
+    if ((slots & (1u << i)) != 0 && r.encoding[i] == from) return static_cast<int>(i);
+  }
+  return -1;
 }
 
 // The encoding drawing `c` in a run resolved as `r`, for a conversion from
@@ -310,14 +333,10 @@ unsigned slotsFor(char16_t c, const Resolved& r, bool national) {
 // info(from).national, looked up once by callers that test many characters.
 bool drawnIn(char16_t c, const Resolved& r, Encoding from, bool national, int& samFont) {
   if (!isSourceChar(c, from)) return false;
-  const unsigned slots = slotsFor(c, r, national);
-  for (std::size_t i = 0; i < 4; ++i) {
-    if ((slots & (1u << i)) != 0 && r.encoding[i] == from) {
-      samFont = r.samFont[i];
-      return true;
-    }
-  }
-  return false;
+  const int slot = sourceSlot(charClass(c), r, from, national);
+  if (slot < 0) return false;
+  samFont = r.samFont[static_cast<std::size_t>(slot)];
+  return true;
 }
 
 bool drawnIn(char16_t c, const Resolved& r, Encoding from, int& samFont) {
@@ -595,6 +614,7 @@ class PartRewriter {
     r.depth = depth;
     r.startTag = t.bytes;
     r.offset = t.offset;
+    r.children.reserve(4);  // properties, text and a few more, in one allocation
     runs_.push_back(std::move(r));
   }
 
@@ -639,9 +659,12 @@ class PartRewriter {
     std::vector<SourceChar> chars;
     chars.reserve(text.size());
     const bool national = info(from_).national;
+    std::array<int, kCharClasses> slots;  // what drawnIn finds, per class of character
+    for (std::size_t k = 0; k < kCharClasses; ++k) slots[k] = sourceSlot(static_cast<CharClass>(k), r, from_, national);
     for (char16_t c : text) {
-      int sam = -1;
-      const bool source = drawnIn(c, r, from_, national, sam);
+      const int slot = isSourceChar(c, from_) ? slots[charClass(c)] : -1;
+      const bool source = slot >= 0;
+      const int sam = source ? r.samFont[static_cast<std::size_t>(slot)] : -1;
       if (source && from_ == Encoding::SAM && sam < 0) {
         chars.push_back({c, false, -1});
         continue;
