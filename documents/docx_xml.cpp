@@ -63,6 +63,17 @@ bool threeBytesAt(std::string_view s, std::size_t i, std::uint32_t& cp) {
   return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF);
 }
 
+// The length of the run of Tibetan characters (U+0F00..U+0FFF, three bytes
+// each: E0 BC..BF 80..BF) at s[i], the bulk of this program's text.
+std::size_t tibetanRun(std::string_view s, std::size_t i) {
+  const std::size_t start = i;
+  while (i + 2 < s.size() && static_cast<unsigned char>(s[i]) == 0xE0 &&
+         (static_cast<unsigned char>(s[i + 1]) & 0xFC) == 0xBC && (static_cast<unsigned char>(s[i + 2]) & 0xC0) == 0x80) {
+    i += 3;
+  }
+  return i - start;
+}
+
 bool isXmlChar(std::uint32_t cp) {
   return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) ||
          (cp >= 0x10000 && cp <= 0x10FFFF);
@@ -128,6 +139,10 @@ bool Tokenizer::checkText(std::string_view text) {
     const unsigned char b = static_cast<unsigned char>(text[i]);
     if (b >= 0x20 && b < 0x80 && b != '&' && b != '<') {
       ++i;
+      continue;
+    }
+    if (const std::size_t n = tibetanRun(text, i); n > 0) {
+      i += n;
       continue;
     }
     std::uint32_t cp = 0;
@@ -453,6 +468,13 @@ void appendUtf16(std::u16string& out, std::string_view utf8) {
     if (b < 0x80) {
       *at++ = b;
       ++i;
+      continue;
+    }
+    if (const std::size_t n = tibetanRun(utf8, i); n > 0) {
+      for (const std::size_t end = i + n; i < end; i += 3) {
+        *at++ = static_cast<char16_t>(0x0F00 | ((static_cast<unsigned char>(utf8[i + 1]) & 0x03u) << 6) |
+                                      (static_cast<unsigned char>(utf8[i + 2]) & 0x3Fu));
+      }
       continue;
     }
     std::uint32_t cp = 0;
