@@ -32,6 +32,7 @@ failed=0
 for c in "${cases[@]}"; do
   read -r file from to <<<"$c"
   name="$from->$to $file"
+  rm -f "$work/native.rtf" "$work/page.rtf"
   status=0
   "$native" convert --from "$from" --to "$to" "$docs/$file" -o "$work/native.rtf" >"$work/native.log" 2>&1 || status=$?
   if [ "$status" -gt 1 ] || [ ! -s "$work/native.rtf" ]; then
@@ -40,7 +41,6 @@ for c in "${cases[@]}"; do
     failed=$((failed + 1))
     continue
   fi
-  rm -f "$work/page.rtf"
   if ! node scripts/web-chromium-convert.mjs "$docs/$file" "$from" "$to" "$work/page.rtf" 2>"$work/page.log"; then
     echo "FAILED: $name: the page in Chromium gave no file"
     cat "$work/page.log"
