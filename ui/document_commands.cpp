@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTextDocument>
 #include <QSignalBlocker>
 
 #include "sorting/sort_command.h"
@@ -116,20 +117,26 @@ bool DocumentCommands::openPath(const QString& path) {
   WorkControl control(form_);
   WorkerDocumentHost worker(control, host_, editor.model());
   docs::OpenOutcome outcome;
+  std::unique_ptr<QTextDocument> shown;
+  const QFont font = editor.document()->defaultFont();
   form_.showStatus(QStringLiteral("正在打开…"));
-  runInBackground(form_, control, [&] { outcome = docs::OpenDocument(worker, localPath(path)); });
+  runInBackground(form_, control, [&] {
+    outcome = docs::OpenDocument(worker, localPath(path));
+    worker.editor().select(0, 0);
+    if (outcome.ok())
+      shown = RichTextBox::buildDocument(worker.editor(), font, form_.thread(),
+                                         [&control] { return control.cancelRequested(); });
+  });
   host_.setOpenedFileName(worker.openedFileName());
   host_.setProofMode(worker.proofMode());
-  if (control.cancelRequested()) {
+  if (control.cancelRequested() || (outcome.ok() && !shown)) {
     form_.showStatus(QStringLiteral("已取消，文档保持不变。"));
     return false;
   }
   const bool loaded = outcome.result == docs::OpenOutcome::Result::Opened ||
                       outcome.result == docs::OpenOutcome::Result::ProofImported;
   if (outcome.ok()) {
-    editor.model() = std::move(worker.editor());
-    editor.model().select(0, 0);
-    editor.modelChanged();
+    editor.showBuilt(std::move(worker.editor()), std::move(shown));
     editor.forgetUndoSteps();
     // Showing the document counts as a change, so the flag is cleared afterwards.
     form_.ModifiedFlag = false;
@@ -199,14 +206,18 @@ void DocumentCommands::sort() {
   control.cancellable = false;
   WorkerEngineHost worker(control, editor.model());
   sorting::SortOutcome outcome;
+  std::unique_ptr<QTextDocument> shown;
+  const QFont font = editor.document()->defaultFont();
+  const bool selectionOnly = form_.SelectionOnlyFlag;
   runInBackground(form_, control, [&] {
-    sorting::EngineSortHost host(worker, form_.SelectionOnlyFlag);
+    sorting::EngineSortHost host(worker, selectionOnly);
     outcome = sorting::SortTibetanLines(host);
+    if (outcome.status == sorting::SortOutcome::Status::Sorted)
+      shown = RichTextBox::buildDocument(worker.editor(), font, form_.thread());
   });
   if (outcome.status == sorting::SortOutcome::Status::Sorted) {
     editor.rememberForUndo();
-    editor.model() = std::move(worker.editor());
-    editor.modelChanged();
+    editor.showBuilt(std::move(worker.editor()), std::move(shown));
   }
   for (const std::u16string& message : control.messages()) form_.showMessage(message);
   form_.trimWorkingSet();

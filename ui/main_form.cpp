@@ -342,6 +342,8 @@ void MainForm::workFinished() {
   RichTextBox1->viewport()->unsetCursor();
 }
 
+int MainForm::progress() const { return work_ ? std::max(0, work_->progress()) : progress_; }
+
 void MainForm::cancelWork() {
   if (!work_ || !work_->cancellable) return;
   work_->requestCancel();
@@ -370,17 +372,20 @@ void MainForm::setLegacyPreview(bool on) {
   WorkControl control(*this);
   rt::Document original = RichTextBox1->model();
   std::optional<rt::Document> preview;
-  runInBackground(*this, control,
-                  [&] { preview = unicodePreview(original, [&control] { return control.cancelRequested(); }); });
-  if (!preview) {
+  std::unique_ptr<QTextDocument> shown;
+  const QFont font = RichTextBox1->document()->defaultFont();
+  runInBackground(*this, control, [&] {
+    preview = unicodePreview(original, [&control] { return control.cancelRequested(); });
+    if (preview) shown = RichTextBox::buildDocument(*preview, font, thread(), [&control] { return control.cancelRequested(); });
+  });
+  if (!preview || !shown) {
     PreviewButton->setChecked(false);
     if (!control.cancelRequested()) showStatus(QStringLiteral("文档中没有旧编码藏文。"));
     return;
   }
   previewModified_ = ModifiedFlag;
   previewOriginal_ = std::move(original);
-  RichTextBox1->model() = std::move(*preview);
-  RichTextBox1->modelChanged();
+  RichTextBox1->showBuilt(std::move(*preview), std::move(shown));
   ModifiedFlag = previewModified_;
   RichTextBox1->setReadOnly(true);
   // Font changes would go to the preview and be lost with it.

@@ -156,7 +156,8 @@ class MainForm : public QWidget, public EngineHost {
   std::size_t savedSelectionStart() const override { return SavedSelectionStart; }
   std::size_t savedSelectionLength() const override { return SavedSelectionLength; }
 
-  int progress() const { return progress_; }
+  /// The progress shown: the running work's, else the last one's.
+  int progress() const;
 
   // --- long work on a worker thread -----------------------------------------
   /// True while open, save, convert or sort runs in the background: the

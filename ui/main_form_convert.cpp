@@ -1,6 +1,7 @@
 // The conversion panel's selection rules and the convert command.
 #include <QApplication>
 #include <QClipboard>
+#include <QTextDocument>
 #include <chrono>
 
 #include "engine/conversion_engine.h"
@@ -108,6 +109,9 @@ void MainForm::ConvertCommand() {
   WorkerEngineHost host(control, RichTextBox1->model());
   std::u16string srccode(choiceRow(source).code), dstcode(choiceRow(target).code);
   bool changed = false;
+  std::unique_ptr<QTextDocument> shown;
+  const QFont font = RichTextBox1->document()->defaultFont();
+  const auto cancelled = [&control] { return control.cancelRequested(); };
   runInBackground(*this, control, [&] {
     rt::Document& area = host.workArea();
     area.setRtf(selected ? host.editor().selectionRtf() : host.editor().rtf());
@@ -115,12 +119,15 @@ void MainForm::ConvertCommand() {
     ConversionEngine engine(host);
     engine.convertFile(srccode, dstcode);
     changed = engine.proceed != kFalse && !control.cancelRequested();
+    // The result's display is built here too: for a large document it takes
+    // longer than the conversion.
+    if (changed) shown = RichTextBox::buildDocument(host.editor(), font, thread(), cancelled);
+    changed = shown != nullptr;
   });
   if (changed) {
     // One step for undo: the document as it was before.
     RichTextBox1->rememberForUndo();
-    RichTextBox1->model() = std::move(host.editor());
-    RichTextBox1->modelChanged();
+    RichTextBox1->showBuilt(std::move(host.editor()), std::move(shown));
   }
   hideConvertPanel();
   // The time the user waited, showing the result included.

@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QThread>
 #include <cmath>
 
 #include "richtext/rtf_lexer.h"
@@ -312,11 +313,12 @@ rt::CharFormat fromQtFormat(const QTextCharFormat& f) {
   return format;
 }
 
-void modelToQt(const rt::Document& source, QTextDocument& target, const std::function<void()>& betweenPieces) {
+void modelToQt(const rt::Document& source, QTextDocument& target, const std::function<void()>& betweenPieces,
+               bool withLayout) {
   const bool undo = target.isUndoRedoEnabled();
   target.setUndoRedoEnabled(false);
   target.clear();
-  registerObjectHandler(target);
+  if (withLayout) registerObjectHandler(target);
   QTextCursor cursor(&target);
   cursor.beginEditBlock();
   const std::u16string_view text = source.text();
@@ -543,19 +545,61 @@ void RichTextBox::modelChanged() {
     auto* fresh = new QTextDocument(this);
     fresh->setDefaultFont(document()->defaultFont());
     modelToQt(model_, *fresh, betweenPieces);
-    // The editor deletes its previous document, which it owns.
-    loading_ = true;
-    setDocument(fresh);
-    loading_ = false;
-    watchDocument();
-    emit textChanged();
-  } else {
-    loading_ = true;
-    modelToQt(model_, *document());
-    loading_ = false;
+    adoptDocument(fresh, start, length);
+    return;
   }
+  loading_ = true;
+  modelToQt(model_, *document());
+  loading_ = false;
   widgetDirty_ = false;
   if (model_.length() == 0) setCurrentCharFormat(toQtFormat(model_.defaultFormat()));
+  select(static_cast<int>(start), static_cast<int>(length));
+  model_.select(start, length);
+}
+
+std::unique_ptr<QTextDocument> RichTextBox::buildDocument(const rt::Document& model, const QFont& defaultFont,
+                                                          QThread* editorThread,
+                                                          const std::function<bool()>& cancelled) {
+  struct Stopped {};
+  auto built = std::make_unique<QTextDocument>();
+  built->setDefaultFont(defaultFont);
+  // No layout is made here: a layout keeps font data of the thread that made
+  // it, which a worker takes with it when it ends.
+  try {
+    modelToQt(model, *built, [&] { if (cancelled && cancelled()) throw Stopped{}; }, false);
+  } catch (const Stopped&) {
+    return nullptr;
+  }
+  built->moveToThread(editorThread);
+  return built;
+}
+
+void RichTextBox::showBuilt(rt::Document model, std::unique_ptr<QTextDocument> built) {
+  model_ = std::move(model);
+  QTextDocument* document = built.release();
+  document->setParent(this);
+  adoptDocument(document, model_.selStart(), model_.selLength());
+}
+
+void RichTextBox::adoptDocument(QTextDocument* built, std::size_t start, std::size_t length) {
+  registerObjectHandler(*built);
+  // The editor deletes its previous document, which it owns.
+  loading_ = true;
+  setDocument(built);
+  loading_ = false;
+  watchDocument();
+  emit textChanged();
+  widgetDirty_ = false;
+  // The editor's cursor kept the insertion format it had in the old document:
+  // text typed at the caret takes the format found there.
+  select(static_cast<int>(start), 0);
+  if (model_.length() == 0) {
+    setCurrentCharFormat(toQtFormat(model_.defaultFormat()));
+  } else {
+    QTextCursor probe(document());
+    probe.setPosition(static_cast<int>(std::min<std::size_t>(start, model_.length())));
+    setCurrentCharFormat(probe.charFormat());
+  }
   select(static_cast<int>(start), static_cast<int>(length));
   model_.select(start, length);
 }

@@ -9,6 +9,7 @@
 #include <QTextCharFormat>
 #include <QTextEdit>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +25,9 @@ rt::CharFormat fromQtFormat(const QTextCharFormat& format);
 
 /// Fills `target` with the content of `source` (formats, paragraphs).
 /// `betweenPieces`, when given, runs every few thousand runs (to keep a window painting).
-void modelToQt(const rt::Document& source, QTextDocument& target, const std::function<void()>& betweenPieces = {});
+/// `withLayout` false leaves the document without a layout (a worker thread builds it).
+void modelToQt(const rt::Document& source, QTextDocument& target, const std::function<void()>& betweenPieces = {},
+               bool withLayout = true);
 /// Fills `target` with the content of `source`; the selection is left at 0.
 void qtToModel(const QTextDocument& source, rt::Document& target, const std::function<void()>& betweenPieces = {});
 
@@ -37,6 +40,16 @@ class RichTextBox : public QTextEdit {
   rt::Document& model();
   /// Shows the model after it was changed directly; its selection becomes the widget's.
   void modelChanged();
+
+  /// The widget document for `model`, built on the calling thread (long work
+  /// builds it on its worker, so the window need not) and handed over to
+  /// `editorThread`. Show it with showBuilt().
+  /// Nothing when `cancelled` stopped it.
+  static std::unique_ptr<QTextDocument> buildDocument(const rt::Document& model, const QFont& defaultFont,
+                                                      QThread* editorThread,
+                                                      const std::function<bool()>& cancelled = {});
+  /// Shows `model` through a document buildDocument() made for it.
+  void showBuilt(rt::Document model, std::unique_ptr<QTextDocument> built);
 
   // Undo of whole-document changes (conversion, sort, paste through the model,
   // size scaling): the widget's own undo covers typing and formatting, and is
@@ -102,6 +115,7 @@ class RichTextBox : public QTextEdit {
   void applyToSelection(const QTextCharFormat& change);
   void watchDocument();
 
+  void adoptDocument(QTextDocument* built, std::size_t start, std::size_t length);
   void takeStep(bool back);
   void restoreStep(std::vector<rt::Document>& from, std::vector<rt::Document>& to);
   void trimUndoSteps();

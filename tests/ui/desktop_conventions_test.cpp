@@ -101,7 +101,7 @@ TEST_F(DesktopTest, KeysTitleAndSavingByTheTypedEnding) {
   // Ctrl+S writes the opened RTF again without asking.
   key(Qt::Key_S);
   EXPECT_EQ(saveDialogs, 0);
-  EXPECT_TRUE(readFile(rtf).contains("!hello") || readFile(rtf).contains("hello!"));
+  EXPECT_TRUE(readFile(rtf).contains("!hello") || readFile(rtf).contains("hello!")) << readFile(rtf).constData() << "\n" << text().toStdString();
   EXPECT_TRUE(form->StatusCaption->text().contains(QStringLiteral("letter.rtf")));
 
   // Ctrl+Shift+S asks; "out.rtf" typed with the Word entry chosen is RTF, a
