@@ -1012,9 +1012,10 @@ void Parser::controlSymbol(const rtf::Token& t, rtf::Lexer& lexer) {
       emitBody(u'\t');
       break;
     case '*':
-      // An ignorable destination: nothing in it is text we keep.
+      // An ignorable destination: nothing in it is text we keep. In the tables
+      // only one that opens its group (as for destination words).
       endOfText();
-      skipRestOfGroup(lexer);
+      if (state_.dest == Dest::Body || firstInGroup_) skipRestOfGroup(lexer);
       break;
     default:  // \- optional hyphen, \: index entry, \| formula, and unknown symbols
       break;
