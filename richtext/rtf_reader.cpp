@@ -415,15 +415,26 @@ class Parser {
 
 constexpr std::size_t kMaxExtraBytes = 512;
 
-// What an overlong control word is carried as: a short word no reader knows,
-// so that it still counts as one token where \uN skips its fallback.
-constexpr std::string_view kOverlongStandIn = "\\yiglongword ";
+// What an overlong control word, or binary data outside a group of data, is
+// carried as: a short word no reader knows, so that it still counts as one
+// token where \uN skips its fallback.
+constexpr std::string_view kStandIn = "\\yiglongword ";
+
+// Groups whose content is data, which may be given as \binN or as hexadecimal text.
+bool isDataGroup(std::string_view word) {
+  for (std::string_view w : {"pict", "objdata", "datastore", "themedata", "colorschememapping", "fontemb",
+                             "fontfile", "datafield", "blipuid"}) {
+    if (word == w) return true;
+  }
+  return false;
+}
 
 // Carried bytes as the writer may write them: 7-bit, with the same tokens.
-// Bytes above 0x7F become \'xx escapes, a \binN payload becomes hexadecimal
-// text (as pictures and objects also give their data), an overlong control
-// word becomes a short one that means as little (a \uN with too many digits
-// the same \uN), and a cut-off escape is left out.
+// Bytes above 0x7F become \'xx escapes, a \binN payload in a picture or
+// another group of data becomes hexadecimal text (as such groups also give
+// their data), an overlong control word or binary data elsewhere becomes a
+// short word that means as little (a \uN with too many digits the same \uN),
+// and a cut-off escape is left out.
 std::string carried(std::string_view raw) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
@@ -432,9 +443,14 @@ std::string carried(std::string_view raw) {
   // A word that ends the piece keeps a delimiting blank, as it will have one
   // when read back before whatever the writer puts after it.
   bool wordOpen = false;
+  // Whether the current group holds data, and the same for the groups around it.
+  bool data = false, groupStart = false;
+  std::vector<bool> outerData;
   for (;;) {
     const rtf::Token t = lexer.next();
     const std::size_t before = out.size();
+    if (t.kind == rtf::TokenKind::ControlWord && groupStart && isDataGroup(t.name)) data = true;
+    groupStart = groupStart && t.kind == rtf::TokenKind::ControlSymbol && t.symbol == '*';
     switch (t.kind) {
       case rtf::TokenKind::End:
       case rtf::TokenKind::NeedMore:
@@ -461,6 +477,11 @@ std::string carried(std::string_view raw) {
         }
         break;
       case rtf::TokenKind::Binary:
+        if (!data) {
+          out += kStandIn;
+          wordOpen = false;
+          continue;
+        }
         if (!out.empty() && out.back() != ' ' && out.back() != '{' && out.back() != '}') out += ' ';
         for (const char c : t.payload) {
           const auto b = static_cast<unsigned char>(c);
@@ -478,7 +499,7 @@ std::string carried(std::string_view raw) {
             out += std::to_string(t.param);
             out += ' ';
           } else {
-            out += kOverlongStandIn;
+            out += kStandIn;
           }
           wordOpen = false;
         } else {
@@ -487,7 +508,13 @@ std::string carried(std::string_view raw) {
         }
         continue;
       case rtf::TokenKind::GroupOpen:
+        outerData.push_back(data);
+        groupStart = true;
+        out += t.bytes;
+        break;
       case rtf::TokenKind::GroupClose:
+        data = !outerData.empty() && outerData.back();
+        if (!outerData.empty()) outerData.pop_back();
         out += t.bytes;
         break;
     }
