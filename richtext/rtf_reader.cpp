@@ -1080,9 +1080,11 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
   const bool on = !hasParam || param != 0;
   const bool carrying = state_.dest == Dest::Body && !capturing_;
   if (kw.kind >= Kw::Bold && kw.kind <= Kw::Strike) bodyToken(t);
-  if (state_.dest != Dest::Body && !firstInGroup_ && isDestination(kw.kind)) {
-    // In the font and colour tables a table or destination word further on in
-    // a group is read past: ending the table's reading there would lose the
+  if (!firstInGroup_ && isDestination(kw.kind) &&
+      (state_.dest != Dest::Body || kw.kind == Kw::FontTable || kw.kind == Kw::ColorTable)) {
+    // A table word that does not open its group is read past (the header is
+    // carried by whole groups), and in the tables so is any destination word
+    // further on in a group: ending the table's reading there would lose the
     // entries the writer adds at the table's end.
     return;
   }
