@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTextLayout>
 #include <QThread>
 #include <cmath>
 
@@ -416,6 +417,8 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
 }
 
 RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
+  layoutPacer_.setInterval(10);
+  connect(&layoutPacer_, &QTimer::timeout, this, &RichTextBox::paceLayout);
   setAcceptRichText(true);
   setTabChangesFocus(false);
   watchDocument();
@@ -602,6 +605,20 @@ void RichTextBox::adoptDocument(QTextDocument* built, std::size_t start, std::si
   }
   select(static_cast<int>(start), static_cast<int>(length));
   model_.select(start, length);
+  if (model_.length() > 100000) layoutPacer_.start();
+}
+
+void RichTextBox::paceLayout() {
+  // Qt lays a document out in the background in steps that double up to
+  // 200,000 characters, each blocking the window for up to a second on
+  // Tibetan text. A change noted at the start sets the step size back to its
+  // smallest, so the layout goes on in small steps until it reaches the end.
+  const QTextBlock last = document()->lastBlock();
+  if (!last.isValid() || (last.layout() && last.layout()->lineCount() > 0)) {
+    layoutPacer_.stop();
+    return;
+  }
+  document()->markContentsDirty(0, 1);
 }
 
 std::string RichTextBox::rtf() { return model().rtf(); }

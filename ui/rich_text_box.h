@@ -8,6 +8,7 @@
 // counts one unit.
 #include <QTextCharFormat>
 #include <QTextEdit>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -116,12 +117,14 @@ class RichTextBox : public QTextEdit {
   void watchDocument();
 
   void adoptDocument(QTextDocument* built, std::size_t start, std::size_t length);
+  void paceLayout();
   void takeStep(bool back);
   void restoreStep(std::vector<rt::Document>& from, std::vector<rt::Document>& to);
   void trimUndoSteps();
 
   rt::Document model_;
   std::vector<rt::Document> undoSteps_, redoSteps_;
+  QTimer layoutPacer_;  // keeps Qt's background layout of a large document in small steps
   bool widgetDirty_ = true;
   bool loading_ = false;
   QString defaultFontName_;
