@@ -364,7 +364,10 @@ bool EditorInteractions::handleEditorKey(QKeyEvent* event) {
       event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
   const int key = event->key();
   if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
-    // Esc stops long work, else closes the conversion panel.
+    // Esc answers the proof-file prompt with "取消", closes the context menu,
+    // stops long work, or closes the conversion panel.
+    if (proofPrompt_->isVisible()) return proofPrompt_->hide(), true;
+    if (contextMenu_->isVisible()) return contextMenu_->dismiss(), true;
     if (form_.busy()) return form_.cancelWork(), true;
     if (form_.Picture2->isVisible()) return form_.hideConvertPanel(), true;
     return false;

@@ -564,6 +564,9 @@ TEST_F(DocumentsTest, ProofPromptChoices) {
     });
     EXPECT_EQ(prompt->ask(), c.answer) << c.name;
   }
+  // Esc in the editor answers "取消".
+  test::whenVisible(prompt, [&] { QTest::keyClick(form->RichTextBox1, Qt::Key_Escape); });
+  EXPECT_EQ(prompt->ask(), docs::ProofChoice::Cancel) << "Esc";
 }
 
 TEST_F(DocumentsTest, HelpAndFontDownloadOpenTheirPages) {
