@@ -818,10 +818,14 @@ bool Parser::carriesSomething() const {
     return false;
   }
   std::vector<std::uint8_t> seen(formats.size(), 0);
-  for (const std::uint32_t f : formatIndex) {
+  for (std::size_t i = 0; i < formatIndex.size(); ++i) {
+    const std::uint32_t f = formatIndex[i];
     if (seen[f]) continue;
+    if (formats[f].object) return true;
+    // A paragraph mark's properties are not written: it takes those of the text around it.
+    if (text[i] == u'\r') continue;
     seen[f] = 1;
-    if (formats[f].object || !formats[f].extra.empty()) return true;
+    if (!formats[f].extra.empty()) return true;
   }
   return false;
 }
