@@ -21,6 +21,7 @@
 #include "ui/encoding_choices.h"
 #include "ui/fonts.h"
 #include "ui/info_box.h"
+#include "ui/mixed_script_label.h"
 #include "ui/rich_text_box.h"
 #include "ui/skin.h"
 
@@ -158,7 +159,9 @@ void MainForm::buildControls() {
 
   // Status line.
   const int statusTop = kDesignSize.height() - kMargin - kStatusHeight;
-  StatusCaption = makeCaption(QString(), this, "Label6");
+  StatusCaption = new MixedScriptLabel(this);
+  StatusCaption->setObjectName(QStringLiteral("Label6"));
+  StatusCaption->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
   StatusCaption->setGeometry(kMargin + 8, statusTop + 4, 300, 36);
   setAnchorTag(StatusCaption, QStringLiteral("MOVEV"));
   ProgressBar1 = new QProgressBar(this);
@@ -199,7 +202,7 @@ void MainForm::buildControls() {
   Label19 = makeCaption(QString(), this, "Label19");
   Label19->setGeometry(rx + 246, statusTop + 4, 90, 36);
   for (QLabel* l : {Label11, Label17, Label18, Label19}) setAnchorTag(l, QStringLiteral("MOVEALL"));
-  for (QLabel* l : {StatusCaption, Label11, Label18}) {
+  for (QLabel* l : {static_cast<QLabel*>(StatusCaption), Label11, Label18}) {
     QPalette p = l->palette();
     p.setColor(QPalette::WindowText, skin::kMuted);
     l->setPalette(p);

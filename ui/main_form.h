@@ -26,6 +26,7 @@
 #include "richtext/document.h"
 #include "ui/anchoring.h"
 #include "ui/interface_language.h"
+#include "ui/mixed_script_label.h"
 
 namespace yig::ui {
 
@@ -58,7 +59,7 @@ class MainForm : public QWidget, public EngineHost {
   // --- controls (named as the window's design names them) ------------------
   RichTextBox* RichTextBox1;          ///< the editor
   rt::Document RichTextBox2;          ///< the hidden work area
-  QLabel* StatusCaption;              ///< Label6
+  MixedScriptLabel* StatusCaption;    ///< Label6
   QLabel* Label11;                    ///< length caption "长度"
   QLabel* Label17;                    ///< length value
   QLabel* Label18;                    ///< time caption "耗时"

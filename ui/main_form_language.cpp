@@ -5,6 +5,7 @@
 #include "ui/convert_panel.h"
 #include "ui/fonts.h"
 #include "ui/main_form.h"
+#include "ui/mixed_script_label.h"
 
 namespace yig::ui {
 
@@ -38,7 +39,7 @@ void MainForm::ApplyInterfaceLanguage() {
 
   // Captions that sit 50 twips higher in the Tibetan interface, whose script
   // reaches further below the line.
-  const QList<QLabel*> moving{StatusCaption, Picture2->convertButton(), Label11, Label18};
+  const QList<QLabel*> moving{StatusCaption, static_cast<QLabel*>(Picture2->convertButton()), Label11, Label18};
   const int shift = twipsToPixels(50, this);
   const QFont tibetanFont = interfaceFont(kTibetanUiFont, kTibetanUiPoints);
   const QFont chineseFont = interfaceFont(kChineseUiFont, kChineseUiPoints);
@@ -56,6 +57,7 @@ void MainForm::ApplyInterfaceLanguage() {
     if (!value.empty()) label->setText(toQString(value));
   }
   Picture2->layoutContent();
+  StatusCaption->setMixedScripts(tibetan);
   // The buttons of the status line and title bar: captions in the interface's language.
   const QFont buttonFont = tibetan ? interfaceFont(kTibetanUiFont, 14) : chineseFont;
   for (QPushButton* button : {PreviewButton, CancelButton}) {
