@@ -66,7 +66,12 @@ class WorkerEngineHost final : public EngineHost {
   bool tibetanInterface() const override { return tibetan_; }
   std::u16string translateForDisplay(const std::u16string& chinese) const override;
   void showMessage(const std::u16string& text) override { control_.deferMessage(text); }
-  void setProgress(int percent) override { control_.setProgress(percent); }
+  /// The engine's 0..100 shown as `from`..`to` of the whole work (a display follows it).
+  void setProgressSpan(int from, int to) {
+    spanFrom_ = from;
+    spanTo_ = to;
+  }
+  void setProgress(int percent) override { control_.setProgress(spanFrom_ + percent * (spanTo_ - spanFrom_) / 100); }
   void setElapsedTime(const std::u16string& caption) override { elapsed_ = caption; }
   bool cancelRequested() const override { return control_.cancelRequested(); }
   std::size_t savedSelectionStart() const override { return selStart_; }
@@ -80,6 +85,7 @@ class WorkerEngineHost final : public EngineHost {
   std::u16string sourceFonts_, family_, elapsed_;
   bool tibetan_;
   std::size_t selStart_, selLength_;
+  int spanFrom_ = 0, spanTo_ = 100;
 };
 
 /// The document commands' host on the worker: its own copy of the editor;

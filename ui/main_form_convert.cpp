@@ -107,6 +107,7 @@ void MainForm::ConvertCommand() {
   // original until the result is complete.
   WorkControl control(*this);
   WorkerEngineHost host(control, RichTextBox1->model());
+  host.setProgressSpan(0, 60);  // the display of the result takes the rest
   std::u16string srccode(choiceRow(source).code), dstcode(choiceRow(target).code);
   bool changed = false;
   std::unique_ptr<QTextDocument> shown;
@@ -121,7 +122,10 @@ void MainForm::ConvertCommand() {
     changed = engine.proceed != kFalse && !control.cancelRequested();
     // The result's display is built here too: for a large document it takes
     // longer than the conversion.
-    if (changed) shown = RichTextBox::buildDocument(host.editor(), font, thread(), cancelled);
+    if (changed) {
+      shown = RichTextBox::buildDocument(host.editor(), font, thread(), cancelled,
+                                         [&control](int percent) { control.setProgress(60 + percent * 40 / 100); });
+    }
     changed = shown != nullptr;
   });
   if (changed) {

@@ -562,14 +562,23 @@ void RichTextBox::modelChanged() {
 
 std::unique_ptr<QTextDocument> RichTextBox::buildDocument(const rt::Document& model, const QFont& defaultFont,
                                                           QThread* editorThread,
-                                                          const std::function<bool()>& cancelled) {
+                                                          const std::function<bool()>& cancelled,
+                                                          const std::function<void(int)>& progress) {
   struct Stopped {};
   auto built = std::make_unique<QTextDocument>();
   built->setDefaultFont(defaultFont);
+  // The pieces modelToQt stops between weigh a run 64 units more than its text.
+  const std::size_t total = model.length() + 64 * model.runs().size() + 1;
+  std::size_t done = 0;
+  const auto between = [&] {
+    if (cancelled && cancelled()) throw Stopped{};
+    done += 65536;
+    if (progress) progress(static_cast<int>(std::min<std::size_t>(100, done * 100 / total)));
+  };
   // No layout is made here: a layout keeps font data of the thread that made
   // it, which a worker takes with it when it ends.
   try {
-    modelToQt(model, *built, [&] { if (cancelled && cancelled()) throw Stopped{}; }, false);
+    modelToQt(model, *built, between, false);
   } catch (const Stopped&) {
     return nullptr;
   }

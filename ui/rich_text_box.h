@@ -45,10 +45,11 @@ class RichTextBox : public QTextEdit {
   /// The widget document for `model`, built on the calling thread (long work
   /// builds it on its worker, so the window need not) and handed over to
   /// `editorThread`. Show it with showBuilt().
-  /// Nothing when `cancelled` stopped it.
+  /// Nothing when `cancelled` stopped it; `progress` hears how far it got (0..100).
   static std::unique_ptr<QTextDocument> buildDocument(const rt::Document& model, const QFont& defaultFont,
                                                       QThread* editorThread,
-                                                      const std::function<bool()>& cancelled = {});
+                                                      const std::function<bool()>& cancelled = {},
+                                                      const std::function<void(int)>& progress = {});
   /// Shows `model` through a document buildDocument() made for it.
   void showBuilt(rt::Document model, std::unique_ptr<QTextDocument> built);
 
