@@ -201,6 +201,14 @@ Keyword lookupKeyword(std::string_view word) {
   return it == table.end() ? Keyword{Kw::Unknown} : it->second;
 }
 
+// A word too long to be RTF is an unknown word (a \uN with too many digits still stands for a character).
+bool tooLong(const rtf::Token& t) {
+  return t.overlong && t.kind == rtf::TokenKind::ControlWord && t.name != "u" && t.name != "U";
+}
+
+// The keyword a control word token stands for.
+Keyword keywordOf(const rtf::Token& t) { return tooLong(t) ? Keyword{Kw::Unknown} : lookupKeyword(t.name); }
+
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -531,7 +539,7 @@ void Parser::firstTokenOfGroup(const rtf::Token& t) {
     // around the font tables, unknown ones) belong to the header.
     if (state_.dest != Dest::Body || stack_.size() != rtfDepth_ + 1 || star) return;
     if (word) {
-      const Kw kind = lookupKeyword(t.name).kind;
+      const Kw kind = keywordOf(t).kind;
       const bool header = kind == Kw::Unknown || kind == Kw::SkipDestination || kind == Kw::FontTable ||
                           kind == Kw::ColorTable || kind == Kw::DefaultFont || kind == Kw::AnsiCodePage ||
                           kind == Kw::UnicodeSkip || kind == Kw::Binary;
@@ -546,7 +554,7 @@ void Parser::firstTokenOfGroup(const rtf::Token& t) {
   } else if (!word) {
     return;
   } else {
-    switch (lookupKeyword(t.name).kind) {
+    switch (keywordOf(t).kind) {
       case Kw::PictureGroup: kind = EmbeddedObject::Kind::Picture; break;
       case Kw::FootnoteGroup: kind = EmbeddedObject::Kind::Footnote; break;
       case Kw::FieldGroup: kind = EmbeddedObject::Kind::Field; break;
@@ -850,7 +858,7 @@ bool Parser::basicHeader() const {
         if (depth > 0) --depth;
         break;
       case rtf::TokenKind::ControlWord:
-        if (t.overlong) break;  // means nothing
+        if (t.overlong) break;  // not RTF: the canonical form leaves it out
         if (depth == 0) {
           bool known = false;
           for (std::string_view w : {"ansi", "ansicpg", "deff", "deflang", "deflangfe", "adeflang", "uc", "viewkind",
@@ -1057,13 +1065,6 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
   // The lexer ends a word at 32 letters; the rest of the letters, with any
   // number and blank, are part of the same (unknown) word, not text.
   if (t.overlong && t.bytes.size() == t.name.size() + 1) lexer.skip(overlongWordTail(in_.substr(lexer.consumed())));
-  // A word too long to be RTF means nothing (what is carried holds a short
-  // stand-in in its place); a \uN with too many digits still stands for one
-  // character.
-  if (t.overlong && t.kind == rtf::TokenKind::ControlWord && t.name != "u" && t.name != "U") {
-    if (unicodeSkipLeft_ > 0) --unicodeSkipLeft_;
-    return;
-  }
   if (unicodeSkipLeft_ > 0) {
     // A control word (a \binN with its payload) in the fallback of \uN counts as one character.
     --unicodeSkipLeft_;
@@ -1078,7 +1079,7 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
     unicodeEscape(param, lexer);
     return;
   }
-  const Keyword kw = lookupKeyword(word);
+  const Keyword kw = keywordOf(t);
   if (kw.kind != Kw::Unicode) endOfText();
   if (kw.kind != Kw::SkipDestination) onlyIgnorableAfterMark_ = false;
   const bool on = !hasParam || param != 0;
