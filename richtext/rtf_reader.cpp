@@ -736,7 +736,9 @@ void Parser::run() {
   while (more && !rootClosed_) {
     const rtf::Token t = lexer.next();
     firstInGroup_ = false;
-    if (groupJustOpened_ && t.kind != rtf::TokenKind::GroupOpen) {
+    // A cut-off escape counts for nothing, as it is left out of what is carried.
+    const bool cutOff = t.kind == rtf::TokenKind::HexByte && t.bytes.size() < 4;
+    if (groupJustOpened_ && t.kind != rtf::TokenKind::GroupOpen && !cutOff) {
       groupJustOpened_ = false;
       firstInGroup_ = true;
       firstTokenOfGroup(t);
