@@ -1175,7 +1175,7 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
     case Kw::Font:
       bodyToken(t);
       if (state_.dest == Dest::FontTable) {
-        beginFontEntry(hasParam ? param : 0);
+        beginFontEntry(hasParam ? std::max(param, 0) : 0);  // negative numbers as the body reads them
       } else {
         state_.font = hasParam ? std::max(param, 0) : 0;
         dirty_ = true;
