@@ -144,15 +144,12 @@ bool DocumentCommands::openPath(const QString& path) {
     form_.setDocumentPath(path);
     rememberRecentFile(path);
     editor.setFocus();
-    // Legacy text in fonts this machine lacks would show as other characters.
-    for (const std::u16string& message : control.messages()) form_.showMessage(message);
-    form_.previewIfFontsMissing();
-    form_.trimWorkingSet();
-    return loaded;
   } else if (form_.StatusCaption->text() == form_.language().translateForDisplay(QStringLiteral("正在打开…"))) {
     form_.StatusCaption->clear();
   }
   for (const std::u16string& message : control.messages()) form_.showMessage(message);
+  // Legacy text in fonts this machine lacks would show as other characters.
+  if (outcome.ok()) form_.previewIfFontsMissing();
   form_.trimWorkingSet();
   return loaded;
 }

@@ -311,9 +311,14 @@ void MainForm::sortDocument() {
 
 // --- long work ---------------------------------------------------------------
 
+void MainForm::setFontControlsEnabled(bool enabled) {
+  for (QWidget* w : std::initializer_list<QWidget*>{Combo1, Combo2, Image10[0], Image10[1]}) w->setEnabled(enabled);
+}
+
 void MainForm::setCommandsEnabled(bool enabled) {
-  for (QWidget* w : std::initializer_list<QWidget*>{menuArea_, Combo1, Combo2, Image10[0], Image10[1], Option2[0],
-                                                   Option2[1], Option2Caption[0], Option2Caption[1], Picture2})
+  setFontControlsEnabled(enabled && !legacyPreview());
+  for (QWidget* w : std::initializer_list<QWidget*>{menuArea_, Option2[0], Option2[1], Option2Caption[0],
+                                                   Option2Caption[1], Picture2})
     w->setEnabled(enabled);
 }
 
@@ -367,7 +372,7 @@ void MainForm::setLegacyPreview(bool on) {
     RichTextBox1->modelChanged();
     ModifiedFlag = previewModified_;
     RichTextBox1->setReadOnly(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{Combo1, Combo2, Image10[0], Image10[1]}) w->setEnabled(true);
+    setFontControlsEnabled(true);
     StatusCaption->clear();
     refreshTitle();
     return;
@@ -392,7 +397,7 @@ void MainForm::setLegacyPreview(bool on) {
   ModifiedFlag = previewModified_;
   RichTextBox1->setReadOnly(true);
   // Font changes would go to the preview and be lost with it.
-  for (QWidget* w : std::initializer_list<QWidget*>{Combo1, Combo2, Image10[0], Image10[1]}) w->setEnabled(false);
+  setFontControlsEnabled(false);
   showStatus(QStringLiteral("预览：旧编码藏文显示为Unicode藏文，文档未改变。"));
   refreshTitle();
 }

@@ -217,6 +217,7 @@ class MainForm : public QWidget, public EngineHost {
   void moveCaptionVertically(QLabel* label, int dy);
   void startManualSizing(EdgeZone zone, QPoint globalPos);
   void setCommandsEnabled(bool enabled);
+  void setFontControlsEnabled(bool enabled);
 
   EditorInteractions* interactions_ = nullptr;  // editor interactions
   InterfaceLanguage language_;
