@@ -72,11 +72,6 @@ void AnchorControls(AnchorState& state, QWidget* window, bool reRecord, AnchorAx
   }
 }
 
-void shiftAnchorRecord(AnchorState& state, const QWidget* control, int dy) {
-  for (int i = 0; i < state.count(); ++i)
-    if (state.controls[i] == control) state.records[i].top += dy;
-}
-
 EdgeZone edgeZoneAt(QPoint pos, QRect window) {
   const int x = pos.x(), y = pos.y();
   const int L = window.left(), T = window.top();

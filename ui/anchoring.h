@@ -48,10 +48,6 @@ enum class AnchorAxis { Both = 0, Horizontal = 1, Vertical = 2 };
 void AnchorControls(AnchorState& state, QWidget* window, bool reRecord = false,
                     AnchorAxis hint = AnchorAxis::Both);
 
-/// Moves a recorded control's anchor record by `dy` pixels (when the program
-/// moves a control on purpose, so that the next resize keeps the move).
-void shiftAnchorRecord(AnchorState& state, const QWidget* control, int dy);
-
 /// The edge zones of a frameless window.
 enum class EdgeZone { None, LeftUp, RightDown, RightUp, LeftDown, Left, Right, Up, Down, Move };
 

@@ -179,6 +179,7 @@ void EditorInteractions::applyLanguageToOwnLabels() {
                         static_cast<QWidget*>(proofPrompt_)}) {
     for (QLabel* label : root->findChildren<QLabel*>()) {
       label->setFont(font);
+      centreLetters(label, true);
       const std::u16string& value = switchMap.lookup(toU16(label->text()));
       if (!value.empty()) label->setText(toQString(value));
     }

@@ -2,7 +2,13 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QHash>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
 #include <QStringList>
+#include <cmath>
 
 #include "engine/encodings.h"
 
@@ -69,6 +75,58 @@ QFont interfaceFont(const QString& family, double points) {
   }
   font.setPointSizeF(size);
   return font;
+}
+
+InkSpan letterInk(const QFont& font, bool tibetan) {
+  static QHash<QString, InkSpan> measured;
+  const QString key = font.key() + (tibetan ? u'T' : u'C');
+  if (const auto found = measured.constFind(key); found != measured.cend()) return *found;
+  const QFontMetrics metrics(font);
+  const int baseline = metrics.ascent() + 2;
+  QImage image(metrics.height() * 2 + 4, metrics.height() + 4, QImage::Format_Grayscale8);
+  image.fill(255);
+  {
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(2, baseline), tibetan ? QStringLiteral("\u0F40") : QStringLiteral("\u4E2D"));
+  }
+  int top = -1, bottom = -1;
+  for (int y = 0; y < image.height(); ++y) {
+    const uchar* row = image.constScanLine(y);
+    for (int x = 0; x < image.width(); ++x) {
+      if (row[x] < 128) {
+        if (top < 0) top = y;
+        bottom = y;
+        break;
+      }
+    }
+  }
+  // A font that draws nothing for the letter: treat the line box's middle as its ink.
+  InkSpan span = top < 0 ? InkSpan{-metrics.ascent() + metrics.descent(), 0}
+                         : InkSpan{top - baseline, bottom - baseline};
+  measured.insert(key, span);
+  return span;
+}
+
+void centreLetters(QLabel* label, bool tibetan) {
+  int lift = 0;
+  if (tibetan && (label->alignment() & Qt::AlignVCenter)) {
+    const QFontMetrics metrics(label->font());
+    const double boxCentre = (metrics.descent() - metrics.ascent()) / 2.0;
+    lift = std::max(0, static_cast<int>(std::lround(boxCentre - letterInk(label->font(), true).centre())));
+  }
+  // Moving the contents' middle down by `lift` takes a top margin of twice it.
+  // A label drawn by a style sheet takes its margins from the sheet's padding.
+  static const char* const kOwnSheet = "yigLetterSheet";
+  if (!label->styleSheet().isEmpty() || label->property(kOwnSheet).isValid()) {
+    if (!label->property(kOwnSheet).isValid()) label->setProperty(kOwnSheet, label->styleSheet());
+    const QString own = label->property(kOwnSheet).toString();
+    label->setStyleSheet(lift ? own + QStringLiteral("QLabel{padding-top:%1px;}").arg(2 * lift) : own);
+    return;
+  }
+  const QMargins margins = label->contentsMargins();
+  if (margins.top() != 2 * lift) label->setContentsMargins(margins.left(), 2 * lift, margins.right(), margins.bottom());
 }
 
 bool isGbkFont(const QString& family) {

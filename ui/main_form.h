@@ -214,7 +214,6 @@ class MainForm : public QWidget, public EngineHost {
   void connectControls();
   void showMessageText(const QString& text);
   void onEditorChanged();
-  void moveCaptionVertically(QLabel* label, int dy);
   void startManualSizing(EdgeZone zone, QPoint globalPos);
   void setCommandsEnabled(bool enabled);
   void setFontControlsEnabled(bool enabled);

@@ -20,11 +20,6 @@ void MainForm::setInterfaceLanguage(bool tibetan) {
   emit languageChanged(tibetan);
 }
 
-void MainForm::moveCaptionVertically(QLabel* label, int dy) {
-  label->move(label->x(), label->y() + dy);
-  shiftAnchorRecord(anchors_, label, dy);
-}
-
 void MainForm::ApplyInterfaceLanguage() {
   const bool tibetan = language_.tibetan();
   const MappingTable switchMap = BuildSwitchMap(tibetan);
@@ -37,10 +32,6 @@ void MainForm::ApplyInterfaceLanguage() {
     }
   }
 
-  // Captions that sit 50 twips higher in the Tibetan interface, whose script
-  // reaches further below the line.
-  const QList<QLabel*> moving{StatusCaption, static_cast<QLabel*>(Picture2->convertButton()), Label11, Label18};
-  const int shift = twipsToPixels(50, this);
   const QFont tibetanFont = interfaceFont(kTibetanUiFont, kTibetanUiPoints);
   const QFont chineseFont = interfaceFont(kChineseUiFont, kChineseUiPoints);
   const QList<QLabel*> labels = findChildren<QLabel*>();
@@ -48,11 +39,12 @@ void MainForm::ApplyInterfaceLanguage() {
     const QString caption = label->text();
     if (tibetan) {
       if (caption != Option2Caption[1]->text()) label->setFont(tibetanFont);
-      if (moving.contains(label)) moveCaptionVertically(label, -shift);
     } else {
       if (caption != Option2Caption[0]->text() && caption != Option2Caption[1]->text()) label->setFont(chineseFont);
-      if (moving.contains(label)) moveCaptionVertically(label, shift);
     }
+    // Captions in the Tibetan font are centred by their letters, not their
+    // font's line (which leaves more room below than above).
+    centreLetters(label, label->font().family() == kTibetanUiFont);
     const std::u16string& value = switchMap.lookup(toU16(caption));
     if (!value.empty()) label->setText(toQString(value));
   }

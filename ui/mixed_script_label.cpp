@@ -1,6 +1,7 @@
 #include "ui/mixed_script_label.h"
 
 #include <QPainter>
+#include <cmath>
 
 #include "ui/fonts.h"
 
@@ -25,11 +26,15 @@ void MixedScriptLabel::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
   const QRect area = contentsRect();
-  // Both scripts share one baseline, placed so the taller of them is centred.
+  // Each script's letters are centred on the label's middle line: Tibetan
+  // letters hang from a headline well above their font's baseline, so a shared
+  // baseline would lift them above the Chinese and Latin beside them.
   const QFontMetrics tm(tibetan), om(other);
-  const int ascent = std::max(tm.ascent(), om.ascent());
-  const int height = ascent + std::max(tm.descent(), om.descent());
-  const int baseline = area.top() + (area.height() - height) / 2 + ascent;
+  // The middle of the whole label: its top margin centres one font's letters
+  // for plain painting, which this painting does itself for each script.
+  const double middle = rect().height() / 2.0;
+  const int tibetanBaseline = static_cast<int>(std::lround(middle - letterInk(tibetan, true).centre()));
+  const int otherBaseline = static_cast<int>(std::lround(middle - letterInk(other, false).centre()));
   int x = area.left();
   for (qsizetype start = 0; start < text.size() && x < area.right();) {
     const bool tib = isTibetan(text[start]);
@@ -37,7 +42,7 @@ void MixedScriptLabel::paintEvent(QPaintEvent* event) {
     while (end < text.size() && isTibetan(text[end]) == tib && text[end] != QChar(u'\n')) ++end;
     const QString piece = text.mid(start, end - start);
     painter.setFont(tib ? tibetan : other);
-    painter.drawText(QPoint(x, baseline), piece);
+    painter.drawText(QPoint(x, tib ? tibetanBaseline : otherBaseline), piece);
     x += (tib ? tm : om).horizontalAdvance(piece);
     start = end;
   }

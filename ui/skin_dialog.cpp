@@ -6,6 +6,7 @@
 #include <QWindow>
 
 #include "ui/clickable_label.h"
+#include "ui/fonts.h"
 #include "ui/interface_language.h"
 #include "ui/skin.h"
 
@@ -40,6 +41,7 @@ void SkinDialog::applyLanguageRule(const InterfaceLanguage& language, const QLis
   const QFont font = language.dialogFont();
   for (QLabel* label : labels) {
     label->setFont(font);
+    centreLetters(label, language.tibetan());
     if (language.tibetan()) {
       const QString value = language.messageValue(label->text());
       if (!value.isEmpty()) label->setText(value);
