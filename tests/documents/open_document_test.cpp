@@ -91,7 +91,7 @@ TEST(OpenDocument, RtfIsLoadedDirectlyWithFontAndSizeBoxes) {
 // Word and OpenDocument files opened in the editor keep their tables, pictures,
 // footnote, header and page setup, and a Word file saved from the editor and
 // opened again still has them.
-TEST(OpenDocument, WordAndOpenDocumentFilesKeepTheirParts) {
+TEST(OpenDocument, WordBinaryWordAndOpenDocumentFilesKeepTheirParts) {
   if (!findOffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed: " << kOfficeInstallHint;
   TempFolder folder;
   auto parts = [](const std::string& rtf) {
@@ -101,7 +101,7 @@ TEST(OpenDocument, WordAndOpenDocumentFilesKeepTheirParts) {
     }
     return missing;
   };
-  for (const char* name : {"lo-hima.docx", "lo-bzd.odt"}) {
+  for (const char* name : {"lo-hima.docx", "lo-bzd.odt", "lo-hima.doc"}) {
     SCOPED_TRACE(name);
     RecordingHost host;
     const std::string path = std::string(YIG_TEST_DATA_DIR) + "/documents/" + name;
