@@ -4,6 +4,7 @@
 
 #include "engine/codec/cp936.h"
 #include "engine/encodings.h"
+#include "richtext/rtf_lexer.h"
 
 namespace yig::ui {
 
@@ -88,29 +89,30 @@ QString pointsToSizeText(double points) { return QString::number(points, 'g', 6)
 
 std::string scaleRtfFontSizes(std::string_view rtf, int direction, void (*betweenPieces)(void*), void* context) {
   const double f = direction == 0 ? -0.2 : 0.2;
-  static constexpr std::string_view kWord = "\\fs";
   std::string out;
   out.reserve(rtf.size() + rtf.size() / 16);
-  std::size_t pos = rtf.find(kWord);
-  out.append(rtf.substr(0, pos));
-  while (pos != std::string_view::npos) {
-    if (betweenPieces) betweenPieces(context);
-    const std::size_t begin = pos + kWord.size();
-    const std::size_t next = rtf.find(kWord, begin);
-    std::string piece(rtf.substr(begin, next == std::string_view::npos ? std::string_view::npos : next - begin));
-    std::size_t digits = 0;
-    while (digits < 4 && digits < piece.size() && piece[digits] >= '0' && piece[digits] <= '9') ++digits;
-    // Up to three leading digits form the size; four or more are no size word.
-    if (digits > 0 && digits < 4) {
-      const int n = std::stoi(piece.substr(0, digits));
-      const int m = static_cast<int>(std::floor((1 + f) * n + 0.8));
-      const std::string from = std::to_string(n);
-      const std::size_t at = piece.find(from);
-      if (at != std::string::npos) piece.replace(at, from.size(), std::to_string(m));
+  // Only real \fs words change: the same letters in text ("\\fs12"), in
+  // binary data or in longer words stay as they are.
+  rtf::Lexer lexer(rtf);
+  for (rtf::Token t = lexer.next(); t.kind != rtf::TokenKind::End; t = lexer.next()) {
+    if (!t.is("fs") || !t.hasParam || t.overlong) {
+      out.append(t.bytes);
+      continue;
     }
-    out.append(kWord);
-    out.append(piece);
-    pos = next;
+    if (betweenPieces) betweenPieces(context);
+    const std::string_view number = t.bytes.substr(3);
+    std::size_t digits = 0;
+    while (digits < number.size() && number[digits] >= '0' && number[digits] <= '9') ++digits;
+    // Up to three digits form the size; four or more, or a sign, are no size.
+    if (digits == 0 || digits > 3) {
+      out.append(t.bytes);
+      continue;
+    }
+    const int n = t.param;
+    const int m = static_cast<int>(std::floor((1 + f) * n + 0.8));
+    out.append("\\fs");
+    out.append(std::to_string(m));
+    out.append(number.substr(digits));
   }
   return out;
 }

@@ -101,7 +101,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ScaleCase{R"({\f1\fswiss Arial;}\fs24 x)", 1, R"({\f1\fswiss Arial;}\fs29 x)"},
                       ScaleCase{R"(\fs1234 x)", 1, R"(\fs1234 x)"},
                       ScaleCase{R"(\fs24\fs36 x)", 0, R"(\fs20\fs29 x)"},
-                      ScaleCase{"no sizes", 1, "no sizes"}, ScaleCase{R"(\fs)", 1, R"(\fs)"}));
+                      ScaleCase{"no sizes", 1, "no sizes"}, ScaleCase{R"(\fs)", 1, R"(\fs)"},
+                      // The letters as text, and inside binary data, are no size word.
+                      ScaleCase{R"(\fs24 a\\fs24 b)", 1, R"(\fs29 a\\fs24 b)"},
+                      ScaleCase{"{\\pict\\bin4 \\fs2\\fs20 x}", 1, "{\\pict\\bin4 \\fs2\\fs24 x}"}));
 
 TEST(ScaleFontSizesTest, RunsTheCallbackBeforeEachPiece) {
   int calls = 0;
