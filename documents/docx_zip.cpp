@@ -1,34 +1,82 @@
 #include "documents/docx_zip.h"
 
-#include <zip.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+// The zip container read and written here, with zlib for the deflate
+// streams. Facts of the layout: every entry is a local header (30 bytes,
+// the name, extra fields), its compressed bytes and, when flag bit 3 is set,
+// a data descriptor (an optional signature, CRC-32, the two sizes in 4 or 8
+// bytes); then the central directory, one record (46 bytes, name, extra,
+// comment) per entry; then the end record (22 bytes and a comment). When a
+// count, size or offset does not fit its field, the field holds all ones and
+// the value is in the ZIP64 extra field (0x0001) or the ZIP64 end record, found
+// through the locator just before the end record.
+
 namespace yig::docs::zip {
 namespace {
 
-std::string describe(zip_error_t* e) { return zip_error_strerror(e); }
+constexpr std::uint32_t kLocalSig = 0x04034b50, kCentralSig = 0x02014b50, kEndSig = 0x06054b50,
+                        kZip64EndSig = 0x06064b50, kZip64LocatorSig = 0x07064b50, kDescriptorSig = 0x08074b50;
+constexpr std::uint64_t kFull32 = 0xffffffffu, kFull16 = 0xffffu;
+constexpr std::uint16_t kZip64Extra = 0x0001;
+constexpr std::uint16_t kEncrypted = 0x0001, kStrongEncryption = 0x0040, kDescriptor = 0x0008, kUtf8Names = 0x0800;
+constexpr std::size_t kLocalSize = 30, kCentralSize = 46, kEndSize = 22, kZip64EndSize = 56, kLocatorSize = 20;
+
+std::uint64_t get(std::string_view b, std::uint64_t at, int n) {
+  std::uint64_t v = 0;
+  for (int k = n - 1; k >= 0; --k) v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<std::uint64_t>(k)]);
+  return v;
+}
+
+void put(std::string& out, std::uint64_t v, int n) {
+  for (int k = 0; k < n; ++k) out.push_back(static_cast<char>((v >> (8 * k)) & 0xff));
+}
 
 std::string megabytes(std::uint64_t n) { return std::to_string((n + (1 << 20) - 1) >> 20) + " MB"; }
 
-// An entry compressed here (zlib, raw deflate) and handed to libzip as
-// compressed data, which it writes as it stands. libzip's own compression
-// works at the slowest level; text parts of several megabytes take most of a
-// conversion's time there.
+// Extra fields without the ZIP64 one (written anew where it is needed); the
+// bytes as they are when they do not split into fields.
+std::string withoutZip64(std::string_view extra) {
+  std::string kept;
+  for (std::size_t at = 0; at < extra.size();) {
+    if (extra.size() - at < 4 || extra.size() - at - 4 < get(extra, at + 2, 2)) return std::string(extra);
+    const std::size_t len = 4 + get(extra, at + 2, 2);
+    if (get(extra, at, 2) != kZip64Extra) kept.append(extra.substr(at, len));
+    at += len;
+  }
+  return kept;
+}
+
+// The ZIP64 extra field's data in `extra`; empty when there is none.
+std::string_view zip64Field(std::string_view extra) {
+  for (std::size_t at = 0; extra.size() - at >= 4;) {
+    const std::size_t len = get(extra, at + 2, 2);
+    if (extra.size() - at - 4 < len) break;
+    if (get(extra, at, 2) == kZip64Extra) return extra.substr(at + 4, len);
+    at += 4 + len;
+  }
+  return {};
+}
+
+std::uint32_t crcOf(std::string_view bytes) {
+  return static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+}
+
+// An entry compressed here (zlib, raw deflate).
 struct Deflated {
   std::string data;
   std::uint64_t size = 0;
   std::uint32_t crc = 0;
-  std::size_t pos = 0;
-  zip_error_t error;
 };
 
 // Large parts are compressed fast rather than small: those longer than this.
@@ -77,45 +125,8 @@ bool deflateRaw(std::string_view in, Deflated& out) {
   out.data.clear();
   out.size = 0;
   out.crc = 0;
-  return d.start(in.size() > kFastFrom ? 1 : 6) && d.add(in, true, out);
-}
-
-zip_int64_t deflatedSource(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
-  auto* d = static_cast<Deflated*>(userdata);
-  switch (cmd) {
-    case ZIP_SOURCE_OPEN:
-      d->pos = 0;
-      return 0;
-    case ZIP_SOURCE_READ: {
-      const std::size_t n = std::min<std::size_t>(len, d->data.size() - d->pos);
-      std::memcpy(data, d->data.data() + d->pos, n);
-      d->pos += n;
-      return static_cast<zip_int64_t>(n);
-    }
-    case ZIP_SOURCE_CLOSE:
-      return 0;
-    case ZIP_SOURCE_STAT: {
-      auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &d->error);
-      if (st == nullptr) return -1;
-      zip_stat_init(st);
-      st->size = d->size;
-      st->comp_size = d->data.size();
-      st->comp_method = ZIP_CM_DEFLATE;
-      st->crc = d->crc;
-      st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
-      return sizeof(zip_stat_t);
-    }
-    case ZIP_SOURCE_ERROR:
-      return zip_error_to_data(&d->error, data, len);
-    case ZIP_SOURCE_FREE:
-      return 0;
-    case ZIP_SOURCE_SUPPORTS:
-      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
-    default:
-      zip_error_set(&d->error, ZIP_ER_OPNOTSUPP, 0);
-      return -1;
-  }
+  // zlib takes at most 4 GB at a time; no part comes near.
+  return in.size() < kFull32 && d.start(in.size() > kFastFrom ? 1 : 6) && d.add(in, true, out);
 }
 
 }  // namespace
@@ -221,14 +232,327 @@ std::string Streamed::room() {
   return r;
 }
 
-struct Package::Handle {
-  zip_source_t* source = nullptr;
-  zip_t* archive = nullptr;
-  ~Handle() {
-    if (archive != nullptr) zip_discard(archive);
-    if (source != nullptr) zip_source_free(source);
-  }
+// What the central directory says of an entry, and where its stored bytes are.
+struct Entry {
+  std::uint16_t madeBy = 20, needed = 20, flags = 0, method = 8, time = 0, date = 0x21, internal = 0;
+  std::uint32_t crc = 0, external = 0;
+  std::uint64_t packed = 0, unpacked = 0;
+  std::uint64_t local = 0, data = 0, end = 0;  // local header, compressed bytes, end of the entry as stored
+  std::string extra, comment;                  // central extra fields (without ZIP64) and comment
+  std::string localExtra;                      // local extra fields (without ZIP64)
 };
+
+struct Package::Handle {
+  std::vector<Entry> entries;
+  std::string comment;  // the archive's
+};
+
+namespace {
+
+// Writes a package: entries one after another, then the central directory
+// and the end records (the ZIP64 ones only when a value needs them).
+class Writer {
+ public:
+  explicit Writer(std::string& out) : out_(out) {}
+
+  // An entry whose local header and compressed bytes are `stored`, as they are.
+  void copy(const std::string& name, const Entry& e, std::string_view stored) {
+    Entry c = e;
+    c.local = out_.size();
+    out_.append(stored);
+    central_.emplace_back(name, std::move(c));
+  }
+
+  // An entry with new compressed bytes; the rest of `e` (name, times,
+  // attributes, extra fields) kept.
+  void add(const std::string& name, const Entry& e, const Deflated& d) {
+    Entry c = e;
+    c.flags = e.flags & kUtf8Names;
+    c.method = 8;
+    c.crc = d.crc;
+    c.unpacked = d.size;
+    c.packed = d.data.size();
+    c.local = out_.size();
+    const bool big = c.unpacked >= kFull32 || c.packed >= kFull32;
+    c.needed = big ? 45 : 20;
+    put(out_, kLocalSig, 4);
+    common(c.needed, c, big ? kFull32 : c.packed, big ? kFull32 : c.unpacked, name);
+    put(out_, c.localExtra.size() + (big ? 20 : 0), 2);
+    out_ += name;
+    if (big) {
+      put(out_, kZip64Extra, 2);
+      put(out_, 16, 2);
+      put(out_, c.unpacked, 8);
+      put(out_, c.packed, 8);
+    }
+    out_ += c.localExtra;
+    out_ += d.data;
+    central_.emplace_back(name, std::move(c));
+  }
+
+  void finish(const std::string& comment) {
+    const std::uint64_t start = out_.size();
+    for (const auto& [name, e] : central_) {
+      std::string zip64;
+      for (const std::uint64_t v : {e.unpacked, e.packed, e.local}) {
+        if (v >= kFull32) put(zip64, v, 8);
+      }
+      std::uint16_t needed = e.needed;
+      if (!zip64.empty()) needed = std::max<std::uint16_t>(needed, 45);
+      put(out_, kCentralSig, 4);
+      put(out_, e.madeBy, 2);
+      common(needed, e, std::min(e.packed, kFull32), std::min(e.unpacked, kFull32), name);
+      put(out_, e.extra.size() + (zip64.empty() ? 0 : 4 + zip64.size()), 2);
+      put(out_, e.comment.size(), 2);
+      put(out_, 0, 2);  // disk
+      put(out_, e.internal, 2);
+      put(out_, e.external, 4);
+      put(out_, std::min(e.local, kFull32), 4);
+      out_ += name;
+      if (!zip64.empty()) {
+        put(out_, kZip64Extra, 2);
+        put(out_, zip64.size(), 2);
+        out_ += zip64;
+      }
+      out_ += e.extra;
+      out_ += e.comment;
+    }
+    const std::uint64_t size = out_.size() - start, count = central_.size();
+    if (count >= kFull16 || size >= kFull32 || start >= kFull32) {
+      const std::uint64_t record = out_.size();
+      put(out_, kZip64EndSig, 4);
+      put(out_, kZip64EndSize - 12, 8);
+      put(out_, 45, 2);
+      put(out_, 45, 2);
+      put(out_, 0, 4);
+      put(out_, 0, 4);
+      put(out_, count, 8);
+      put(out_, count, 8);
+      put(out_, size, 8);
+      put(out_, start, 8);
+      put(out_, kZip64LocatorSig, 4);
+      put(out_, 0, 4);
+      put(out_, record, 8);
+      put(out_, 1, 4);
+    }
+    put(out_, kEndSig, 4);
+    put(out_, 0, 4);  // disks
+    put(out_, std::min(count, kFull16), 2);
+    put(out_, std::min(count, kFull16), 2);
+    put(out_, std::min(size, kFull32), 4);
+    put(out_, std::min(start, kFull32), 4);
+    put(out_, comment.size(), 2);
+    out_ += comment;
+  }
+
+ private:
+  // The fields local header and central record share, from the version
+  // needed to the name's length.
+  void common(std::uint16_t needed, const Entry& e, std::uint64_t packed, std::uint64_t unpacked, const std::string& name) {
+    put(out_, needed, 2);
+    put(out_, e.flags, 2);
+    put(out_, e.method, 2);
+    put(out_, e.time, 2);
+    put(out_, e.date, 2);
+    put(out_, e.crc, 4);
+    put(out_, packed, 4);
+    put(out_, unpacked, 4);
+    put(out_, name.size(), 2);
+  }
+
+  std::string& out_;
+  std::vector<std::pair<std::string, Entry>> central_;
+};
+
+// Reads the central directory and checks every entry's local header against
+// it; false with `error` set at the first thing that does not hold.
+class Reader {
+ public:
+  Reader(std::string_view b, std::string& error) : b_(b), error_(error) {}
+
+  bool read(std::vector<Entry>& entries, std::string& comment, std::vector<std::string>& names) {
+    if (b_.size() < kEndSize) return fail("not a valid zip package: it is too short");
+    // The end record, searched from the end: a comment of up to 64 KB may follow it.
+    std::uint64_t end = b_.size() - kEndSize;
+    const std::uint64_t lowest = end > kFull16 ? end - kFull16 : 0;
+    for (;; --end) {
+      if (get(b_, end, 4) == kEndSig && end + kEndSize + get(b_, end + 20, 2) == b_.size()) break;
+      if (end == lowest) return fail("not a valid zip package: it has no end of central directory record");
+    }
+    std::uint64_t disk = get(b_, end + 4, 2), cdDisk = get(b_, end + 6, 2), onDisk = get(b_, end + 8, 2),
+                  count = get(b_, end + 10, 2), size = get(b_, end + 12, 4), start = get(b_, end + 16, 4);
+    comment.assign(b_.substr(end + kEndSize));
+    std::uint64_t limit = end;  // where the central directory must end by
+    if (end >= kLocatorSize && get(b_, end - kLocatorSize, 4) == kZip64LocatorSig) {
+      const std::uint64_t record = get(b_, end - kLocatorSize + 8, 8);
+      if (get(b_, end - kLocatorSize + 4, 4) != 0 || get(b_, end - kLocatorSize + 16, 4) > 1) {
+        return fail("the package is split over several disks, which is not supported");
+      }
+      if (record > end - kLocatorSize || end - kLocatorSize - record < kZip64EndSize ||
+          get(b_, record, 4) != kZip64EndSig) {
+        return fail("the package is damaged: its ZIP64 end record is not where the locator says");
+      }
+      const std::uint64_t count64 = get(b_, record + 32, 8), size64 = get(b_, record + 40, 8),
+                          start64 = get(b_, record + 48, 8);
+      if ((count != kFull16 && count != count64) || (size != kFull32 && size != size64) ||
+          (start != kFull32 && start != start64)) {
+        return fail("the package is damaged: its ZIP64 end record disagrees with its end record");
+      }
+      disk = get(b_, record + 16, 4);
+      cdDisk = get(b_, record + 20, 4);
+      onDisk = get(b_, record + 24, 8);
+      count = count64;
+      size = size64;
+      start = start64;
+      limit = record;
+    } else if (count == kFull16 || size == kFull32 || start == kFull32) {
+      return fail("the package is damaged: its ZIP64 end record is missing");
+    }
+    if (disk != 0 || cdDisk != 0 || onDisk != count) {
+      return fail("the package is split over several disks, which is not supported");
+    }
+    if (start > limit || size > limit - start) {
+      return fail("the package is damaged: its central directory lies outside the package");
+    }
+    if (count > size / kCentralSize) return fail("the package is damaged: its central directory is cut short");
+    std::uint64_t at = start;
+    const std::uint64_t cdEnd = start + size;
+    entries.reserve(count);
+    names.reserve(count);
+    for (std::uint64_t i = 0; i < count; ++i) {
+      std::string name;
+      Entry e;
+      if (!central(at, cdEnd, name, e) || !local(name, e, start)) return false;
+      entries.push_back(std::move(e));
+      names.push_back(std::move(name));
+    }
+    return noOverlap(entries, names);
+  }
+
+ private:
+  bool fail(std::string message) {
+    error_ = std::move(message);
+    return false;
+  }
+
+  bool central(std::uint64_t& at, std::uint64_t cdEnd, std::string& name, Entry& e) {
+    if (cdEnd - at < kCentralSize || get(b_, at, 4) != kCentralSig) {
+      return fail("the package is damaged: its central directory is cut short");
+    }
+    e.madeBy = static_cast<std::uint16_t>(get(b_, at + 4, 2));
+    e.needed = static_cast<std::uint16_t>(get(b_, at + 6, 2));
+    e.flags = static_cast<std::uint16_t>(get(b_, at + 8, 2));
+    e.method = static_cast<std::uint16_t>(get(b_, at + 10, 2));
+    e.time = static_cast<std::uint16_t>(get(b_, at + 12, 2));
+    e.date = static_cast<std::uint16_t>(get(b_, at + 14, 2));
+    e.crc = static_cast<std::uint32_t>(get(b_, at + 16, 4));
+    e.packed = get(b_, at + 20, 4);
+    e.unpacked = get(b_, at + 24, 4);
+    const std::uint64_t nameLen = get(b_, at + 28, 2), extraLen = get(b_, at + 30, 2), commentLen = get(b_, at + 32, 2);
+    std::uint64_t disk = get(b_, at + 34, 2);
+    e.internal = static_cast<std::uint16_t>(get(b_, at + 36, 2));
+    e.external = static_cast<std::uint32_t>(get(b_, at + 38, 4));
+    e.local = get(b_, at + 42, 4);
+    if (cdEnd - at - kCentralSize < nameLen + extraLen + commentLen) {
+      return fail("the package is damaged: its central directory is cut short");
+    }
+    name.assign(b_.substr(at + kCentralSize, nameLen));
+    const std::string_view extra = b_.substr(at + kCentralSize + nameLen, extraLen);
+    e.comment.assign(b_.substr(at + kCentralSize + nameLen + extraLen, commentLen));
+    at += kCentralSize + nameLen + extraLen + commentLen;
+    if (name.find('\0') != std::string::npos) return fail("the package is damaged: an entry's name holds a NUL byte");
+    if ((e.flags & (kEncrypted | kStrongEncryption)) != 0 || e.method == 99) {
+      return fail("'" + name + "' in the package is encrypted, which is not supported");
+    }
+    if (e.method != 0 && e.method != 8) {
+      return fail("'" + name + "' in the package is compressed with method " + std::to_string(e.method) +
+                  ", which is not supported (only stored and deflated entries are)");
+    }
+    // ZIP64 values come in this order, each only when its field is full.
+    std::string_view zip64 = zip64Field(extra);
+    for (std::uint64_t* v : {&e.unpacked, &e.packed, &e.local}) {
+      if (*v != kFull32) continue;
+      if (zip64.size() < 8) return fail("the package is damaged: '" + name + "' lacks its ZIP64 sizes");
+      *v = get(zip64, 0, 8);
+      zip64.remove_prefix(8);
+    }
+    if (disk == kFull16 && zip64.size() >= 4) disk = get(zip64, 0, 4);
+    if (disk != 0) return fail("the package is split over several disks, which is not supported");
+    e.extra = withoutZip64(extra);
+    if (e.method == 0 && e.packed != e.unpacked) {
+      return fail("the package is damaged: '" + name + "' is stored, yet its two sizes differ");
+    }
+    return true;
+  }
+
+  // The local header (and data descriptor) of `e`, checked against the central directory.
+  bool local(const std::string& name, Entry& e, std::uint64_t cdStart) {
+    const std::string damaged = "the package is damaged: ";
+    if (e.local > cdStart || cdStart - e.local < kLocalSize || get(b_, e.local, 4) != kLocalSig) {
+      return fail(damaged + "the local header of '" + name + "' is not where the central directory says");
+    }
+    const std::uint64_t flags = get(b_, e.local + 6, 2), method = get(b_, e.local + 8, 2);
+    const std::uint64_t nameLen = get(b_, e.local + 26, 2), extraLen = get(b_, e.local + 28, 2);
+    if (cdStart - e.local - kLocalSize < nameLen + extraLen ||
+        b_.substr(e.local + kLocalSize, nameLen) != name || method != e.method ||
+        (flags & (kEncrypted | kDescriptor)) != (e.flags & (kEncrypted | kDescriptor))) {
+      return fail(damaged + "the local header of '" + name + "' does not match the central directory");
+    }
+    const std::string_view extra = b_.substr(e.local + kLocalSize + nameLen, extraLen);
+    e.localExtra = withoutZip64(extra);
+    e.data = e.local + kLocalSize + nameLen + extraLen;
+    if (e.packed > cdStart - e.data) {
+      return fail(damaged + "'" + name + "' runs past the entries into the central directory");
+    }
+    e.end = e.data + e.packed;
+    if ((flags & kDescriptor) == 0) {
+      std::uint64_t packed = get(b_, e.local + 18, 4), unpacked = get(b_, e.local + 22, 4);
+      if (packed == kFull32 || unpacked == kFull32) {
+        const std::string_view zip64 = zip64Field(extra);
+        if (zip64.size() < 16) return fail(damaged + "'" + name + "' lacks its ZIP64 sizes");
+        unpacked = get(zip64, 0, 8);
+        packed = get(zip64, 8, 8);
+      }
+      if (get(b_, e.local + 14, 4) != e.crc || packed != e.packed || unpacked != e.unpacked) {
+        return fail(damaged + "the sizes or CRC of '" + name + "' differ between its two headers");
+      }
+      return true;
+    }
+    // The data descriptor: a signature or not, sizes in 4 bytes or (ZIP64) in 8.
+    for (const std::uint64_t sig : {4, 0}) {
+      if (sig != 0 && (cdStart - e.end < 4 || get(b_, e.end, 4) != kDescriptorSig)) continue;
+      for (const int width : {4, 8}) {
+        const std::uint64_t len = sig + 4 + 2 * static_cast<std::uint64_t>(width);
+        if (cdStart - e.end < len) continue;
+        if (get(b_, e.end + sig, 4) == e.crc && get(b_, e.end + sig + 4, width) == e.packed &&
+            get(b_, e.end + sig + 4 + static_cast<std::uint64_t>(width), width) == e.unpacked) {
+          e.end += len;
+          return true;
+        }
+      }
+    }
+    return fail(damaged + "the data descriptor of '" + name + "' does not match the central directory");
+  }
+
+  // Every entry ends by the central directory (checked with its local
+  // header); here no two share bytes.
+  bool noOverlap(const std::vector<Entry>& entries, const std::vector<std::string>& names) {
+    std::vector<std::size_t> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return entries[a].local < entries[b].local; });
+    for (std::size_t k = 1; k < order.size(); ++k) {
+      if (entries[order[k]].local < entries[order[k - 1]].end) {
+        return fail("the package is damaged: entries '" + names[order[k - 1]] + "' and '" + names[order[k]] + "' overlap");
+      }
+    }
+    return true;
+  }
+
+  std::string_view b_;
+  std::string& error_;
+};
+
+}  // namespace
 
 Package::~Package() = default;
 
@@ -236,47 +560,23 @@ std::unique_ptr<Package> Package::open(std::string_view bytes, std::string& erro
   std::unique_ptr<Package> p(new Package());
   p->bytes_.assign(bytes);
   p->handle_ = std::make_unique<Handle>();
-  zip_error_t ze;
-  zip_error_init(&ze);
-  p->handle_->source = zip_source_buffer_create(p->bytes_.data(), p->bytes_.size(), 0, &ze);
-  if (p->handle_->source == nullptr) {
-    error = "cannot read the package: " + describe(&ze);
-    zip_error_fini(&ze);
-    return nullptr;
-  }
-  p->handle_->archive = zip_open_from_source(p->handle_->source, ZIP_CHECKCONS, &ze);
-  if (p->handle_->archive == nullptr) {
-    error = "not a valid zip package: " + describe(&ze);
-    zip_error_fini(&ze);
-    return nullptr;
-  }
-  // The archive holds the source now; one more hold keeps it for reading
-  // back what the archive writes into it.
-  zip_source_keep(p->handle_->source);
-  zip_error_fini(&ze);
-  const zip_int64_t n = zip_get_num_entries(p->handle_->archive, 0);
+  if (!Reader(p->bytes_, error).read(p->handle_->entries, p->handle_->comment, p->names_)) return nullptr;
+  // Zip bombs by what the entries declare; reading holds each to its
+  // declared size, so the limits hold while unpacking too.
   std::uint64_t total = 0;
-  for (zip_int64_t i = 0; i < n; ++i) {
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_stat_index(p->handle_->archive, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
-        (st.valid & ZIP_STAT_NAME) == 0 || (st.valid & ZIP_STAT_SIZE) == 0 || (st.valid & ZIP_STAT_COMP_SIZE) == 0) {
-      error = "the package is damaged: entry " + std::to_string(i) + " cannot be read";
-      return nullptr;
-    }
-    const std::string name = st.name;
-    if (st.size > limits.maxTotal || total + st.size > limits.maxTotal) {
+  for (std::size_t i = 0; i < p->names_.size(); ++i) {
+    const Entry& e = p->handle_->entries[i];
+    if (e.unpacked > limits.maxTotal || total + e.unpacked > limits.maxTotal) {
       error = "refused as a zip bomb: the package would unpack to more than " + megabytes(limits.maxTotal);
       return nullptr;
     }
-    total += st.size;
-    if (st.size >= limits.ratioFrom && st.size / limits.maxRatio > st.comp_size) {
-      error = "refused as a zip bomb: entry '" + name + "' would unpack to " + megabytes(st.size) + " from " +
-              std::to_string(st.comp_size) + " bytes (more than " + std::to_string(limits.maxRatio) + " times)";
+    total += e.unpacked;
+    if (e.unpacked >= limits.ratioFrom && e.unpacked / limits.maxRatio > e.packed) {
+      error = "refused as a zip bomb: entry '" + p->names_[i] + "' would unpack to " + megabytes(e.unpacked) + " from " +
+              std::to_string(e.packed) + " bytes (more than " + std::to_string(limits.maxRatio) + " times)";
       return nullptr;
     }
-    p->names_.push_back(name);
-    p->sizes_.push_back(st.size);
+    p->sizes_.push_back(e.unpacked);
   }
   return p;
 }
@@ -288,99 +588,109 @@ std::optional<std::size_t> Package::find(std::string_view name) const {
   return std::nullopt;
 }
 
+std::string_view Package::stored(std::size_t i) const {
+  const Entry& e = handle_->entries[i];
+  return std::string_view(bytes_).substr(e.local, e.end - e.local);
+}
+
 bool Package::read(std::size_t i, std::string& out, std::string& error) const {
   out.clear();
-  zip_file_t* f = zip_fopen_index(handle_->archive, i, 0);
-  if (f == nullptr) {
-    error = "cannot read '" + names_[i] + "' in the package: " + describe(zip_get_error(handle_->archive));
-    return false;
-  }
-  out.resize(sizes_[i] + 1);
-  std::uint64_t got = 0;
-  bool ok = true;
-  while (got < out.size()) {
-    const zip_int64_t r = zip_fread(f, out.data() + got, out.size() - got);
-    if (r < 0) {
-      error = "the package is damaged: '" + names_[i] + "': " + describe(zip_file_get_error(f));
-      ok = false;
-      break;
+  const Entry& e = handle_->entries[i];
+  const std::string_view in = std::string_view(bytes_).substr(e.data, e.packed);
+  const std::string damaged = "the package is damaged: '" + names_[i] + "' ";
+  if (e.method == 0) {
+    out.assign(in);
+  } else {
+    // One byte more than declared: an entry longer than it says stops there.
+    out.resize(e.unpacked + 1);
+    z_stream z{};
+    if (inflateInit2(&z, -15) != Z_OK) {
+      error = "cannot read '" + names_[i] + "': out of memory";
+      out.clear();
+      return false;
     }
-    if (r == 0) break;
-    got += static_cast<std::uint64_t>(r);
+    constexpr std::uint64_t kStep = std::uint64_t{1} << 30;  // zlib counts in 32 bits
+    std::uint64_t fed = 0, made = 0;
+    int r = Z_OK;
+    while (r == Z_OK) {
+      if (z.avail_in == 0 && fed < in.size()) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data() + fed));
+        z.avail_in = static_cast<uInt>(std::min(kStep, in.size() - fed));
+        fed += z.avail_in;
+      }
+      if (z.avail_out == 0 && made < out.size()) {
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + made);
+        z.avail_out = static_cast<uInt>(std::min<std::uint64_t>(kStep, out.size() - made));
+        made += z.avail_out;
+      }
+      r = inflate(&z, Z_NO_FLUSH);
+      // No progress for want of room or input that is still to come.
+      if (r == Z_BUF_ERROR && ((z.avail_in == 0 && fed < in.size()) || (z.avail_out == 0 && made < out.size()))) r = Z_OK;
+    }
+    const std::uint64_t got = made - z.avail_out;
+    const std::string why = z.msg != nullptr ? z.msg : "";
+    inflateEnd(&z);
+    if (r != Z_STREAM_END) {
+      if (got > e.unpacked) {
+        error = damaged + "unpacks to more than the " + std::to_string(e.unpacked) + " bytes it says";
+      } else if (r == Z_DATA_ERROR) {
+        error = damaged + "cannot be unpacked (" + why + ")";
+      } else {
+        error = damaged + "is cut short";
+      }
+      out.clear();
+      return false;
+    }
+    out.resize(got);
   }
-  zip_fclose(f);
-  if (ok && got != sizes_[i]) {
-    error = "the package is damaged: '" + names_[i] + "' is not the size it says";
-    ok = false;
+  if (out.size() != e.unpacked) {
+    error = damaged + "is not the size it says";
+  } else if (crcOf(out) != e.crc) {
+    error = damaged + "fails its CRC check";
+  } else {
+    return true;
   }
-  if (!ok) {
-    out.clear();
-    return false;
-  }
-  out.resize(got);
-  return true;
+  out.clear();
+  return false;
 }
 
 bool Package::write(const std::map<std::size_t, std::string>& replaced, const std::map<std::size_t, Streamed*>& streamed,
                     std::string& out, std::string& error) {
-  zip_t* za = handle_->archive;
-  if (za == nullptr) {
-    error = "the package was written already";
-    return false;
-  }
-  // Every entry replaced, in package order.
-  std::map<std::size_t, std::pair<const std::string*, Streamed*>> entries;
-  for (const auto& [i, bytes] : replaced) entries[i].first = &bytes;
-  for (const auto& [i, contents] : streamed) entries[i].second = contents;
-  // The compressed entries must live until the archive is closed.
-  std::vector<std::unique_ptr<Deflated>> deflated;
-  for (const auto& [i, contents] : entries) {
-    zip_stat_t st;
-    zip_stat_init(&st);
-    zip_stat_index(za, i, 0, &st);
-    deflated.push_back(std::make_unique<Deflated>());
-    Deflated& d = *deflated.back();
-    zip_error_init(&d.error);
-    if (!(contents.second != nullptr ? contents.second->impl_->finish(d) : deflateRaw(*contents.first, d))) {
-      error = "cannot compress '" + names_[i] + "'";
-      return false;
-    }
-    zip_source_t* s = zip_source_function(za, deflatedSource, &d);
-    if (s == nullptr || zip_file_replace(za, i, s, 0) != 0) {
-      if (s != nullptr) zip_source_free(s);
-      error = "cannot replace '" + names_[i] + "': " + describe(zip_get_error(za));
-      return false;
-    }
-    zip_set_file_compression(za, i, ZIP_CM_DEFLATE, 0);
-    if ((st.valid & ZIP_STAT_MTIME) != 0) zip_file_set_mtime(za, i, st.mtime, 0);
-  }
-  if (zip_close(za) != 0) {
-    error = "cannot write the package: " + describe(zip_get_error(za));
-    return false;
-  }
-  handle_->archive = nullptr;
-  zip_source_t* src = handle_->source;
-  zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_source_open(src) != 0) {
-    error = "cannot read the written package";
-    return false;
-  }
   out.clear();
-  if (zip_source_stat(src, &st) == 0 && (st.valid & ZIP_STAT_SIZE) != 0) out.reserve(st.size);
-  char buffer[1 << 16];
-  for (;;) {
-    const zip_int64_t r = zip_source_read(src, buffer, sizeof buffer);
-    if (r < 0) {
-      zip_source_close(src);
-      error = "cannot read the written package";
+  out.reserve(bytes_.size() + (std::size_t{1} << 16));
+  Writer writer(out);
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    const Entry& e = handle_->entries[i];
+    const auto r = replaced.find(i);
+    const auto s = streamed.find(i);
+    if (r == replaced.end() && s == streamed.end()) {
+      writer.copy(names_[i], e, stored(i));
+      continue;
+    }
+    Deflated d;
+    if (!(s != streamed.end() ? s->second->impl_->finish(d) : deflateRaw(r->second, d))) {
+      error = "cannot compress '" + names_[i] + "'";
+      out.clear();
       return false;
     }
-    if (r == 0) break;
-    out.append(buffer, static_cast<std::size_t>(r));
+    writer.add(names_[i], e, d);
   }
-  zip_source_close(src);
+  writer.finish(handle_->comment);
   return true;
+}
+
+std::string pack(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string out;
+  Writer writer(out);
+  Entry e;
+  e.flags = kUtf8Names;
+  for (const auto& [name, bytes] : entries) {
+    Deflated d;
+    deflateRaw(bytes, d);
+    writer.add(name, e, d);
+  }
+  writer.finish({});
+  return out;
 }
 
 }  // namespace yig::docs::zip

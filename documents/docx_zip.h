@@ -1,8 +1,10 @@
 #pragma once
 // Office packages (zip archives) held in memory: list and read their entries,
 // and write the package again with some entries replaced. Entries that are
-// not replaced keep their compressed bytes exactly (they are never
-// decompressed and compressed again).
+// not replaced keep their local header and compressed bytes exactly (they are
+// never decompressed and compressed again). Stored and deflated entries are
+// read, ZIP64 included; encrypted ones, other methods, and sizes, offsets or
+// CRCs that do not agree are refused with the reason.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -56,8 +58,11 @@ class Package {
   std::optional<std::size_t> find(std::string_view name) const;
 
   /// The unpacked bytes of entry `i`; false (and `error` set) when it cannot
-  /// be read (damaged, encrypted, longer than it says).
+  /// be read (damaged, longer than it says, failing its CRC check). It never
+  /// unpacks more than the size the entry declares (and `open` held to the limits).
   bool read(std::size_t i, std::string& out, std::string& error) const;
+  /// Entry `i` as it is stored: local header, compressed bytes, data descriptor.
+  std::string_view stored(std::size_t i) const;
 
   /// The whole package again with the entries in `replaced` (by index) given
   /// new contents, compressed; every other entry copied as it is stored.
@@ -76,5 +81,8 @@ class Package {
   std::vector<std::string> names_;
   std::vector<std::uint64_t> sizes_;
 };
+
+/// A new package of `entries` (name, contents), in this order, deflated.
+std::string pack(const std::vector<std::pair<std::string, std::string>>& entries);
 
 }  // namespace yig::docs::zip

@@ -13,7 +13,7 @@ WINDOWS_TESTS=${WINDOWS_TESTS:-OFF}
 JOBS=${WINDOWS_JOBS:-$(nproc)}
 
 packages=(cmake ninja-build g++ pkg-config g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-          binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64)
+          binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev wine wine64)
 [ "$WINDOWS_TESTS" = ON ] && packages+=(googletest)
 scripts/install-deps.sh "${packages[@]}"
 

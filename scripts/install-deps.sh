@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev libxkbcommon-dev qt6-translations-l10n
   fonts-tibetan-machine fonts-wqy-zenhei
-  libreoffice-writer-nogui bubblewrap libzip-dev
+  libreoffice-writer-nogui bubblewrap zlib1g-dev
   xvfb xauth
   clang libclang-rt-14-dev
 )
