@@ -1,11 +1,12 @@
 #!/usr/bin/env node
 // Runs the web page's module under node on one file:
-//   node scripts/web-node-convert.mjs IN FROM TO OUT    convert an RTF document (FROM may be "auto")
+//   node scripts/web-node-convert.mjs IN FROM TO OUT    convert an RTF document, or a Word package or
+//                                                       OpenDocument text by its ending (FROM may be "auto")
 //   node scripts/web-node-convert.mjs IN sort OUT       sort the lines of a Unicode Tibetan text
 // Exit status as yigsgyur's: 0 clean, 1 characters left red, 2 refused.
 import { readFileSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
-import { dirname, join } from 'node:path';
+import { dirname, extname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 const here = dirname(fileURLToPath(import.meta.url));
@@ -40,6 +41,8 @@ function withString(text, use) {
 }
 
 const input = readFileSync(args[0]);
+// The page's kinds of package: Word (0), OpenDocument text (1), flat (2).
+const kind = { '.docx': 0, '.docm': 0, '.dotx': 0, '.odt': 1, '.fodt': 2 }[extname(args[0]).toLowerCase()];
 const started = performance.now();
 let status;
 withBytes(input, (data) => {
@@ -49,7 +52,8 @@ withBytes(input, (data) => {
   }
   let from = args[1];
   if (from.toLowerCase() === 'auto') {
-    from = yig.UTF8ToString(yig._yig_guess(data, input.length));
+    from = yig.UTF8ToString(kind === undefined ? yig._yig_guess(data, input.length)
+                                               : yig._yig_guess_package(data, input.length, kind));
     console.error(`guessed: ${from || 'nothing'}`);
     if (!from) {
       status = 2;
@@ -57,7 +61,8 @@ withBytes(input, (data) => {
     }
   }
   status = withString(from, (f) => withString(args[2], (t) => withString('Ededris', (s) =>
-    yig._yig_convert(data, input.length, f, t, s, 0))));
+    kind === undefined ? yig._yig_convert(data, input.length, f, t, s, 0)
+                       : yig._yig_convert_package(data, input.length, kind, f, t, s))));
 });
 const seconds = (performance.now() - started) / 1000;
 const information = JSON.parse(yig.UTF8ToString(yig._yig_information()));

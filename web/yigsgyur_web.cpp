@@ -1,12 +1,18 @@
-// The functions the web page calls: conversion, sorting and the encoding
-// guess, over bytes the page hands in. Results stay in one buffer until the
+// The functions the web page calls: conversion (RTF, and Word and
+// OpenDocument packages in their own XML), sorting and the encoding guess,
+// over bytes the page hands in. Results stay in one buffer until the
 // next call; the page copies them out at once.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "documents/docx_convert.h"
 #include "documents/encoding_guess.h"
+#include "documents/odt_convert.h"
 #include "documents/text_decoding.h"
 #include "engine/convert_core.h"
 #include "engine/encodings.h"
@@ -43,6 +49,27 @@ std::string utf8(std::u16string_view text) { return docs::encodeUtf8(text); }
 
 bool isRtf(std::string_view bytes) { return bytes.starts_with("{\\rtf"); }
 
+// What a conversion did, for `information`.
+std::string describe(const conv::Stats& stats, std::string_view message) {
+  std::string red = "[";
+  for (const conv::RedSample& sample : stats.firstRed) {
+    if (red.size() > 1) red += ',';
+    red += "{\"offset\":" + std::to_string(sample.offset) + ",\"text\":" + jsonString(utf8(sample.text)) + "}";
+  }
+  red += ']';
+  return "{\"converted\":" + std::to_string(stats.converted) + ",\"red\":" + std::to_string(stats.red) +
+         ",\"firstRed\":" + red + ",\"message\":" + jsonString(message) + "}";
+}
+
+conv::Options optionsFor(const char* sambhotaFamily) {
+  conv::Options options;
+  options.sambhotaFamily = docs::decodeUtf8Lenient(sambhotaFamily);
+  return options;
+}
+
+// The kinds of package yig_convert_package takes.
+enum PackageKind { kWord = 0, kOpenDocument = 1, kFlatOpenDocument = 2 };
+
 }  // namespace
 
 extern "C" {
@@ -63,24 +90,58 @@ EMSCRIPTEN_KEEPALIVE int yig_convert(const char* data, int size, const char* fro
     return 2;
   }
   const std::string_view rtf(data, static_cast<std::size_t>(size));
-  conv::Options options;
-  options.sambhotaFamily = docs::decodeUtf8Lenient(sambhotaFamily);
-  const conv::Result result = conv::convert(rtf, *source, *target, options, output);
-  std::string red = "[";
-  for (const conv::RedSample& sample : result.stats.firstRed) {
-    if (red.size() > 1) red += ',';
-    red += "{\"offset\":" + std::to_string(sample.offset) + ",\"text\":" + jsonString(utf8(sample.text)) + "}";
-  }
-  red += ']';
+  const conv::Result result = conv::convert(rtf, *source, *target, optionsFor(sambhotaFamily), output);
   std::u16string message = result.ok() ? std::u16string() : TranslateForDisplay(result.message, tibetanInterface != 0);
-  information = "{\"converted\":" + std::to_string(result.stats.converted) + ",\"red\":" +
-                std::to_string(result.stats.red) + ",\"firstRed\":" + red + ",\"message\":" + jsonString(utf8(message)) +
-                "}";
+  information = describe(result.stats, utf8(message));
   if (!result.ok()) {
     output.clear();
     return 2;
   }
   return result.stats.red == 0 ? 0 : 1;
+}
+
+/// Converts a Word package (kind 0: .docx, .docm, .dotx), an OpenDocument
+/// text (1: .odt) or a flat one (2: .fodt) in its own XML, as yig_convert.
+EMSCRIPTEN_KEEPALIVE int yig_convert_package(const char* data, int size, int kind, const char* from, const char* to,
+                                             const char* sambhotaFamily) {
+  output.clear();
+  const auto source = encodingFromCode(std::string_view(from));
+  const auto target = encodingFromCode(std::string_view(to));
+  if (!source || !target || kind < kWord || kind > kFlatOpenDocument) {
+    information = "{\"message\":\"unknown encoding\"}";
+    return 2;
+  }
+  const std::string_view bytes(data, static_cast<std::size_t>(size));
+  const conv::Options options = optionsFor(sambhotaFamily);
+  const docs::docx::Outcome outcome =
+      kind == kWord           ? docs::docx::convertDocx(bytes, *source, *target, options, output)
+      : kind == kOpenDocument ? docs::odt::convertOdt(bytes, *source, *target, options, output)
+                              : docs::odt::convertFodt(bytes, *source, *target, options, output);
+  information = describe(outcome.stats, outcome.error);
+  if (!outcome.ok()) {
+    output.clear();
+    return 2;
+  }
+  return outcome.stats.red == 0 ? 0 : 1;
+}
+
+/// The encoding whose fonts draw the most characters of a package's text
+/// parts; "" when no font of a Tibetan encoding draws any.
+EMSCRIPTEN_KEEPALIVE const char* yig_guess_package(const char* data, int size, int kind) {
+  static std::string code;
+  code.clear();
+  const std::string_view bytes(data, static_cast<std::size_t>(size));
+  std::string error;
+  const std::vector<docs::docx::PartEncodings> parts = kind == kWord           ? docs::docx::docxEncodings(bytes, error)
+                                                       : kind == kOpenDocument ? docs::odt::odtEncodings(bytes, error)
+                                                                               : docs::odt::fodtEncodings(bytes, error);
+  std::array<std::size_t, kEncodingCount> total{};
+  for (const auto& part : parts) {
+    for (std::size_t e = 0; e < kEncodingCount; ++e) total[e] += part.characters[e];
+  }
+  const auto most = std::max_element(total.begin(), total.end());
+  if (*most > 0) code = utf8(encodings()[static_cast<std::size_t>(most - total.begin())].code);
+  return code.c_str();
 }
 
 /// The encoding whose fonts draw most of an RTF document's text (each tried
