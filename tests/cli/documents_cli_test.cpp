@@ -67,7 +67,6 @@ TEST_F(DocumentCommands, DetectNamesKindEncodingAndFont) {
 
 // A Word package also lists the encodings of each text part, read from its runs' fonts.
 TEST_F(DocumentCommands, DetectListsTheEncodingsOfAWordPackagesParts) {
-  YIG_SKIP_ON_WINDOWS("the Windows build has no zip library for Word packages");
   // OpenDocument text is read without LibreOffice.
   ASSERT_EQ(run({"detect", std::string(YIG_TEST_DATA_DIR) + "/documents/lo-ty.odt"}), 0) << err_.str();
   EXPECT_NE(out_.str().find("encoding: TY\nfont: CHINATIBET\n"), std::string::npos) << out_.str();
