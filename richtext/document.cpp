@@ -175,9 +175,39 @@ ReadResult Document::replaceSelectionRtf(std::string_view rtf) {
   ReadResult result = inserted.setRtf(rtf);
   if (!result.ok) return result;
   mergeHeader(inserted.header_, result);
+  // The inserted text's first paragraph opened its document, where a \pard is
+  // implied; anywhere else its opening must reset what the paragraph before
+  // it set.
+  if (selStart_ > 0) {
+    auto standalone = [](std::string& lead) {
+      if (!lead.empty() && !lead.starts_with("\\pard")) lead.insert(0, "\\pard");
+    };
+    const std::size_t firstMark = inserted.text_.find(u'\r');
+    if (firstMark == std::u16string::npos) {
+      standalone(inserted.finalLead_);
+    } else if (const EmbeddedObject* mark = inserted.formatAt(firstMark).object.get(); mark && !mark->lead.empty()) {
+      CharFormat f = inserted.formatAt(firstMark);
+      auto copy = std::make_shared<EmbeddedObject>(*mark);
+      standalone(copy->lead);
+      f.object = std::move(copy);
+      inserted.formatIndex_[firstMark] = inserted.internFormat(f);
+    }
+  }
+  // The inserted text's last paragraph joins the paragraph at the selection's
+  // end. When that is this document's last paragraph, without an opening of
+  // its own, and the inserted paragraph starts it, the inserted opening
+  // becomes its opening.
+  const std::size_t insertedStart = inserted.text_.rfind(u'\r');
+  const bool startsParagraph =
+      insertedStart != std::u16string::npos || selStart_ == 0 || text_[selStart_ - 1] == u'\r';
+  if (!inserted.finalLead_.empty() && finalLead_.empty() && startsParagraph &&
+      text_.find(u'\r', selStart_ + selLength_) == std::u16string::npos) {
+    finalLead_ = std::move(inserted.finalLead_);
+    inserted.finalLead_.clear();
+  }
   if (!inserted.finalLead_.empty()) {
-    // The words that opened the inserted text's last paragraph go in with it,
-    // as an object character where that paragraph begins.
+    // Otherwise the words that opened the inserted text's last paragraph go in
+    // with it, as an object character where that paragraph begins.
     const std::size_t at = inserted.text_.rfind(u'\r');
     const std::size_t start = at == std::u16string::npos ? 0 : at + 1;
     CharFormat f = start < inserted.length() ? inserted.formatAt(start) : inserted.default_;

@@ -428,7 +428,9 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       wordOpen = fontWordOpen = false;
     }
   }
-  if (end > start && text[end - 1] == u'\r') writeLead(end);  // the empty last paragraph's opening
+  // The empty last paragraph's opening; a copied range that ends with a
+  // paragraph mark stops there (the next paragraph's opening is not copied).
+  if (end > start && end == text.size() && text[end - 1] == u'\r') writeLead(end);
   out += "\\par }\r\n";
   return out;
 }

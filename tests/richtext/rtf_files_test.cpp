@@ -208,6 +208,53 @@ TEST(RtfFiles, DocumentsKeepTheirStructure) {
   EXPECT_GE(seen, 12);
 }
 
+// A copied range that crosses tables, pictures and footnotes pastes back
+// whole into another document: the same units, and each object and cell or
+// row mark with its bytes (a paragraph's opening after a \pard of its own).
+TEST(RtfFiles, CopiedRangesPasteBackWhole) {
+  const fs::path corpus = fs::path(YIG_TEST_DATA_DIR) / "documents";
+  int seen = 0;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    if (entry.path().extension() != ".rtf") continue;
+    Document d;
+    ASSERT_TRUE(d.setRtf(readFile(entry.path())).ok);
+    const std::size_t n = d.length();
+    if (n < 8) continue;
+    ++seen;
+    // Ranges from anywhere to the end of a paragraph (a range ending inside a
+    // paragraph takes that paragraph's opening along as a mark of its own).
+    auto paragraphEndBefore = [&](std::size_t limit) { return d.text().substr(0, limit).rfind(u'\r') + 1; };
+    for (const auto& [from, to] : {std::pair{n / 5, paragraphEndBefore(n - n / 7)}, std::pair{std::size_t{1}, n},
+                                   std::pair{n / 3, paragraphEndBefore(n / 2)}}) {
+      if (to <= from) continue;
+      SCOPED_TRACE(entry.path().filename().string() + " " + std::to_string(from) + ".." + std::to_string(to));
+      d.select(from, to - from);
+      const std::string copied = d.selectionRtf();
+      Document pasted;
+      pasted.setText(u"x\r");
+      pasted.select(2, 0);
+      ASSERT_TRUE(pasted.replaceSelectionRtf(copied).ok);
+      ASSERT_EQ(pasted.text().substr(2), d.text().substr(from, to - from));
+      auto standalone = [](const std::string& lead) {
+        return lead.empty() || lead.starts_with("\\pard") ? lead : "\\pard" + lead;
+      };
+      for (std::size_t i = from; i < to; ++i) {
+        const auto& want = d.formatAt(i).object;
+        const auto& got = pasted.formatAt(i - from + 2).object;
+        // A plain paragraph end needs no object of its own.
+        if (want && want->kind == EmbeddedObject::Kind::Break && want->rtf == "\\par" && want->lead.empty()) continue;
+        ASSERT_EQ(bool(got), bool(want)) << "at " << i;
+        if (want) {
+          EXPECT_EQ(got->rtf, want->rtf) << "at " << i;
+          const bool firstMark = d.text().substr(from, i - from).find(u'\r') == std::u16string_view::npos;
+          EXPECT_EQ(got->lead, firstMark ? standalone(want->lead) : want->lead) << "at " << i;
+        }
+      }
+    }
+  }
+  EXPECT_GE(seen, 12);
+}
+
 // LibreOffice opens what we write with the same text.
 TEST(RtfFiles, LibreOfficeReadsOurOutput) {
   if (std::system("command -v soffice >/dev/null 2>&1") != 0) {
