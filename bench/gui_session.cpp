@@ -2,9 +2,13 @@
 // long the interface thread is ever kept from handling events:
 //
 //   gui_session [MB] [picture folder]      (default 10 MB, no pictures)
+//   gui_session docx [MB]
 //
 // Steps: open an RTF document, convert HIMA -> SAM, save it as .docx (when
-// LibreOffice is installed), then start a second conversion and cancel it. A
+// LibreOffice is installed), then start a second conversion and cancel it.
+// With "docx" (LibreOffice needed): the document is made a .docx by
+// LibreOffice, opened, converted HIMA -> BZD and saved as .docx, then edited
+// and saved as .docx again (the saves with and without the kept package). A
 // 5 ms timer notes the longest gap between its ticks (the interface thread's
 // longest block) per step; a 250 ms timer takes a picture of the window and
 // notes the progress bar. Run it on the offscreen platform or under Xvfb.
@@ -16,9 +20,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <random>
 #include <set>
 #include <string>
 
+#include "documents/office_bridge.h"
+#include "documents/package_route.h"
 #include "ui/document_commands.h"
 #include "ui/editor_interactions.h"
 #include "ui/main_form.h"
@@ -65,9 +72,68 @@ void step(const char* name, Watch& watch, const std::function<void()>& run) {
 
 }  // namespace
 
+// The same of varied syllables, so that its .docx packs as real text does.
+QByteArray variedDocument(double megabytes) {
+  static const char16_t* const kSyllables[] = {u"བཀྲ", u"ཤིས", u"བདེ", u"ལེགས", u"བོད", u"ཡིག", u"རྒྱ", u"མཚོ",
+                                               u"ལྷ", u"ས", u"སྐད", u"ཆ", u"སློབ", u"སྦྱོང", u"དཔེ", u"དེབ"};
+  std::mt19937 random(7);
+  QByteArray rtf = "{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0\\fnil\\fcharset0 Microsoft Himalaya;}}\r\n"
+                   "\\viewkind4\\uc1\\pard\\f0\\fs32 ";
+  while (rtf.size() < megabytes * 1e6) {
+    for (int s = 0; s < 20; ++s) {
+      for (const char16_t* c = kSyllables[random() % std::size(kSyllables)]; *c; ++c)
+        rtf += "\\u" + QByteArray::number(static_cast<int>(*c)) + "?";
+      rtf += "\\u3851?";
+    }
+    rtf += "\\par\r\n";
+  }
+  rtf += "}\r\n";
+  return rtf;
+}
+
+// Open a .docx, convert it, save it as .docx with its package and, edited, through LibreOffice.
+int wordSession(double megabytes) {
+  QTemporaryDir dir;
+  const QString input = dir.filePath(QStringLiteral("large.docx"));
+  {
+    yig::docs::OfficeResult docx =
+        yig::docs::convertBytesWithOffice(variedDocument(megabytes).toStdString(), "rtf", yig::docs::kOfficeDocxFilter, "docx");
+    QFile f(input);
+    if (!docx.ok() || !f.open(QIODevice::WriteOnly)) return std::fprintf(stderr, "no .docx: %s\n", docx.error.c_str()), 1;
+    f.write(docx.bytes.data(), static_cast<qint64>(docx.bytes.size()));
+  }
+  MainForm form;
+  form.previewWhenFontsMissing = false;
+  form.show();
+  QCoreApplication::processEvents();
+  Watch watch;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    watch.longest = std::max(watch.longest, watch.sinceTick.elapsed());
+    watch.sinceTick.restart();
+  });
+  ticker.start(5);
+  yig::ui::DocumentCommands& docs = form.interactions()->documents();
+  std::printf("document: %.1f MB of RTF as %.0f kB of .docx\n", megabytes, QFile(input).size() / 1e3);
+  step("open .docx (LibreOffice)", watch, [&] { docs.openPath(input); });
+  std::printf("  %d characters shown\n", form.RichTextBox1->textLength());
+  form.openConvertPanel();
+  form.chooseEncoding(4);
+  form.chooseEncoding(10);
+  step("convert HIMA -> BZD", watch, [&] { form.ConvertCommand(); });
+  step("save .docx (kept package)", watch, [&] { docs.saveTo(dir.filePath(QStringLiteral("kept.docx")), 1); });
+  std::printf("  %s\n", form.StatusCaption->text().toUtf8().constData());
+  form.RichTextBox1->textCursor().insertText(QStringLiteral("x"));
+  step("save .docx edited (LibreOffice)", watch, [&] { docs.saveTo(dir.filePath(QStringLiteral("edited.docx")), 1); });
+  std::printf("  %s\n", form.StatusCaption->text().toUtf8().constData());
+  form.ModifiedFlag = false;
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "docx") return wordSession(argc > 2 ? std::atof(argv[2]) : 10.0);
   const double megabytes = argc > 1 ? std::atof(argv[1]) : 10.0;
   Watch watch;
   watch.folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();

@@ -15,9 +15,6 @@ std::string tail(std::string_view path, std::size_t n) {
   return t;
 }
 
-constexpr std::string_view kDocxFilter = "docx:MS Word 2007 XML";
-constexpr std::string_view kDocFilter = "doc:MS Word 97";
-
 }  // namespace
 
 bool isDocName(std::string_view path) { return tail(path, 4) == ".doc"; }
@@ -32,6 +29,16 @@ std::optional<PackageKind> packageRoute(std::string_view in, std::string_view ou
   if (odt::isOdtName(in) && odt::isOdtName(out)) return PackageKind::OpenDocument;
   if (odt::isFodtName(in) && odt::isFodtName(out)) return PackageKind::FlatOpenDocument;
   return std::nullopt;
+}
+
+docx::Outcome convertPackage(PackageKind kind, std::string_view bytes, Encoding from, Encoding to,
+                             const conv::Options& options, std::string& out) {
+  switch (kind) {
+    case PackageKind::Word: return docx::convertDocx(bytes, from, to, options, out);
+    case PackageKind::OpenDocument: return odt::convertOdt(bytes, from, to, options, out);
+    case PackageKind::FlatOpenDocument: return odt::convertFodt(bytes, from, to, options, out);
+  }
+  return {};
 }
 
 std::vector<docx::PartEncodings> packageEncodings(PackageKind kind, std::string_view bytes, std::string& error) {
@@ -72,7 +79,7 @@ PackageConversion convertPackageFile(const std::string& in, const std::string& o
   };
   std::string package;
   if (isDocName(in)) {
-    if (!office(convertWithOffice(in, kDocxFilter, "docx"), package, "'" + in + "': ")) return c;
+    if (!office(convertWithOffice(in, kOfficeDocxFilter, "docx"), package, "'" + in + "': ")) return c;
   } else {
     FileRead file = readWholeFile(in);
     if (!file.ok()) {
@@ -83,7 +90,7 @@ PackageConversion convertPackageFile(const std::string& in, const std::string& o
   }
   // The bytes of `out`: a package, or a .doc made of it.
   auto finish = [&] {
-    if (isDocName(out)) office(convertBytesWithOffice(c.bytes, "docx", kDocFilter, "doc"), c.bytes, "no .doc made: ");
+    if (isDocName(out)) office(convertBytesWithOffice(c.bytes, "docx", kOfficeDocFilter, "doc"), c.bytes, "no .doc made: ");
   };
   c.source = from;
   if (!from) {
@@ -111,13 +118,7 @@ PackageConversion convertPackageFile(const std::string& in, const std::string& o
       return c;
     }
   }
-  switch (*kind) {
-    case PackageKind::Word: c.outcome = docx::convertDocx(package, *c.source, to, options, c.bytes); break;
-    case PackageKind::OpenDocument: c.outcome = odt::convertOdt(package, *c.source, to, options, c.bytes); break;
-    case PackageKind::FlatOpenDocument:
-      c.outcome = odt::convertFodt(package, *c.source, to, options, c.bytes);
-      break;
-  }
+  c.outcome = convertPackage(*kind, package, *c.source, to, options, c.bytes);
   if (!c.outcome.ok()) {
     c.error = "'" + in + "': " + c.outcome.error;
     return c;

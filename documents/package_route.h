@@ -24,6 +24,15 @@ std::optional<PackageKind> packageRoute(std::string_view in, std::string_view ou
 /// which only LibreOffice reads and writes.
 bool isDocName(std::string_view path);
 
+/// The filters LibreOffice writes a binary Word document's package, and a
+/// binary Word document of a package, with.
+inline constexpr std::string_view kOfficeDocxFilter = "docx:MS Word 2007 XML";
+inline constexpr std::string_view kOfficeDocFilter = "doc:MS Word 97";
+
+/// Converts the package `bytes` of `kind` from `from` to `to` into `out`.
+docx::Outcome convertPackage(PackageKind kind, std::string_view bytes, Encoding from, Encoding to,
+                             const conv::Options& options, std::string& out);
+
 /// The encodings of each text part of a package of `kind`.
 std::vector<docx::PartEncodings> packageEncodings(PackageKind kind, std::string_view bytes, std::string& error);
 

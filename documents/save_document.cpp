@@ -127,13 +127,15 @@ SaveOutcome SaveDocument(DocumentHost& host, const std::string& path, int filter
   const SaveFormat format = filterIndex >= 1 && filterIndex <= 5 ? static_cast<SaveFormat>(filterIndex) : SaveFormat::AnsiText;
   host.processEvents();
   SaveOutcome outcome = saveDocumentAs(host.editor(), path, format);
-  if (!outcome.ok()) {
-    std::u16string text = TranslateForDisplay(kSaveFailed, tibetan);
-    text += u"\n" + decodeUtf8Lenient(outcome.error);
-    if (outcome.officeMissing) text += u"\n" + decodeUtf8Lenient(std::string(kOfficeInstallHint));
-    host.showMessage(text);
-  }
+  if (!outcome.ok()) showSaveFailure(host, outcome);
   return outcome;
+}
+
+void showSaveFailure(DocumentHost& host, const SaveOutcome& outcome) {
+  std::u16string text = TranslateForDisplay(kSaveFailed, host.tibetanInterface());
+  text += u"\n" + decodeUtf8Lenient(outcome.error);
+  if (outcome.officeMissing) text += u"\n" + decodeUtf8Lenient(std::string(kOfficeInstallHint));
+  host.showMessage(text);
 }
 
 }  // namespace yig::docs

@@ -80,4 +80,7 @@ SaveOutcome saveDocumentAs(const rt::Document& document, const std::string& path
 /// failed, and leaves ModifiedFlag alone.
 SaveOutcome SaveDocument(DocumentHost& host, const std::string& path, int filterIndex);
 
+/// Tells the user that a save failed, with the reason.
+void showSaveFailure(DocumentHost& host, const SaveOutcome& outcome);
+
 }  // namespace yig::docs

@@ -117,12 +117,14 @@ bool DocumentCommands::openPath(const QString& path) {
   WorkControl control(form_);
   WorkerDocumentHost worker(control, host_, editor.model());
   docs::OpenOutcome outcome;
+  std::optional<docs::KeptPackage> kept;
   std::unique_ptr<QTextDocument> shown;
   const QFont font = editor.document()->defaultFont();
   form_.showStatus(QStringLiteral("正在打开…"));
   runInBackground(form_, control, [&] {
     outcome = docs::OpenDocument(worker, localPath(path));
     worker.editor().select(0, 0);
+    if (outcome.result == docs::OpenOutcome::Result::Opened) kept = docs::keepPackage(localPath(path), worker.editor());
     if (outcome.ok())
       shown = RichTextBox::buildDocument(worker.editor(), font, form_.thread(),
                                          [&control] { return control.cancelRequested(); });
@@ -138,6 +140,8 @@ bool DocumentCommands::openPath(const QString& path) {
   if (outcome.ok()) {
     editor.showBuilt(std::move(worker.editor()), std::move(shown));
     editor.forgetUndoSteps();
+    // The kept package goes with the document it came with.
+    if (outcome.result != docs::OpenOutcome::Result::ProofCancelled) kept_ = std::move(kept);
     // Showing the document counts as a change, so the flag is cleared afterwards.
     form_.ModifiedFlag = false;
     lastPath_ = path;
@@ -167,7 +171,11 @@ bool DocumentCommands::saveCurrent() {
   const QString current = form_.documentPath();
   const int filter = docs::filterForEnding(localPath(current));
   // A document opened from a file we can write again in its own format is
-  // saved over it; anything else asks for a name.
+  // saved over it; anything else asks for a name. An OpenDocument file is
+  // written again only as its package.
+  if (!current.isEmpty() && filter == 0 && kept_ && docs::savesAs(*kept_, localPath(current)) &&
+      docs::inStep(*kept_, form_.RichTextBox1->model()))
+    return saveTo(current, 1);
   if (current.isEmpty() || filter == 0) return save();
   return saveTo(current, filter);
 }
@@ -175,13 +183,25 @@ bool DocumentCommands::saveCurrent() {
 bool DocumentCommands::saveTo(const QString& typedPath, int filterIndex) {
   if (form_.busy()) return false;
   form_.endLegacyPreview();
-  const docs::TypedSaveName name = docs::resolveTypedSaveName(localPath(typedPath), filterIndex);
+  const std::string typed = localPath(typedPath);
+  const docs::TypedSaveName name = docs::resolveTypedSaveName(typed, filterIndex);
   WorkControl control(form_);
   control.cancellable = false;  // a save is written whole or not at all
   WorkerDocumentHost worker(control, host_, form_.RichTextBox1->model());
   docs::SaveOutcome outcome;
-  runInBackground(form_, control,
-                  [&] { outcome = docs::SaveDocument(worker, name.path, name.filterIndex); });
+  // A name of the kept package's kind receives the package while the editor
+  // holds the document that goes with it; an edited document goes the way of
+  // any other, through LibreOffice.
+  const bool packageName = kept_ && docs::savesAs(*kept_, typed);
+  bool edited = false;
+  runInBackground(form_, control, [&] {
+    edited = packageName && !docs::inStep(*kept_, worker.editor());
+    if (packageName && !edited) {
+      outcome = docs::SaveKeptPackage(worker, *kept_, typed);
+    } else {
+      outcome = docs::SaveDocument(worker, name.path, name.filterIndex);
+    }
+  });
   for (const std::u16string& message : control.messages()) form_.showMessage(message);
   if (outcome.ok()) {
     // The changed flag stays as it was: the program asks about saving again
@@ -189,7 +209,8 @@ bool DocumentCommands::saveTo(const QString& typedPath, int filterIndex) {
     lastPath_ = QString::fromUtf8(outcome.writtenPath.c_str());
     form_.setDocumentPath(lastPath_);
     rememberRecentFile(lastPath_);
-    form_.showStatus(QStringLiteral("已保存为："));
+    const bool throughOffice = edited && docs::formatForPath(outcome.writtenPath) == docs::SaveFormat::Word;
+    form_.showStatus(throughOffice ? QStringLiteral("文档已修改，经LibreOffice保存为：") : QStringLiteral("已保存为："));
     form_.StatusCaption->setText(form_.StatusCaption->text() + QFileInfo(lastPath_).fileName());
   }
   form_.trimWorkingSet();

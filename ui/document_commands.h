@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "documents/document_host.h"
+#include "documents/kept_package.h"
 #include "documents/open_document.h"
 #include "documents/save_document.h"
 
@@ -71,6 +72,10 @@ class DocumentCommands {
   void sort();
 
   FormDocumentHost& host() { return host_; }
+  /// The package of the Word or OpenDocument file the document came from:
+  /// converting the whole document converts it too, and saving as a name of
+  /// its kind writes it while the editor holds the document that goes with it.
+  std::optional<docs::KeptPackage>& keptPackage() { return kept_; }
   /// The files last opened or saved, newest first (kept between runs).
   static QStringList recentFiles();
   static void rememberRecentFile(const QString& path);
@@ -84,6 +89,7 @@ class DocumentCommands {
   MainForm& form_;
   FormDocumentHost host_;
   QString lastPath_;
+  std::optional<docs::KeptPackage> kept_;
 };
 
 /// The dialog filter in Qt's form ("Name (*.a *.b);;...") from the

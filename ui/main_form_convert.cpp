@@ -10,6 +10,8 @@
 #include "ui/background_work.h"
 #include "ui/clickable_label.h"
 #include "ui/convert_panel.h"
+#include "ui/document_commands.h"
+#include "ui/editor_interactions.h"
 #include "ui/encoding_choices.h"
 #include "ui/main_form.h"
 #include "ui/rich_text_box.h"
@@ -77,6 +79,26 @@ void MainForm::openConvertPanel() {
 
 void MainForm::hideConvertPanel() { Picture2->hide(); }
 
+namespace {
+
+// `package` converted from `from` to `to`, going with the document the
+// conversion left in `host`'s editor; nothing when it could not be converted
+// or held nothing to convert.
+std::optional<docs::KeptPackage> convertKeptPackage(const docs::KeptPackage& package, std::u16string_view from,
+                                                    std::u16string_view to, WorkerEngineHost& host) {
+  const std::optional<Encoding> source = encodingFromCode(from), target = encodingFromCode(to);
+  if (!source || !target) return std::nullopt;
+  conv::Options options;
+  options.sambhotaFamily = host.sambhotaFamily();
+  docs::KeptPackage converted = package;
+  const docs::docx::Outcome outcome = docs::convertKeptPackage(converted, *source, *target, options);
+  if (!outcome.ok() || outcome.changedParts.empty()) return std::nullopt;
+  converted.fingerprint = docs::documentFingerprint(host.editor());
+  return converted;
+}
+
+}  // namespace
+
 void MainForm::ConvertCommand() {
   if (busy()) return;
   endLegacyPreview();
@@ -113,13 +135,22 @@ void MainForm::ConvertCommand() {
   std::unique_ptr<QTextDocument> shown;
   const QFont font = RichTextBox1->document()->defaultFont();
   const auto cancelled = [&control] { return control.cancelRequested(); };
+  // The package a Word or OpenDocument file came with follows a conversion of
+  // the whole document it goes with, converted in its own XML.
+  std::optional<docs::KeptPackage>* kept =
+      interactions_ && !selected ? &interactions_->documents().keptPackage() : nullptr;
+  std::optional<docs::KeptPackage> convertedPackage;
+  bool packageFollows = false;
   runInBackground(*this, control, [&] {
+    const bool packageInStep = kept && *kept && docs::inStep(**kept, host.editor());
     rt::Document& area = host.workArea();
     area.setRtf(selected ? host.editor().selectionRtf() : host.editor().rtf());
     area.select(0, 0);
     ConversionEngine engine(host);
     engine.convertFile(srccode, dstcode);
     changed = engine.proceed != kFalse && !control.cancelRequested();
+    packageFollows = packageInStep && changed;
+    if (packageFollows) convertedPackage = convertKeptPackage(**kept, srccode, dstcode, host);
     // The result's display is built here too: for a large document it takes
     // longer than the conversion.
     if (changed) {
@@ -132,6 +163,13 @@ void MainForm::ConvertCommand() {
     // One step for undo: the document as it was before.
     RichTextBox1->rememberForUndo();
     RichTextBox1->showBuilt(std::move(host.editor()), std::move(shown));
+    // A package that could not follow no longer goes with the document: saves
+    // take the editor's, as for any other document.
+    if (convertedPackage) {
+      *kept = std::move(convertedPackage);
+    } else if (packageFollows) {
+      kept->reset();
+    }
   }
   hideConvertPanel();
   // The time the user waited, showing the result included.
