@@ -63,6 +63,7 @@ std::string wordPackage(const std::string& body, const std::map<std::string, std
                              "<w:style w:type=\"paragraph\" w:styleId=\"TibTitle\"><w:basedOn w:val=\"Tib\"/><w:rPr><w:b/></w:rPr></w:style>"
                              "<w:style w:type=\"table\" w:styleId=\"BzdTable\"><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:style>"
                              "<w:style w:type=\"character\" w:styleId=\"Bzd\"><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:style>"
+                             "<w:style w:type=\"paragraph\" w:styleId=\"BzdList\"><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:style>"
                              "</w:styles>";
   const std::string theme =
       "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><a:themeElements><a:fontScheme>"
@@ -339,6 +340,30 @@ TEST(DocxWordForms, ListLabelsInTheirOwnFonts) {
   EXPECT_NE(samXml.find("%2'/><w:rPr><w:rFonts w:ascii=\"Ededris-b\""), std::string::npos) << samXml;
   EXPECT_EQ(outcome.stats.red, 4u);  // the characters of the first and the last label
   EXPECT_EQ(outcome.stats.converted, 1u);
+}
+
+// A level's w:rPr formats its label only: the runs of the paragraph it
+// numbers keep their own fonts. A label with no font of its own is drawn in
+// the paragraph style the level is linked to (w:pStyle), else in the default one.
+TEST(DocxWordForms, ListLabelOverParagraphStyle) {
+  const std::string numbering = std::string("<w:numbering ") + kW + "><w:abstractNum w:abstractNumId=\"0\">"
+      "<w:lvl w:ilvl=\"0\"><w:lvlText w:val=\"捶%1\"/><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:lvl>"
+      "<w:lvl w:ilvl=\"1\"><w:pStyle w:val=\"BzdList\"/><w:lvlText w:val=\"拜%2\"/></w:lvl>"
+      "<w:lvl w:ilvl=\"2\"><w:lvlText w:val=\"翟%3\"/></w:lvl></w:abstractNum>"
+      "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+  const std::string body = "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr></w:pPr>"
+                           "<w:r><w:t>捶拜</w:t></w:r></w:p>";
+  Outcome outcome;
+  const auto out = entries(convertOk(wordPackage(body, {{"word/numbering.xml", numbering}}), Encoding::BZD,
+                                     Encoding::HIMA, outcome));
+  const std::string& xml = out.at("word/numbering.xml");
+  EXPECT_EQ(outcome.changedParts, std::vector<std::string>{"word/numbering.xml"});
+  EXPECT_EQ(outcome.stats.converted, 2u);
+  EXPECT_EQ(xml.find("捶%1"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<w:pStyle w:val=\"BzdList\"/><w:lvlText w:val=\"\u0F51%2\"/><w:rPr><w:rFonts w:ascii=\"Microsoft Himalaya\""),
+            std::string::npos) << xml;
+  EXPECT_NE(xml.find("<w:lvlText w:val=\"翟%3\"/></w:lvl>"), std::string::npos) << xml;
+  EXPECT_NE(out.at("word/document.xml").find("<w:r><w:t>捶拜</w:t></w:r>"), std::string::npos);
 }
 
 // A chain between two legacy encodings goes through Unicode.
