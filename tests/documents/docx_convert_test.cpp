@@ -562,6 +562,82 @@ TEST(OdtConvert, SpacesTabsAndBreaksBetweenSpans) {
   }
 }
 
+// List labels: a bullet is drawn in the fonts of its level's text
+// properties, a number's prefix and suffix (and the text around the numbers in
+// loext:num-list-format) in those of the level's character style, which a
+// new common style over it replaces; a label that cannot be converted stays
+// and is red. A list style of content.xml gets its new style in styles.xml.
+TEST(OdtConvert, ListLabelsInTheirOwnFonts) {
+  const std::string ns =
+      "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+      "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+      "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+      "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+      "xmlns:loext=\"urn:org:documentfoundation:names:experimental:office:xmlns:loext:1.0\" "
+      "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\"";
+  const std::string faces =
+      "<office:font-face-decls><style:font-face style:name=\"Himalaya1\" svg:font-family=\"&apos;Microsoft Himalaya&apos;\"/>"
+      "</office:font-face-decls>";
+  const std::string levels =
+      "<text:list-level-style-bullet text:level=\"1\" text:bullet-char=\"ཀ\"><style:list-level-properties/>"
+      "<style:text-properties style:font-name=\"Himalaya1\"/></text:list-level-style-bullet>"
+      "<text:list-level-style-number text:level=\"2\" text:style-name=\"Tib\" loext:num-list-format=\"ཁ%2%།\" "
+      "style:num-prefix=\"ཁ\" style:num-suffix=\"།\" style:num-format=\"1\"/>"
+      "<text:list-level-style-number text:level=\"3\" style:num-prefix=\"ག\" style:num-format=\"1\"/>"
+      "<text:list-level-style-bullet text:level=\"4\" text:bullet-char=\"\u0FD5\"><style:text-properties "
+      "style:font-name=\"Himalaya1\"/></text:list-level-style-bullet>";
+  const std::string tib = "<style:style style:name=\"Tib\" style:family=\"text\"><style:text-properties "
+                          "style:font-name-complex=\"Himalaya1\"/></style:style>";
+  const std::string fodt = "<office:document " + ns + ">" + faces + "<office:styles>" + tib +
+                           "<text:list-style style:name=\"L1\">" + levels + "</text:list-style></office:styles>"
+                           "<office:body><office:text><text:p>a</text:p></office:text></office:body></office:document>";
+  std::string bzd, back;
+  auto outcome = odt::convertFodt(fodt, Encoding::HIMA, Encoding::BZD, conv::Options{}, bzd);
+  ASSERT_TRUE(outcome.ok()) << outcome.error;
+  EXPECT_EQ(outcome.stats.red, 1u);
+  EXPECT_EQ(outcome.stats.converted, 5u);
+  for (const std::string expected :
+       {"<style:text-properties style:font-name=\"BZDBT\" style:font-name-asian=\"BZDBT\" style:font-name-complex=\"BZDBT\"/>"
+        "</text:list-level-style-bullet>",
+        "<text:list-level-style-number text:level=\"2\" text:style-name=\"Yigsgyur_L1\" loext:num-list-format=\"",
+        "%2%", "<text:list-level-style-number text:level=\"3\" style:num-prefix=\"ག\" style:num-format=\"1\"/>",
+        "text:bullet-char=\"\u0FD5\"><style:text-properties style:font-name=\"Himalaya1\" fo:color=\"#ff0000\"/>",
+        "<style:style style:name=\"Yigsgyur_L1\" style:family=\"text\" style:parent-style-name=\"Tib\"><style:text-properties "
+        "style:font-name=\"BZDBT\" style:font-name-asian=\"BZDBT\" style:font-name-complex=\"BZDBT\"/></style:style>"
+        "</office:styles>",
+        "<style:font-face style:name=\"BZDBT\" svg:font-family=\"&apos;BZDBT&apos;\"/></office:font-face-decls>"}) {
+    EXPECT_NE(bzd.find(expected), std::string::npos) << expected << "\n" << bzd;
+  }
+  EXPECT_EQ(bzd.find("ཁ"), std::string::npos) << bzd;
+  EXPECT_EQ(bzd.find("ཀ"), std::string::npos) << bzd;
+  ASSERT_TRUE(odt::convertFodt(bzd, Encoding::BZD, Encoding::HIMA, conv::Options{}, back).ok());
+  for (const std::string expected : {"text:bullet-char=\"ཀ\"", "loext:num-list-format=\"ཁ%2%།\" style:num-prefix=\"ཁ\" style:num-suffix=\"།\""}) {
+    EXPECT_NE(back.find(expected), std::string::npos) << expected << "\n" << back;
+  }
+
+  // The list style in content.xml, its new character style in styles.xml.
+  const std::string content = "<office:document-content " + ns + ">" + faces + "<office:automatic-styles>"
+                              "<text:list-style style:name=\"L1\">" + levels + "</text:list-style></office:automatic-styles>"
+                              "<office:body><office:text><text:p>a</text:p></office:text></office:body></office:document-content>";
+  const std::string styles = "<office:document-styles " + ns + "><office:styles>" + tib +
+                             "</office:styles></office:document-styles>";
+  std::string out;
+  outcome = odt::convertOdt(makePackage({{"content.xml", content}, {"styles.xml", styles}}), Encoding::HIMA,
+                            Encoding::BZD, conv::Options{}, out);
+  ASSERT_TRUE(outcome.ok()) << outcome.error;
+  EXPECT_EQ(outcome.changedParts, (std::vector<std::string>{"content.xml", "styles.xml"}));
+  const auto parts = entries(out);
+  EXPECT_NE(parts.at("content.xml").find("text:style-name=\"Yigsgyur_L1\""), std::string::npos);
+  EXPECT_NE(parts.at("styles.xml").find("<office:font-face-decls><style:font-face style:name=\"BZDBT\""), std::string::npos)
+      << parts.at("styles.xml");
+  EXPECT_NE(parts.at("styles.xml").find("style:name=\"Yigsgyur_L1\""), std::string::npos);
+  std::string error;
+  const auto found = odt::odtEncodings(makePackage({{"content.xml", content}, {"styles.xml", styles}}), error);
+  ASSERT_FALSE(found.empty()) << error;
+  EXPECT_EQ(found.back().part, "content.xml");
+  EXPECT_EQ(found.back().encodings, std::vector{Encoding::HIMA});
+}
+
 // LibreOffice reads the converted package with its table, footnote and the target font.
 TEST(OdtConvert, ConvertedDocumentOpensInLibreOffice) {
   if (!findOffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
