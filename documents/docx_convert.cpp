@@ -423,16 +423,16 @@ class PartRewriter {
   // compressed while the rest is made; output() then holds only the end.
   void streamTo(zip::Streamed* stream) {
     stream_ = stream;
-    out_.reserve(kStreamPiece + kStreamPiece / 4);
+    out_.reserve(zip::Streamed::kPiece + zip::Streamed::kPiece / 4);
   }
 
   bool run() {
     const bool read = xml::forEachToken(tok_, kMaxDepth, error_, [this](const xml::Token& t) {
       token(t);
-      if (stream_ != nullptr && out_.size() >= kStreamPiece) {
+      if (stream_ != nullptr && out_.size() >= zip::Streamed::kPiece) {
         stream_->add(std::move(out_));
         out_ = stream_->room();
-        out_.reserve(kStreamPiece + kStreamPiece / 4);
+        out_.reserve(zip::Streamed::kPiece + zip::Streamed::kPiece / 4);
       }
     });
     if (!read) return false;
@@ -935,7 +935,6 @@ class PartRewriter {
   std::vector<Piece> pieces_;
   std::vector<std::span<const Piece>> childPieces_;
   std::string key_;  // a look-up key being made (resolveRun, targetProps)
-  static constexpr std::size_t kStreamPiece = std::size_t{1} << 19;
   zip::Streamed* stream_ = nullptr;
   std::vector<Para> paras_, tables_;
   std::unordered_map<std::string, Resolved> resolved_;

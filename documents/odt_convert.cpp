@@ -192,8 +192,25 @@ class PartRewriter {
     if (converter != nullptr) out_.reserve(xmlText.size() + xmlText.size() / 4);
   }
 
+  // From the start of the body on, what is written is handed to `stream` a
+  // piece at a time, to be compressed while the rest is made; head() then
+  // holds what came before the body, with the new styles and font faces
+  // declared, and output() the end of the body.
+  void streamTo(zip::Streamed* stream) {
+    stream_ = stream;
+    out_ = std::string();  // the head is small; the body goes a piece at a time
+  }
+
   bool run() {
-    if (!xml::forEachToken(tok_, kMaxDepth, error_, [this](const xml::Token& t) { token(t); })) return false;
+    const bool read = xml::forEachToken(tok_, kMaxDepth, error_, [this](const xml::Token& t) {
+      token(t);
+      if (streaming_ && out_.size() >= zip::Streamed::kPiece) {
+        stream_->add(std::move(out_));
+        out_ = stream_->room();
+        out_.reserve(zip::Streamed::kPiece + zip::Streamed::kPiece / 4);
+      }
+    });
+    if (!read) return false;
     flush();
     if (changed_) declare();
     return true;
@@ -201,6 +218,7 @@ class PartRewriter {
 
   bool changed() const { return changed_; }
   std::string& output() { return out_; }
+  std::string& head() { return head_; }
   const std::string& error() const { return error_; }
   const std::array<std::size_t, kEncodingCount>& seen() const { return seen_; }
 
@@ -227,7 +245,9 @@ class PartRewriter {
                                    t.name == "text:bookmark-end" || t.name == "text:soft-page-break"
                              : t.name == "text:span" || t.name == "text:a";
     if (!pending_.empty() && !between) flush();
-    if (t.kind == xml::Kind::StartTag || t.kind == xml::Kind::EmptyTag) {
+    if (streaming_) {
+      // the places of declarations are all before the body
+    } else if (t.kind == xml::Kind::StartTag || t.kind == xml::Kind::EmptyTag) {
       const std::string_view n = t.name;
       if (n == "office:font-face-decls" || n == "office:automatic-styles") {
         Insert& at = n == "office:automatic-styles" ? styles_ : faces_;
@@ -243,6 +263,12 @@ class PartRewriter {
         beforeFirst_ = out_.size();
       }
       if (!beforeBody_ && (n == "office:master-styles" || n == "office:body")) beforeBody_ = out_.size();
+      if (stream_ != nullptr && n == "office:body" && t.kind == xml::Kind::StartTag) {
+        head_ = std::move(out_);
+        out_.clear();
+        out_.reserve(zip::Streamed::kPiece + zip::Streamed::kPiece / 4);
+        streaming_ = true;
+      }
     } else if (t.kind == xml::Kind::EndTag && (t.name == "office:font-face-decls" || t.name == "office:automatic-styles")) {
       (t.name == "office:automatic-styles" ? styles_ : faces_).offset = out_.size();
     }
@@ -635,6 +661,7 @@ class PartRewriter {
 
   // Adds the new styles and font faces to the part's declarations.
   void declare() {
+    std::string& out = streaming_ ? head_ : out_;
     std::string styles, faces;
     for (const auto& key : styleOrder_) styles += newStyles_[key].text;
     for (const auto& family : faceOrder_) faces += newFaces_[family].second;
@@ -642,17 +669,17 @@ class PartRewriter {
                      std::size_t fallback) -> std::pair<std::size_t, std::string> {
       if (content.empty()) return {std::string::npos, {}};
       if (at.found && at.empty) {
-        out_.erase(at.offset, at.emptyLength);
+        out.erase(at.offset, at.emptyLength);
         return {at.offset, "<" + element + ">" + content + "</" + element + ">"};
       }
       if (at.found && at.offset != std::string::npos) return {at.offset, content};
       return {fallback, "<" + element + ">" + content + "</" + element + ">"};
     };
     // The later place first, so that the earlier offset stays right.
-    auto s = place(styles_, "office:automatic-styles", styles, beforeBody_.value_or(out_.size()));
-    if (s.first != std::string::npos) out_.insert(s.first, s.second);
+    auto s = place(styles_, "office:automatic-styles", styles, beforeBody_.value_or(out.size()));
+    if (s.first != std::string::npos) out.insert(s.first, s.second);
     auto f = place(faces_, "office:font-face-decls", faces, beforeFirst_.value_or(0));
-    if (f.first != std::string::npos) out_.insert(f.first, f.second);
+    if (f.first != std::string::npos) out.insert(f.first, f.second);
   }
 
   xml::Tokenizer tok_;
@@ -662,6 +689,9 @@ class PartRewriter {
   Encoding from_;
   LabelStyles* labels_;
   std::optional<Level> level_;
+  zip::Streamed* stream_ = nullptr;
+  bool streaming_ = false;  // the body has begun: out_ goes to stream_
+  std::string head_;        // what came before it
   std::array<std::size_t, kEncodingCount> seen_{};
   std::string out_, error_;
   std::vector<Frame> frames_;
@@ -790,14 +820,17 @@ struct OdtParts {
 
   // Runs a rewriter over each part present; false, with `error` set, when one
   // is not well-formed.
-  // Label styles go to styles.xml (when there is one).
+  // Label styles go to styles.xml (when there is one); content.xml is handed
+  // to `contentStream` as it is made.
   template <typename Done>
-  bool each(TextConverter* converter, Encoding from, std::string& error, Done done, LabelStyles* labels = nullptr) {
+  bool each(TextConverter* converter, Encoding from, std::string& error, Done done, LabelStyles* labels = nullptr,
+            zip::Streamed* contentStream = nullptr) {
     for (const auto& [index, xmlText, set, shared] :
          {std::tuple{styles, std::string_view(stylesXml), &common, static_cast<const StyleSet*>(nullptr)},
           std::tuple{content, std::string_view(contentXml), &own, static_cast<const StyleSet*>(&common)}}) {
       if (!index) continue;
       PartRewriter rewriter(xmlText, *set, shared, converter, from, styles ? labels : nullptr);
+      if (index == content && contentStream != nullptr) rewriter.streamTo(contentStream);
       if (!rewriter.run()) {
         error = "'" + pkg->name(*index) + "' is not well-formed XML: " + rewriter.error();
         return false;
@@ -819,15 +852,23 @@ docx::Outcome convertOdt(std::string_view odt, Encoding from, Encoding to, const
   OdtParts parts;
   if (!parts.read(odt, outcome.error)) return outcome;
   std::map<std::size_t, std::string> replaced;
+  std::map<std::size_t, zip::Streamed*> streamed;
+  zip::Streamed stream;
   LabelStyles labels;
   const bool read = parts.each(
       converter.get(), from, outcome.error,
       [&](std::size_t index, PartRewriter& rewriter) {
         if (!rewriter.changed()) return;
-        replaced.emplace(index, std::move(rewriter.output()));
+        if (index == parts.content) {
+          stream.head(std::move(rewriter.head()));
+          stream.add(std::move(rewriter.output()));
+          streamed.emplace(index, &stream);
+        } else {
+          replaced.emplace(index, std::move(rewriter.output()));
+        }
         outcome.changedParts.push_back(parts.pkg->name(index));
       },
-      &labels);
+      &labels, &stream);
   if (!read) return outcome;
   if (!labels.made.empty()) {
     auto it = replaced.find(*parts.styles);
@@ -838,7 +879,7 @@ docx::Outcome convertOdt(std::string_view odt, Encoding from, Encoding to, const
     it->second = withLabelStyles(it->second, labels);
   }
   outcome.stats = converter->stats();
-  if (!parts.pkg->write(replaced, out, outcome.error)) out.clear();
+  if (!parts.pkg->write(replaced, streamed, out, outcome.error)) out.clear();
   return outcome;
 }
 

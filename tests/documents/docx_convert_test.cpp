@@ -204,6 +204,22 @@ TEST(DocxPackage, StreamedContentsWriteTheSameBytes) {
     EXPECT_TRUE(whole == pieces);
     EXPECT_EQ(entries(pieces).at("word/document.xml"), contents);
   }
+  // A head given at the end goes before the pieces: compressed with them when
+  // they are few, else on its own and put in front of their stream.
+  const std::string head = "<?xml version=\"1.0\"?><w:document>";
+  for (const std::size_t size : {std::size_t{100000}, std::size_t{5u << 20}}) {
+    const std::string contents = text.substr(0, size);
+    std::string error, whole, headed;
+    auto a = zip::Package::open(input, error);
+    const std::size_t body = *a->find("word/document.xml");
+    ASSERT_TRUE(a->write({{body, head + contents}}, whole, error)) << error;
+    zip::Streamed streamed;
+    for (std::size_t at = 0; at < size; at += 300000) streamed.add(contents.substr(at, 300000));
+    streamed.head(std::string(head));
+    ASSERT_TRUE(a->write({}, {{body, &streamed}}, headed, error)) << error;
+    EXPECT_EQ(whole == headed, size < (2u << 20));
+    EXPECT_TRUE(entries(headed).at("word/document.xml") == head + contents);
+  }
   zip::Streamed dropped;
   dropped.add(text.substr(0, 3u << 20));
   dropped.add(text.substr(0, 1000));
@@ -636,6 +652,30 @@ TEST(OdtConvert, ListLabelsInTheirOwnFonts) {
   ASSERT_FALSE(found.empty()) << error;
   EXPECT_EQ(found.back().part, "content.xml");
   EXPECT_EQ(found.back().encodings, std::vector{Encoding::HIMA});
+}
+
+// A content.xml large enough to be compressed while it is made: the styles
+// declared at the end come before the body, and the package reads back.
+TEST(OdtConvert, LargeContentStreamed) {
+  const std::string input = readData("lo-hima.odt");
+  auto parts = entries(input);
+  std::string& content = parts.at("content.xml");
+  std::string body;
+  for (unsigned n = 1; body.size() < (5u << 20); n = n * 1103515245u + 12345u) {
+    body += "<text:p text:style-name=\"P5\"><text:span text:style-name=\"T2\">བཀྲ་ཤིས་བདེ་ལེགས།</text:span> No. " +
+            std::to_string(n % 100000) + "</text:p>";
+  }
+  content.insert(content.find("</office:text>"), body);
+  std::string out;
+  const auto outcome = odt::convertOdt(makePackage(parts), Encoding::HIMA, Encoding::BZD, conv::Options{}, out);
+  ASSERT_TRUE(outcome.ok()) << outcome.error;
+  const std::string converted = entries(out).at("content.xml");
+  const std::size_t bodyAt = converted.find("<office:body>");
+  EXPECT_LT(converted.find("<style:style style:name=\"Yigsgyur_T1\""), bodyAt);
+  EXPECT_LT(converted.find("svg:font-family=\"&apos;BZDBT&apos;\""), bodyAt);
+  EXPECT_EQ(converted.find("བཀྲ"), std::string::npos);
+  EXPECT_EQ(converted.substr(converted.size() - 60), content.substr(content.size() - 60));
+  EXPECT_GT(converted.size(), content.size());
 }
 
 // LibreOffice reads the converted package with its table, footnote and the target font.
