@@ -180,6 +180,16 @@ struct LabelStyles {
   int count = 0;
 };
 
+// A list level style, kept back whole until its end, then written with its
+// label converted.
+struct Level {
+  std::size_t depth = 0;
+  bool bullet = false;
+  std::string start, body, end;
+  std::size_t propsAt = std::string::npos;  // the text properties in `body`
+  std::string_view props;
+};
+
 class PartRewriter {
  public:
   // Without a converter the part is only read, counting the characters each
@@ -299,16 +309,6 @@ class PartRewriter {
     }
     out_.append(t.bytes);
   }
-
-  // A list level style, kept back whole until its end, then written with its
-  // label converted.
-  struct Level {
-    std::size_t depth = 0;
-    bool bullet = false;
-    std::string start, body, end;
-    std::size_t propsAt = std::string::npos;  // the text properties in `body`
-    std::string_view props;
-  };
 
   void levelToken(const xml::Token& t) {
     const std::size_t depth = tok_.depth();
