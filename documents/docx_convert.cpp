@@ -423,16 +423,16 @@ class PartRewriter {
   // compressed while the rest is made; output() then holds only the end.
   void streamTo(zip::Streamed* stream) {
     stream_ = stream;
-    out_.reserve(kStreamPiece + kStreamPiece / 4);
+    out_.reserve(zip::Streamed::kPiece + zip::Streamed::kPiece / 4);
   }
 
   bool run() {
     const bool read = xml::forEachToken(tok_, kMaxDepth, error_, [this](const xml::Token& t) {
       token(t);
-      if (stream_ != nullptr && out_.size() >= kStreamPiece) {
+      if (stream_ != nullptr && out_.size() >= zip::Streamed::kPiece) {
         stream_->add(std::move(out_));
         out_ = stream_->room();
-        out_.reserve(kStreamPiece + kStreamPiece / 4);
+        out_.reserve(zip::Streamed::kPiece + zip::Streamed::kPiece / 4);
       }
     });
     if (!read) return false;
@@ -935,7 +935,6 @@ class PartRewriter {
   std::vector<Piece> pieces_;
   std::vector<std::span<const Piece>> childPieces_;
   std::string key_;  // a look-up key being made (resolveRun, targetProps)
-  static constexpr std::size_t kStreamPiece = std::size_t{1} << 19;
   zip::Streamed* stream_ = nullptr;
   std::vector<Para> paras_, tables_;
   std::unordered_map<std::string, Resolved> resolved_;
@@ -947,11 +946,17 @@ class PartRewriter {
 };
 
 // List labels. Each level of a list in numbering.xml draws its label
-// (w:lvlText, where "%1".."%9" stand for the numbers) in the fonts of its own
-// w:rPr over the document defaults. A label has one formatting, so its
-// converted text is written only when one target font draws all of it; a
-// label that would need several (Sambhota glyphs of two fonts), or holds a
-// character that cannot be converted, is kept as it was and marked red.
+// (w:lvlText, where "%1".."%9" stand for the numbers) in fonts of its own, so
+// numbering.xml is a part that holds text: a label in a font of the source
+// encoding shows as garbage once the paragraphs around it are converted, unless
+// it is converted too. The level's w:rPr formats the label alone, over the
+// formatting of the paragraph it numbers (never the paragraph's own runs, which
+// resolve without it); the paragraph is taken to be in the level's own
+// paragraph style (w:pStyle, the style that brings this level with it), or else
+// in the default one. A label has one formatting, so its converted text is
+// written only when one target font draws all of it; a label that would need
+// several (Sambhota glyphs of two fonts), or holds a character that cannot be
+// converted, is kept as it was and marked red.
 class NumberingRewriter {
  public:
   NumberingRewriter(std::string_view xmlText, const FontContext& ctx, TextConverter* converter, Encoding from,
@@ -981,6 +986,8 @@ class NumberingRewriter {
       if (t.kind == xml::Kind::EmptyTag && depth == level.depth && is(t.name, "lvlText")) {
         level.text = t.bytes;
         level.textAt = t.offset;
+      } else if (t.kind == xml::Kind::EmptyTag && depth == level.depth && is(t.name, "pStyle")) {
+        level.style = xml::attribute(t.bytes, w_ + "val").value_or("");
       } else if (is(t.name, "rPr") && t.kind == xml::Kind::StartTag && depth == level.depth + 1) {
         level.rPrAt = t.offset;
       } else if (is(t.name, "rPr") && t.kind == xml::Kind::EndTag && depth == level.depth) {
@@ -1012,18 +1019,13 @@ class NumberingRewriter {
   }
   const std::string& error() const { return error_; }
   const std::array<std::size_t, kEncodingCount>& seen() const { return seen_; }
-  // The converter's counts made right for labels kept as they were: their
-  // units were not written, and all their characters are red.
-  void adjust(conv::Stats& s) const {
-    s.converted -= withdrawn_;
-    s.red = s.red - redWithdrawn_ + markedRed_;
-  }
 
  private:
   struct Level {
     std::size_t depth = 0;
     std::string_view text, rPr;
     std::size_t textAt = 0, rPrAt = 0;
+    std::string style;  // the paragraph style that brings the level with it
   };
   struct Edit {
     std::size_t offset, length;
@@ -1036,23 +1038,9 @@ class NumberingRewriter {
 
   // The value of the label's w:val replaced; the rest of its tag as it was.
   void replaceValue(const Level& level, std::u16string_view value) {
-    const std::string_view tag = level.text;
-    const std::string name = w_ + "val";
-    std::size_t at = 0;
-    for (;; at += name.size()) {
-      at = tag.find(name, at);
-      if (at == std::string_view::npos) return;
-      const std::size_t eq = tag.find_first_not_of(" \t\r\n", at + name.size());
-      const char before = tag[at - 1];
-      if (eq != std::string_view::npos && tag[eq] == '=' && (before == ' ' || before == '\t' || before == '\r' || before == '\n')) {
-        break;
-      }
-    }
-    const std::size_t open = tag.find_first_of("\"'", at + name.size());
-    const std::size_t close = tag.find(tag[open], open + 1);
-    std::string escaped = xml::escape(xml::toUtf8(value));
-    for (std::size_t q; tag[open] == '\'' && (q = escaped.find('\'')) != std::string::npos;) escaped.replace(q, 1, "&apos;");
-    edits_.push_back({level.textAt + open + 1, close - open - 1, std::move(escaped)});
+    const auto span = xml::valueSpan(level.text, w_ + "val");
+    if (!span) return;
+    edits_.push_back({level.textAt + span->offset, span->length, xml::quotedValue(xml::toUtf8(value), span->quote)});
   }
 
   void label(const Level& level, std::size_t endAt) {
@@ -1060,6 +1048,7 @@ class NumberingRewriter {
     const auto value = xml::attribute(level.text, w_ + "val");
     if (!value || value->empty()) return;
     RunProps props = ctx_.defaults;
+    ctx_.applyStyle(props, level.style.empty() ? ctx_.defaultParagraphStyle : level.style);
     props.overlay(parseRunProps(level.rPr, w_));
     const Resolved r = resolveSlots(props, ctx_);
     const std::u16string text = xml::toUtf16(*value);
@@ -1073,7 +1062,6 @@ class NumberingRewriter {
       return;
     }
     std::vector<SourceChar> chars;
-    std::size_t sources = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
       const char16_t c = text[i];
       if (c == u'%' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'9') {
@@ -1083,37 +1071,17 @@ class NumberingRewriter {
       }
       int sam = -1;
       const bool source = drawnIn(c, r, from_, sam) && !(from_ == Encoding::SAM && sam < 0);
-      sources += source ? 1 : 0;
       chars.push_back({c, source, static_cast<std::int8_t>(sam)});
     }
-    if (sources == 0) return;
-    const conv::Stats before = converter_->stats();
-    std::vector<Piece> pieces;
-    converter_->convert(chars, pieces, level.textAt);
-    std::u16string converted;
-    std::set<std::pair<Encoding, int>> fonts;
-    bool red = false;
-    for (const Piece& p : pieces) {
-      converted += p.text;
-      if (p.font) fonts.insert({*p.font, p.samFont});
-      red = red || p.red;
-    }
-    if (fonts.empty() && !red) return;  // nothing took a target font
+    const Label converted = convertLabel(*converter_, chars, level.textAt);
+    if (!converted.font && !converted.red) return;  // nothing took a target font
     std::string font;
-    if (red || fonts.size() > 1) {
-      // Not one label in one font: kept as it was, and red.
-      withdrawn_ += converter_->stats().converted - before.converted;
-      redWithdrawn_ += converter_->stats().red - before.red;
-      markedRed_ += sources;
-      red = true;
-    } else {
-      Piece p;
-      p.font = fonts.begin()->first;
-      p.samFont = static_cast<std::int8_t>(fonts.begin()->second);
-      font = xml::toUtf8(converter_->fontName(p));
-      if (used_ != nullptr) used_->insert({font, info(*p.font).targetCharset});
-      replaceValue(level, converted);
+    if (converted.font) {
+      font = xml::toUtf8(converter_->fontName(*converted.font));
+      if (used_ != nullptr) used_->insert({font, info(*converted.font->font).targetCharset});
+      replaceValue(level, converted.text[0]);
     }
+    const bool red = converted.red;
     const std::string rPr = rewriteRunProps(level.rPr, w_, font, red);
     if (level.rPr.empty()) {
       edits_.push_back({endAt, 0, rPr});
@@ -1131,7 +1099,6 @@ class NumberingRewriter {
   std::vector<Edit> edits_;
   std::string error_;
   std::array<std::size_t, kEncodingCount> seen_{};
-  std::size_t withdrawn_ = 0, redWithdrawn_ = 0, markedRed_ = 0;
 };
 
 // Runs a rewriter (or scan) over a part; false, with `error` set, when the
@@ -1256,7 +1223,6 @@ Outcome convertDocx(std::string_view docx, Encoding from, Encoding to, const con
     if (table != bytes) replaced.emplace(*i, std::move(table));
   }
   outcome.stats = converter->stats();
-  if (labels) labels->adjust(outcome.stats);
   if (!pkg->write(replaced, streamed, out, outcome.error)) out.clear();
   return outcome;
 }

@@ -1,7 +1,9 @@
 #include "documents/docx_text.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "documents/docx_xml.h"
 #include "engine/mapping_table.h"
@@ -291,6 +293,35 @@ void TextConverter::fromUnicode(const Direction& d, const std::vector<SourceChar
     ++stats_.converted;
     i += matched;
   }
+}
+
+Label convertLabel(TextConverter& converter, const std::vector<SourceChar>& chars, std::uint64_t offset) {
+  Label label;
+  std::uint32_t origins = 0;
+  for (const SourceChar& c : chars) {
+    label.sources += c.source ? 1 : 0;
+    origins = std::max(origins, c.origin + 1);
+  }
+  if (label.sources == 0) return label;
+  const conv::Stats before = converter.stats();
+  std::vector<Piece> pieces;
+  converter.convert(chars, pieces, offset);
+  label.text.resize(origins);
+  std::set<std::pair<Encoding, int>> fonts;
+  for (const Piece& p : pieces) {
+    label.text[p.origin] += p.text;
+    if (p.font) fonts.insert({*p.font, p.samFont});
+    label.red = label.red || p.red;
+  }
+  if (label.red || fonts.size() > 1) {
+    converter.keepAsIs(before, label.sources);
+    label.red = true;
+  } else if (!fonts.empty()) {
+    label.font.emplace();
+    label.font->font = fonts.begin()->first;
+    label.font->samFont = static_cast<std::int8_t>(fonts.begin()->second);
+  }
+  return label;
 }
 
 }  // namespace yig::docs::docx

@@ -66,6 +66,12 @@ class TextConverter {
   void convert(const std::vector<SourceChar>& chars, std::vector<Piece>& out, std::uint64_t offset = 0);
 
   const conv::Stats& stats() const { return stats_; }
+  /// The counts as they were at `before`, with `redCharacters` more red: for
+  /// text converted and then kept as it was instead.
+  void keepAsIs(const conv::Stats& before, std::size_t redCharacters) {
+    stats_.converted = before.converted;
+    stats_.red = before.red + redCharacters;
+  }
 
   /// The name of the font `p` is set in (only for pieces with a font).
   std::u16string fontName(const Piece& p) const;
@@ -84,5 +90,19 @@ class TextConverter {
   std::u16string error_;
   conv::Stats stats_;
 };
+
+/// A list label converted. A label has a single formatting, so it is written
+/// converted only when one target font draws all of it; one that would need
+/// several (Sambhota glyphs of two fonts), or holds a character that cannot
+/// be converted, is kept as it was and is red (and counted so).
+struct Label {
+  std::vector<std::u16string> text;  ///< the converted text, per origin of the characters given
+  std::optional<Piece> font;         ///< the target font (font and samFont) when it is converted
+  bool red = false;
+  std::size_t sources = 0;  ///< characters drawn in a font of the source encoding
+};
+/// Converts the characters of a label (the places of its numbers among
+/// them, not source, so that they end a unit as the numbers do).
+Label convertLabel(TextConverter& converter, const std::vector<SourceChar>& chars, std::uint64_t offset);
 
 }  // namespace yig::docs::docx

@@ -348,7 +348,7 @@ Token Tokenizer::tag(Token& t, std::string_view rest, std::size_t i, bool end, b
   return t;
 }
 
-std::optional<std::string> attribute(std::string_view tag, std::string_view name) {
+std::optional<ValueSpan> valueSpan(std::string_view tag, std::string_view name) {
   std::size_t i = 0;
   while (i < tag.size()) {
     const std::size_t at = tag.find(name, i);
@@ -364,9 +364,35 @@ std::optional<std::string> attribute(std::string_view tag, std::string_view name
     const char quote = tag[j];
     const std::size_t close = tag.find(quote, j + 1);
     if (close == std::string_view::npos) return std::nullopt;
-    return unescape(tag.substr(j + 1, close - j - 1));
+    return ValueSpan{j + 1, close - j - 1, quote};
   }
   return std::nullopt;
+}
+
+std::optional<std::string> attribute(std::string_view tag, std::string_view name) {
+  const auto span = valueSpan(tag, name);
+  if (!span) return std::nullopt;
+  return unescape(tag.substr(span->offset, span->length));
+}
+
+std::string quotedValue(std::string_view value, char quote) {
+  std::string escaped = escape(value);
+  if (quote == '\'') {
+    for (std::size_t q = 0; (q = escaped.find('\'', q)) != std::string::npos; q += 6) escaped.replace(q, 1, "&apos;");
+  }
+  return escaped;
+}
+
+std::string withAttribute(std::string_view tag, std::string_view name, std::string_view value) {
+  std::string out(tag);
+  if (const auto span = valueSpan(tag, name)) {
+    out.replace(span->offset, span->length, quotedValue(value, span->quote));
+    return out;
+  }
+  std::size_t end = out.size() - 1;  // at '>'
+  if (end > 0 && out[end - 1] == '/') --end;
+  out.insert(end, " " + std::string(name) + "=\"" + quotedValue(value, '"') + "\"");
+  return out;
 }
 
 std::string unescape(std::string_view text) {

@@ -71,6 +71,18 @@ bool forEachToken(Tokenizer& t, std::size_t maxDepth, std::string& error, F&& f)
 /// and character references resolved; nothing when the tag has none.
 std::optional<std::string> attribute(std::string_view tag, std::string_view name);
 
+/// Where the value of attribute `name` stands in a tag, between its quotes.
+struct ValueSpan {
+  std::size_t offset = 0, length = 0;
+  char quote = '"';
+};
+std::optional<ValueSpan> valueSpan(std::string_view tag, std::string_view name);
+/// `value` escaped to stand between `quote`s.
+std::string quotedValue(std::string_view value, char quote);
+/// A start or empty tag with attribute `name` set to `value` (added at its
+/// end when it has none); everything else in it as it was.
+std::string withAttribute(std::string_view tag, std::string_view name, std::string_view value);
+
 /// Text content with its references resolved (the text must have passed the tokenizer).
 std::string unescape(std::string_view text);
 void appendUnescaped(std::string& out, std::string_view text);

@@ -94,7 +94,14 @@ class Deflater {
     if (started_) deflateEnd(&z_);
   }
   // Adds `in` (the last of it when `last`); false when zlib fails.
-  bool add(std::string_view in, bool last, Deflated& out) {
+  bool add(std::string_view in, bool last, Deflated& out) { return feed(in, last ? Z_FINISH : Z_NO_FLUSH, out); }
+  // Adds `in` and ends the output on a byte, the stream not finished: a raw
+  // deflate stream of its own may follow it.
+  bool addOpenEnded(std::string_view in, Deflated& out) { return feed(in, Z_SYNC_FLUSH, out); }
+
+ private:
+  bool feed(std::string_view in, int flush, Deflated& out) {
+    const bool last = flush == Z_FINISH;
     z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
     z_.avail_in = static_cast<uInt>(in.size());
     // Through a block at a time: text compresses to a small part of its
@@ -103,7 +110,7 @@ class Deflater {
     do {
       z_.next_out = block_.data();
       z_.avail_out = static_cast<uInt>(block_.size());
-      r = deflate(&z_, last ? Z_FINISH : Z_NO_FLUSH);
+      r = deflate(&z_, flush);
       out.data.append(reinterpret_cast<const char*>(block_.data()), block_.size() - z_.avail_out);
     } while (r == Z_OK && (last || z_.avail_out == 0));
     out.size += in.size();
@@ -114,7 +121,6 @@ class Deflater {
     return last ? r == Z_STREAM_END : r == Z_OK || r == Z_BUF_ERROR;
   }
 
- private:
   z_stream z_{};
   bool started_ = false;
   std::vector<Bytef> block_ = std::vector<Bytef>(std::size_t{1} << 17);
@@ -136,6 +142,7 @@ bool deflateRaw(std::string_view in, Deflated& out) {
 struct Streamed::Impl {
   std::mutex mutex;
   std::condition_variable wake;
+  std::string head;               // what goes before the pieces
   std::deque<std::string> queue;  // pieces not compressed yet
   std::vector<std::string> spare;  // pieces compressed, emptied, for room()
   std::size_t total = 0;
@@ -179,8 +186,8 @@ struct Streamed::Impl {
   // The contents compressed, all pieces given.
   bool finish(Deflated& out) {
     if (!worker.joinable()) {
-      std::string whole;
-      whole.reserve(total);
+      std::string whole = std::move(head);
+      whole.reserve(whole.size() + total);
       for (const std::string& piece : queue) whole += piece;
       queue.clear();
       return deflateRaw(whole, out);
@@ -191,9 +198,22 @@ struct Streamed::Impl {
     }
     wake.notify_one();
     worker.join();
-    out.data = std::move(result.data);
-    out.size = result.size;
-    out.crc = result.crc;
+    if (head.empty()) {
+      out.data = std::move(result.data);
+      out.size = result.size;
+      out.crc = result.crc;
+      return !failed;
+    }
+    // The head as a stream of its own ended on a byte, the pieces' stream
+    // after it: one deflate stream of the head and then the pieces.
+    Deflater first;
+    out.data.clear();
+    out.size = 0;
+    out.crc = 0;
+    if (head.size() >= kFull32 || !first.start(1) || !first.addOpenEnded(head, out)) return false;
+    out.data += result.data;
+    out.crc = static_cast<std::uint32_t>(crc32_combine(out.crc, result.crc, static_cast<z_off_t>(result.size)));
+    out.size += result.size;
     return !failed;
   }
 };
@@ -222,6 +242,11 @@ void Streamed::add(std::string&& piece) {
       // No thread to be had: everything is compressed at the end instead.
     }
   }
+}
+
+void Streamed::head(std::string&& head) {
+  impl_->total += head.size() - impl_->head.size();
+  impl_->head = std::move(head);
 }
 
 std::string Streamed::room() {

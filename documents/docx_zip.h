@@ -28,12 +28,20 @@ struct Limits {
 /// written holds the bytes it would hold for the contents given whole.
 class Streamed {
  public:
+  /// The size of the pieces a part being made is best handed over in.
+  static constexpr std::size_t kPiece = std::size_t{1} << 19;
+
   Streamed();
   ~Streamed();
   Streamed(const Streamed&) = delete;
   Streamed& operator=(const Streamed&) = delete;
   /// The next piece of the contents.
   void add(std::string&& piece);
+  /// What goes before every piece added, when it is known only at the end
+  /// (declarations that the rest made necessary). Once a thread compresses
+  /// the pieces, the head is compressed on its own and put before them (the
+  /// same contents, not quite the bytes of compressing them whole).
+  void head(std::string&& head);
   /// An empty string with the room of a piece already compressed, when there
   /// is one (memory in use already costs less than new memory).
   std::string room();

@@ -2,7 +2,8 @@
 // package, as the XML of a body part or of the list levels inside a valid
 // package, and as a flat OpenDocument text; the encoding scans read each. A
 // refusal must come with a message and no output; a conversion must give a
-// package that opens again with the same entries.
+// package that opens again with the same entries, and a flat text that was
+// rewritten stays well-formed.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "documents/docx_convert.h"
+#include "documents/docx_xml.h"
 #include "documents/docx_zip.h"
 #include "documents/odt_convert.h"
 
@@ -92,6 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   yig::docs::odt::odtEncodings(input, error);
   yig::docs::odt::fodtEncodings(input, error);
   if (!yig::docs::odt::convertOdt(input, from, to, yig::conv::Options{}, out).ok() && !out.empty()) std::abort();
-  if (!yig::docs::odt::convertFodt(input, from, to, yig::conv::Options{}, out).ok() && !out.empty()) std::abort();
+  const auto flat = yig::docs::odt::convertFodt(input, from, to, yig::conv::Options{}, out);
+  if (!flat.ok() && !out.empty()) std::abort();
+  if (flat.ok() && !flat.changedParts.empty()) {
+    // What was rewritten (spans, list levels, new styles) is well-formed still.
+    yig::docs::xml::Tokenizer tokens(out);
+    if (!yig::docs::xml::forEachToken(tokens, 100000, error, [](const yig::docs::xml::Token&) {})) std::abort();
+  }
   return 0;
 }

@@ -63,6 +63,7 @@ std::string wordPackage(const std::string& body, const std::map<std::string, std
                              "<w:style w:type=\"paragraph\" w:styleId=\"TibTitle\"><w:basedOn w:val=\"Tib\"/><w:rPr><w:b/></w:rPr></w:style>"
                              "<w:style w:type=\"table\" w:styleId=\"BzdTable\"><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:style>"
                              "<w:style w:type=\"character\" w:styleId=\"Bzd\"><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:style>"
+                             "<w:style w:type=\"paragraph\" w:styleId=\"BzdList\"><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:style>"
                              "</w:styles>";
   const std::string theme =
       "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><a:themeElements><a:fontScheme>"
@@ -203,6 +204,22 @@ TEST(DocxPackage, StreamedContentsWriteTheSameBytes) {
     EXPECT_TRUE(whole == pieces);
     EXPECT_EQ(entries(pieces).at("word/document.xml"), contents);
   }
+  // A head given at the end goes before the pieces: compressed with them when
+  // they are few, else on its own and put in front of their stream.
+  const std::string head = "<?xml version=\"1.0\"?><w:document>";
+  for (const std::size_t size : {std::size_t{100000}, std::size_t{5u << 20}}) {
+    const std::string contents = text.substr(0, size);
+    std::string error, whole, headed;
+    auto a = zip::Package::open(input, error);
+    const std::size_t body = *a->find("word/document.xml");
+    ASSERT_TRUE(a->write({{body, head + contents}}, whole, error)) << error;
+    zip::Streamed streamed;
+    for (std::size_t at = 0; at < size; at += 300000) streamed.add(contents.substr(at, 300000));
+    streamed.head(std::string(head));
+    ASSERT_TRUE(a->write({}, {{body, &streamed}}, headed, error)) << error;
+    EXPECT_EQ(whole == headed, size < (2u << 20));
+    EXPECT_TRUE(entries(headed).at("word/document.xml") == head + contents);
+  }
   zip::Streamed dropped;
   dropped.add(text.substr(0, 3u << 20));
   dropped.add(text.substr(0, 1000));
@@ -339,6 +356,30 @@ TEST(DocxWordForms, ListLabelsInTheirOwnFonts) {
   EXPECT_NE(samXml.find("%2'/><w:rPr><w:rFonts w:ascii=\"Ededris-b\""), std::string::npos) << samXml;
   EXPECT_EQ(outcome.stats.red, 4u);  // the characters of the first and the last label
   EXPECT_EQ(outcome.stats.converted, 1u);
+}
+
+// A level's w:rPr formats its label only: the runs of the paragraph it
+// numbers keep their own fonts. A label with no font of its own is drawn in
+// the paragraph style the level is linked to (w:pStyle), else in the default one.
+TEST(DocxWordForms, ListLabelOverParagraphStyle) {
+  const std::string numbering = std::string("<w:numbering ") + kW + "><w:abstractNum w:abstractNumId=\"0\">"
+      "<w:lvl w:ilvl=\"0\"><w:lvlText w:val=\"捶%1\"/><w:rPr><w:rFonts w:eastAsia=\"BZDBT\"/></w:rPr></w:lvl>"
+      "<w:lvl w:ilvl=\"1\"><w:pStyle w:val=\"BzdList\"/><w:lvlText w:val=\"拜%2\"/></w:lvl>"
+      "<w:lvl w:ilvl=\"2\"><w:lvlText w:val=\"翟%3\"/></w:lvl></w:abstractNum>"
+      "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+  const std::string body = "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr></w:pPr>"
+                           "<w:r><w:t>捶拜</w:t></w:r></w:p>";
+  Outcome outcome;
+  const auto out = entries(convertOk(wordPackage(body, {{"word/numbering.xml", numbering}}), Encoding::BZD,
+                                     Encoding::HIMA, outcome));
+  const std::string& xml = out.at("word/numbering.xml");
+  EXPECT_EQ(outcome.changedParts, std::vector<std::string>{"word/numbering.xml"});
+  EXPECT_EQ(outcome.stats.converted, 2u);
+  EXPECT_EQ(xml.find("捶%1"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<w:pStyle w:val=\"BzdList\"/><w:lvlText w:val=\"\u0F51%2\"/><w:rPr><w:rFonts w:ascii=\"Microsoft Himalaya\""),
+            std::string::npos) << xml;
+  EXPECT_NE(xml.find("<w:lvlText w:val=\"翟%3\"/></w:lvl>"), std::string::npos) << xml;
+  EXPECT_NE(out.at("word/document.xml").find("<w:r><w:t>捶拜</w:t></w:r>"), std::string::npos);
 }
 
 // A chain between two legacy encodings goes through Unicode.
@@ -535,6 +576,106 @@ TEST(OdtConvert, SpacesTabsAndBreaksBetweenSpans) {
     // Only the last piece, in the paragraph's own font, is left as it was.
     EXPECT_EQ(out.find(c.text), out.rfind(marks[3]) + marks[3].size()) << out;
   }
+}
+
+// List labels: a bullet is drawn in the fonts of its level's text
+// properties, a number's prefix and suffix (and the text around the numbers in
+// loext:num-list-format) in those of the level's character style, which a
+// new common style over it replaces; a label that cannot be converted stays
+// and is red. A list style of content.xml gets its new style in styles.xml.
+TEST(OdtConvert, ListLabelsInTheirOwnFonts) {
+  const std::string ns =
+      "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+      "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+      "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+      "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+      "xmlns:loext=\"urn:org:documentfoundation:names:experimental:office:xmlns:loext:1.0\" "
+      "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\"";
+  const std::string faces =
+      "<office:font-face-decls><style:font-face style:name=\"Himalaya1\" svg:font-family=\"&apos;Microsoft Himalaya&apos;\"/>"
+      "</office:font-face-decls>";
+  const std::string levels =
+      "<text:list-level-style-bullet text:level=\"1\" text:bullet-char=\"ཀ\"><style:list-level-properties/>"
+      "<style:text-properties style:font-name=\"Himalaya1\"/></text:list-level-style-bullet>"
+      "<text:list-level-style-number text:level=\"2\" text:style-name=\"Tib\" loext:num-list-format=\"ཁ%2%།\" "
+      "style:num-prefix=\"ཁ\" style:num-suffix=\"།\" style:num-format=\"1\"/>"
+      "<text:list-level-style-number text:level=\"3\" style:num-prefix=\"ག\" style:num-format=\"1\"/>"
+      "<text:list-level-style-bullet text:level=\"4\" text:bullet-char=\"\u0FD5\"><style:text-properties "
+      "style:font-name=\"Himalaya1\"/></text:list-level-style-bullet>";
+  const std::string tib = "<style:style style:name=\"Tib\" style:family=\"text\"><style:text-properties "
+                          "style:font-name-complex=\"Himalaya1\"/></style:style>";
+  const std::string fodt = "<office:document " + ns + ">" + faces + "<office:styles>" + tib +
+                           "<text:list-style style:name=\"L1\">" + levels + "</text:list-style></office:styles>"
+                           "<office:body><office:text><text:p>a</text:p></office:text></office:body></office:document>";
+  std::string bzd, back;
+  auto outcome = odt::convertFodt(fodt, Encoding::HIMA, Encoding::BZD, conv::Options{}, bzd);
+  ASSERT_TRUE(outcome.ok()) << outcome.error;
+  EXPECT_EQ(outcome.stats.red, 1u);
+  EXPECT_EQ(outcome.stats.converted, 5u);
+  for (const std::string expected :
+       {"<style:text-properties style:font-name=\"BZDBT\" style:font-name-asian=\"BZDBT\" style:font-name-complex=\"BZDBT\"/>"
+        "</text:list-level-style-bullet>",
+        "<text:list-level-style-number text:level=\"2\" text:style-name=\"Yigsgyur_L1\" loext:num-list-format=\"",
+        "%2%", "<text:list-level-style-number text:level=\"3\" style:num-prefix=\"ག\" style:num-format=\"1\"/>",
+        "text:bullet-char=\"\u0FD5\"><style:text-properties style:font-name=\"Himalaya1\" fo:color=\"#ff0000\"/>",
+        "<style:style style:name=\"Yigsgyur_L1\" style:family=\"text\" style:parent-style-name=\"Tib\"><style:text-properties "
+        "style:font-name=\"BZDBT\" style:font-name-asian=\"BZDBT\" style:font-name-complex=\"BZDBT\"/></style:style>"
+        "</office:styles>",
+        "<style:font-face style:name=\"BZDBT\" svg:font-family=\"&apos;BZDBT&apos;\"/></office:font-face-decls>"}) {
+    EXPECT_NE(bzd.find(expected), std::string::npos) << expected << "\n" << bzd;
+  }
+  EXPECT_EQ(bzd.find("ཁ"), std::string::npos) << bzd;
+  EXPECT_EQ(bzd.find("ཀ"), std::string::npos) << bzd;
+  ASSERT_TRUE(odt::convertFodt(bzd, Encoding::BZD, Encoding::HIMA, conv::Options{}, back).ok());
+  for (const std::string expected : {"text:bullet-char=\"ཀ\"", "loext:num-list-format=\"ཁ%2%།\" style:num-prefix=\"ཁ\" style:num-suffix=\"།\""}) {
+    EXPECT_NE(back.find(expected), std::string::npos) << expected << "\n" << back;
+  }
+
+  // The list style in content.xml, its new character style in styles.xml.
+  const std::string content = "<office:document-content " + ns + ">" + faces + "<office:automatic-styles>"
+                              "<text:list-style style:name=\"L1\">" + levels + "</text:list-style></office:automatic-styles>"
+                              "<office:body><office:text><text:p>a</text:p></office:text></office:body></office:document-content>";
+  const std::string styles = "<office:document-styles " + ns + "><office:styles>" + tib +
+                             "</office:styles></office:document-styles>";
+  std::string out;
+  outcome = odt::convertOdt(makePackage({{"content.xml", content}, {"styles.xml", styles}}), Encoding::HIMA,
+                            Encoding::BZD, conv::Options{}, out);
+  ASSERT_TRUE(outcome.ok()) << outcome.error;
+  EXPECT_EQ(outcome.changedParts, (std::vector<std::string>{"content.xml", "styles.xml"}));
+  const auto parts = entries(out);
+  EXPECT_NE(parts.at("content.xml").find("text:style-name=\"Yigsgyur_L1\""), std::string::npos);
+  EXPECT_NE(parts.at("styles.xml").find("<office:font-face-decls><style:font-face style:name=\"BZDBT\""), std::string::npos)
+      << parts.at("styles.xml");
+  EXPECT_NE(parts.at("styles.xml").find("style:name=\"Yigsgyur_L1\""), std::string::npos);
+  std::string error;
+  const auto found = odt::odtEncodings(makePackage({{"content.xml", content}, {"styles.xml", styles}}), error);
+  ASSERT_FALSE(found.empty()) << error;
+  EXPECT_EQ(found.back().part, "content.xml");
+  EXPECT_EQ(found.back().encodings, std::vector{Encoding::HIMA});
+}
+
+// A content.xml large enough to be compressed while it is made: the styles
+// declared at the end come before the body, and the package reads back.
+TEST(OdtConvert, LargeContentStreamed) {
+  const std::string input = readData("lo-hima.odt");
+  auto parts = entries(input);
+  std::string& content = parts.at("content.xml");
+  std::string body;
+  for (unsigned n = 1; body.size() < (5u << 20); n = n * 1103515245u + 12345u) {
+    body += "<text:p text:style-name=\"P5\"><text:span text:style-name=\"T2\">བཀྲ་ཤིས་བདེ་ལེགས།</text:span> No. " +
+            std::to_string(n % 100000) + "</text:p>";
+  }
+  content.insert(content.find("</office:text>"), body);
+  std::string out;
+  const auto outcome = odt::convertOdt(makePackage(parts), Encoding::HIMA, Encoding::BZD, conv::Options{}, out);
+  ASSERT_TRUE(outcome.ok()) << outcome.error;
+  const std::string converted = entries(out).at("content.xml");
+  const std::size_t bodyAt = converted.find("<office:body>");
+  EXPECT_LT(converted.find("<style:style style:name=\"Yigsgyur_T1\""), bodyAt);
+  EXPECT_LT(converted.find("svg:font-family=\"&apos;BZDBT&apos;\""), bodyAt);
+  EXPECT_EQ(converted.find("བཀྲ"), std::string::npos);
+  EXPECT_EQ(converted.substr(converted.size() - 60), content.substr(content.size() - 60));
+  EXPECT_GT(converted.size(), content.size());
 }
 
 // LibreOffice reads the converted package with its table, footnote and the target font.
