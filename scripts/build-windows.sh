@@ -9,6 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 WINDOWS_BUILD_DIR=${WINDOWS_BUILD_DIR:-build-windows}
+# Absolute, as CMake runs the resource generator from inside the build.
+case "$WINDOWS_BUILD_DIR" in /*) ;; *) WINDOWS_BUILD_DIR=$PWD/$WINDOWS_BUILD_DIR ;; esac
 WINDOWS_TESTS=${WINDOWS_TESTS:-OFF}
 JOBS=${WINDOWS_JOBS:-$(nproc)}
 
@@ -29,7 +31,7 @@ cmake -S . -B "$WINDOWS_BUILD_DIR" -G Ninja \
   -DCMAKE_BUILD_TYPE=Release \
   -DYIGSGYUR_GUI=OFF \
   -DYIGSGYUR_TESTS="$WINDOWS_TESTS" \
-  -DYIGSGYUR_EMBED_RESOURCES="$PWD/$embed"
+  -DYIGSGYUR_EMBED_RESOURCES="$embed"
 cmake --build "$WINDOWS_BUILD_DIR" -j"$JOBS"
 x86_64-w64-mingw32-strip -o "$WINDOWS_BUILD_DIR/yigsgyur.exe" "$WINDOWS_BUILD_DIR/cli/yigsgyur.exe"
 

@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export WINDOWS_BUILD_DIR=${WINDOWS_BUILD_DIR:-build-windows-tests} WINDOWS_TESTS=ON
+case "$WINDOWS_BUILD_DIR" in /*) ;; *) WINDOWS_BUILD_DIR=$PWD/$WINDOWS_BUILD_DIR ;; esac
 scripts/build-windows.sh
-export WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-$PWD/$WINDOWS_BUILD_DIR/wine}
+export WINEDEBUG=-all WINEPREFIX=${WINEPREFIX:-$WINDOWS_BUILD_DIR/wine}
 status=0
 for suite in richtext engine sorting documents cli; do
   echo "== yig_${suite}_tests.exe (wine)"
