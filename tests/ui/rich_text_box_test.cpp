@@ -1,6 +1,11 @@
+#include <QDir>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 
 #include "ui/rich_text_box.h"
 
@@ -28,6 +33,18 @@ TEST(FormatBridgeTest, EveryAttributeSurvivesTheRoundTrip) {
   for (const rt::CharFormat& f : {plain, rich, odd}) EXPECT_EQ(fromQtFormat(toQtFormat(f)), f);
 }
 
+void expectSameRuns(const rt::Document& a, const rt::Document& b) {
+  EXPECT_EQ(a.text(), b.text());
+  const auto x = a.runs(), y = b.runs();
+  ASSERT_EQ(x.size(), y.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    EXPECT_EQ(x[i].start, y[i].start);
+    EXPECT_EQ(x[i].end, y[i].end);
+    EXPECT_EQ(*x[i].format, *y[i].format) << "run " << i << " at " << x[i].start;
+  }
+  EXPECT_EQ(a.finalParagraphLead(), b.finalParagraphLead());
+}
+
 TEST(FormatBridgeTest, DocumentRoundTripKeepsTextParagraphsAndRuns) {
   rt::Document source;
   rt::CharFormat tibetan = format(u"Microsoft Himalaya", 0, 48);
@@ -46,15 +63,115 @@ TEST(FormatBridgeTest, DocumentRoundTripKeepsTextParagraphsAndRuns) {
   EXPECT_EQ(qt.blockCount(), 4);
   rt::Document back;
   qtToModel(qt, back);
-  EXPECT_EQ(back.text(), source.text());
-  const auto a = source.runs(), b = back.runs();
-  ASSERT_EQ(a.size(), b.size());
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    EXPECT_EQ(a[i].start, b[i].start);
-    EXPECT_EQ(a[i].end, b[i].end);
-    EXPECT_EQ(*a[i].format, *b[i].format) << "run " << i;
+  expectSameRuns(source, back);
+}
+
+int tablesIn(const QTextDocument& qt) {
+  int n = 0;
+  for (QTextFrame* frame : qt.rootFrame()->childFrames()) n += qobject_cast<QTextTable*>(frame) != nullptr;
+  return n;
+}
+
+// Every RTF file of the tests and samples comes back from the widget as it went
+// in: text, runs, formats, carried objects (by identity) and paragraph openings.
+TEST(FormatBridgeTest, EveryCorpusDocumentSurvivesTheWidget) {
+  int withTables = 0;
+  for (const QString& dir : {QStringLiteral(YIG_TEST_DATA_DIR "/documents"), QStringLiteral(YIG_TEST_DATA_DIR "/rtf"),
+                            QStringLiteral(YIG_SOURCE_DIR "/samples")}) {
+    for (const QString& name : QDir(dir).entryList({QStringLiteral("*.rtf")})) {
+      SCOPED_TRACE(name.toStdString());
+      std::ifstream in((dir + u'/' + name).toStdString(), std::ios::binary);
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      rt::Document source;
+      ASSERT_TRUE(source.setRtf(bytes.str()).ok);
+      QTextDocument qt;
+      modelToQt(source, qt);
+      rt::Document back = source;
+      qtToModel(qt, back);
+      expectSameRuns(source, back);
+      EXPECT_EQ(back.rtf(), source.rtf());
+      const bool table = bytes.str().find("\\trowd") != std::string::npos;
+      EXPECT_EQ(tablesIn(qt) > 0, table);
+      withTables += table;
+    }
+  }
+  EXPECT_GE(withTables, 12);
+}
+
+// Tables in the editor: what the widget holds, and positions in model units.
+struct TableCase {
+  const char* name;
+  const char* body;  // RTF after the header
+  int tables;        // QTextTables the widget shows
+};
+
+class TablePositionsTest : public ::testing::TestWithParam<TableCase> {};
+
+TEST_P(TablePositionsTest, WidgetPositionsCountModelUnits) {
+  const TableCase& c = GetParam();
+  RichTextBox box;
+  box.setRtf(std::string(R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0\fs24 )") + c.body + "}");
+  const rt::Document model = box.model();
+  EXPECT_EQ(tablesIn(*box.document()), c.tables);
+  const int length = static_cast<int>(model.length());
+  ASSERT_EQ(box.textLength(), length);
+  // (The widget's text keeps object characters, the model's leaves them out.)
+  const auto visible = [](QString s) { return s.remove(QChar(0xFFFC)); };
+  EXPECT_EQ(visible(box.plainText()), QString::fromStdU16String(model.plainText()));
+  {
+    rt::Document back = model;
+    qtToModel(*box.document(), back);
+    expectSameRuns(model, back);
+  }
+  // Every position the widget can hold reads back as itself; those among the
+  // units after a table row's last cell (marks, the row mark) stand after the row.
+  const std::u16string_view text = model.text();
+  std::vector<int> expected(static_cast<std::size_t>(length) + 1);
+  for (int m = 0; m <= length; ++m) expected[m] = m;
+  for (int r = 0; c.tables > 0 && r < length; ++r) {
+    if (text[r] != u'\r' || !model.formatAt(r).object || model.formatAt(r).object->rtf != "\\row") continue;
+    for (int m = r; text[m - 1] != u'\t'; --m) expected[m - 1] = r + 1;
+    expected[r] = r + 1;
+  }
+  for (int m = 0; m <= length; ++m) {
+    box.select(m, 0);
+    EXPECT_EQ(box.selStart(), expected[m]) << m;
+  }
+  // Ranges read the model's text and selection. A range that crosses cells
+  // takes them whole, one that enters a table from outside the whole table.
+  for (int from = 0; from < length; from += 3) {
+    for (int to = from + 1; to <= length; to += 4) {
+      box.select(from, to - from);
+      rt::Document& doc = box.model();
+      const std::size_t start = doc.selStart(), end = start + doc.selLength();
+      EXPECT_EQ(visible(box.selectedText()), QString::fromStdU16String(doc.selectedText())) << from << ".." << to;
+      EXPECT_LE(start, static_cast<std::size_t>(expected[from]));
+      EXPECT_GE(end, static_cast<std::size_t>(expected[to])) << from << ".." << to;
+    }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, TablePositionsTest,
+    ::testing::Values(
+        TableCase{"BetweenParagraphs",
+                  R"(\pard P\par\trowd\cellx1000\cellx2000\pard\intbl a\cell bc\cell\row)"
+                  R"(\trowd\cellx1000\cellx2000\pard\intbl d\par e\cell\cell\row\pard Q\par)",
+                  1},
+        TableCase{"AtTheStartAndTouching",
+                  R"(\trowd\cellx1000\pard\intbl a\cell\row\trowd\cellx900\cellx1800\cellx2700\pard\intbl)"
+                  R"( b\cell c\cell d\cell\row)",
+                  2},
+        TableCase{"WordRowEnd",
+                  R"(\pard x\par\trowd\cellx1000\cellx2000\pard\intbl a\cell b\cell\pard\intbl{\trowd\cellx1000)"
+                  R"(\cellx2000\row}\pard y)",
+                  1},
+        TableCase{"NestedStaysTabs",
+                  R"(\pard\intbl a\cell\pard\intbl\itap2 b\nestcell{\*\nesttableprops\trowd\cellx500\nestrow})"
+                  R"(\pard\intbl\itap1 \cell\trowd\cellx1000\row\pard z)",
+                  0}),
+    [](const ::testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
 
 class RichTextBoxTest : public ::testing::Test {
  protected:
