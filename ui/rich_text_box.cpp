@@ -32,6 +32,10 @@ constexpr int kFinalLeadProperty = QTextFormat::UserProperty + 6;  // the last b
 constexpr int kCellEndProperty = QTextFormat::UserProperty + 7;     // a table cell: the model units that end it
 constexpr int kBeforeTableProperty = QTextFormat::UserProperty + 8;  // a table's first cell: the mark before the table
 constexpr int kGapProperty = QTextFormat::UserProperty + 9;  // a block the model does not have (before a table)
+// The mark whose opening words (\\trowd...) must open the first paragraph of a
+// row (on a row's first cell) or of the text after a table (on its last cell).
+constexpr int kRowOpenerProperty = QTextFormat::UserProperty + 10;
+constexpr int kAfterTableOpenerProperty = QTextFormat::UserProperty + 11;
 constexpr int kCarriedObjectType = QTextFormat::UserObject + 1;
 
 // A carried object travels through Qt's formats by identity.
@@ -432,6 +436,46 @@ QVariant carriedUnits(const rt::Document& doc, std::size_t from, std::size_t to)
   return QVariant::fromValue(CarriedUnits{std::move(units)});
 }
 
+// Keeps the words that open a table row (\\trowd, \\cellx...) or the text after a
+// table (\\pard) on the first paragraph mark that follows the row's or the
+// table's start, where the RTF writer puts them before the paragraph, once. A
+// paragraph the user made inside a cell or after a table would otherwise come
+// before them, and a reader would take it out of (or into) the table.
+class Openings {
+ public:
+  void begin(const QVariant& opener) {
+    opener_ = opener.isValid() ? opener.value<CarriedObject>().object : nullptr;
+    if (opener_ && opener_->lead.empty()) opener_.reset();
+    placed_ = false;
+  }
+  rt::CharFormat mark(rt::CharFormat f) {
+    if (!opener_) return f;
+    if (!placed_) {
+      placed_ = true;
+      if (f.object != opener_) f.object = withLead(f.object, opener_->lead + (f.object ? f.object->lead : ""));
+    } else if (f.object == opener_) {
+      f.object = withLead(opener_, "");
+    }
+    return f;
+  }
+
+ private:
+  static std::shared_ptr<const rt::EmbeddedObject> withLead(const std::shared_ptr<const rt::EmbeddedObject>& object,
+                                                            std::string lead) {
+    auto copy = std::make_shared<rt::EmbeddedObject>();
+    if (object) {
+      *copy = *object;
+    } else {
+      copy->kind = rt::EmbeddedObject::Kind::Break;
+      copy->rtf = "\\par";
+    }
+    copy->lead = std::move(lead);
+    return copy;
+  }
+  std::shared_ptr<const rt::EmbeddedObject> opener_;
+  bool placed_ = true;
+};
+
 // --- the widget's side: the separators Qt puts around and between cells -----
 // Each cell starts after a U+FDD0, each table ends with U+FDD1. The separator
 // before a table's first cell stands for the mark before the table (nothing
@@ -442,6 +486,7 @@ struct Seam {
   bool tableStart = false;  // before a table's first cell, or after a cell
   bool rowEnd = false;      // after the last cell of a row
   QTextCharFormat cell;     // the format of that first cell, or of the cell it ends
+  QTextCharFormat opened;   // the format of the cell it opens (none at a table's end)
 };
 
 std::vector<Seam> tableSeams(const QTextDocument& doc) {
@@ -461,13 +506,13 @@ std::vector<Seam> tableSeams(const QTextDocument& doc) {
           const QTextTableCell cell = table->cellAt(r, c);
           if (cell.row() != r || cell.column() != c) continue;
           const QTextCharFormat format = cell.format();
-          seams.push_back(Seam{cell.firstPosition(), first, rowEnd, first ? format : previous});
+          seams.push_back(Seam{cell.firstPosition(), first, rowEnd, first ? format : previous, format});
           first = false;
           rowEnd = c + cell.columnSpan() >= table->columns();
           previous = format;
         }
       }
-      if (!first) seams.push_back(Seam{table->lastPosition() + 1, false, true, previous});
+      if (!first) seams.push_back(Seam{table->lastPosition() + 1, false, true, previous, {}});
     }
   }
   std::sort(seams.begin(), seams.end(), [](const Seam& a, const Seam& b) { return a.position < b.position; });
@@ -483,7 +528,21 @@ bool isGap(const QTextBlock& block) {
 std::vector<Unit> seamUnits(const QTextDocument& doc, const Seam& seam) {
   const QTextCharFormat& f = seam.cell;
   if (seam.tableStart) {
-    if (isGap(doc.findBlock(seam.position - 1))) return {};
+    const QTextBlock gap = doc.findBlock(seam.position - 1);
+    if (isGap(gap)) return {};
+    if (gap.blockFormat().hasProperty(kGapProperty)) {
+      // Text typed between two tables (or before the first): a paragraph of its own.
+      static const auto paragraph = [] {
+        auto o = std::make_shared<rt::EmbeddedObject>();
+        o->kind = rt::EmbeddedObject::Kind::Break;
+        o->rtf = "\\par";
+        o->lead = "\\pard";
+        return std::shared_ptr<const rt::EmbeddedObject>(o);
+      }();
+      rt::CharFormat mark = fromQtFormat(gap.charFormat());
+      mark.object = paragraph;
+      return {Unit{u'\r', mark}};
+    }
     const QVariant before = f.property(kBeforeTableProperty);
     if (before.isValid() && before.value<CarriedUnits>().units) return *before.value<CarriedUnits>().units;
     rt::CharFormat mark = fromQtFormat(f);
@@ -610,8 +669,14 @@ void modelToQt(const rt::Document& source, QTextDocument& target, const std::fun
 
   std::vector<ModelRow> rows;
   const std::vector<ModelTable> tables = modelTables(source, rows);
+  // The object of the first paragraph mark in [from, to), when there is one.
+  const auto firstMark = [&](std::size_t from, std::size_t to) {
+    const std::size_t at = text.find(u'\r', from);
+    return at < to ? QVariant::fromValue(CarriedObject{source.formatAt(at).object}) : QVariant();
+  };
   std::size_t pos = 0;
-  for (const ModelTable& table : tables) {
+  for (std::size_t t = 0; t < tables.size(); ++t) {
+    const ModelTable& table = tables[t];
     const ModelRow& top = rows[table.firstRow];
     QVariant before;
     if (top.start > pos) {
@@ -649,6 +714,12 @@ void modelToQt(const rt::Document& source, QTextDocument& target, const std::fun
         f.clearProperty(kObjectProperty);
         f.setProperty(kCellEndProperty, carriedUnits(source, to, c + 1 == columns ? row.mark + 1 : to + 1));
         if (r == 0 && c == 0 && before.isValid()) f.setProperty(kBeforeTableProperty, before);
+        if (c == 0) f.setProperty(kRowOpenerProperty, firstMark(row.start, row.mark + 1));
+        if (c + 1 == columns && r + 1 == table.rows) {
+          const std::size_t after = row.mark + 1;
+          f.setProperty(kAfterTableOpenerProperty,
+                        firstMark(after, t + 1 < tables.size() ? rows[tables[t + 1].firstRow].start : text.size()));
+        }
         cell.setFormat(f);
       }
       look = paragraphLook(rowLead, look);
@@ -677,13 +748,19 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
   target.setCarriedHeader(std::move(header));
   const std::vector<Seam> seams = tableSeams(source);
   std::size_t nextSeam = 0;
+  Openings openings;
   int blocks = 0;
   for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
     if (betweenPieces && ++blocks % 2048 == 0) betweenPieces();
     while (nextSeam < seams.size() && seams[nextSeam].position < block.position()) ++nextSeam;
     if (nextSeam < seams.size() && seams[nextSeam].position == block.position()) {
       // A table's separator: the marks of the cell it ends, or the one before the table.
-      for (const Unit& unit : seamUnits(source, seams[nextSeam])) target.append(std::u16string_view(&unit.c, 1), unit.format);
+      const Seam& seam = seams[nextSeam];
+      for (const Unit& unit : seamUnits(source, seam)) {
+        target.append(std::u16string_view(&unit.c, 1), unit.c == u'\r' ? openings.mark(unit.format) : unit.format);
+      }
+      if (seam.opened.hasProperty(kRowOpenerProperty)) openings.begin(seam.opened.property(kRowOpenerProperty));
+      if (seam.opened.objectType() != QTextFormat::TableCellObject) openings.begin(seam.cell.property(kAfterTableOpenerProperty));
     } else if (block != source.begin()) {
       // The separator that starts a block carries the block's character format
       // (and the end mark of the paragraph before it, never another object).
@@ -692,7 +769,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
                           mark.object->rtf == "\\nestcell")) {
         mark.object.reset();
       }
-      target.append(u"\r", mark);
+      target.append(u"\r", openings.mark(mark));
     }
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();

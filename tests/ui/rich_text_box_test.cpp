@@ -66,6 +66,13 @@ TEST(FormatBridgeTest, DocumentRoundTripKeepsTextParagraphsAndRuns) {
   expectSameRuns(source, back);
 }
 
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
 int tablesIn(const QTextDocument& qt) {
   int n = 0;
   for (QTextFrame* frame : qt.rootFrame()->childFrames()) n += qobject_cast<QTextTable*>(frame) != nullptr;
@@ -80,18 +87,16 @@ TEST(FormatBridgeTest, EveryCorpusDocumentSurvivesTheWidget) {
                             QStringLiteral(YIG_SOURCE_DIR "/samples")}) {
     for (const QString& name : QDir(dir).entryList({QStringLiteral("*.rtf")})) {
       SCOPED_TRACE(name.toStdString());
-      std::ifstream in((dir + u'/' + name).toStdString(), std::ios::binary);
-      std::ostringstream bytes;
-      bytes << in.rdbuf();
+      const std::string bytes = readFile((dir + u'/' + name).toStdString());
       rt::Document source;
-      ASSERT_TRUE(source.setRtf(bytes.str()).ok);
+      ASSERT_TRUE(source.setRtf(bytes).ok);
       QTextDocument qt;
       modelToQt(source, qt);
       rt::Document back = source;
       qtToModel(qt, back);
       expectSameRuns(source, back);
       EXPECT_EQ(back.rtf(), source.rtf());
-      const bool table = bytes.str().find("\\trowd") != std::string::npos;
+      const bool table = bytes.find("\\trowd") != std::string::npos;
       EXPECT_EQ(tablesIn(qt) > 0, table);
       withTables += table;
     }
@@ -172,6 +177,56 @@ INSTANTIATE_TEST_SUITE_P(
                   R"(\pard\intbl\itap1 \cell\trowd\cellx1000\row\pard z)",
                   0}),
     [](const ::testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
+
+QTextTable* firstTable(const QTextDocument& qt) {
+  for (QTextFrame* frame : qt.rootFrame()->childFrames())
+    if (auto* table = qobject_cast<QTextTable*>(frame)) return table;
+  return nullptr;
+}
+
+// Typing, a new paragraph and deleting inside cells, and a new paragraph after
+// a table, give RTF that reads back as the same tables holding the edits.
+TEST(TableEditingTest, EditedCellsStayInTheirTable) {
+  const std::string simple =
+      R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0\fs24 \pard P\par\trowd\cellx1000\cellx2000\pard\intbl a)"
+      R"(\cell b\cell\row\trowd\cellx1000\cellx2000\pard\intbl c\par d\cell e\cell\row\pard Q\par})";
+  for (const std::string& rtf : {simple, readFile(YIG_TEST_DATA_DIR "/documents/word-hima.rtf"),
+                                 readFile(YIG_TEST_DATA_DIR "/documents/lo-hima.rtf")}) {
+    SCOPED_TRACE(rtf.substr(0, 60));
+    RichTextBox box;
+    box.setRtf(rtf);
+    const int tables = tablesIn(*box.document());
+    QTextTable* table = firstTable(*box.document());
+    ASSERT_NE(table, nullptr);
+    const int rows = table->rows(), columns = table->columns();
+    QTextCursor cell = table->cellAt(0, 0).lastCursorPosition();
+    cell.insertText(QStringLiteral("X"));
+    cell.insertBlock();
+    cell.insertText(QStringLiteral("Y"));
+    QTextCursor other = table->cellAt(rows - 1, 0).firstCursorPosition();
+    other.setPosition(table->cellAt(rows - 1, 0).lastPosition(), QTextCursor::KeepAnchor);
+    other.removeSelectedText();
+    QTextCursor after(box.document());
+    after.setPosition(table->lastPosition() + 1);
+    after.insertText(QStringLiteral("Z"));
+    after.insertBlock();
+
+    rt::Document back;
+    ASSERT_TRUE(back.setRtf(box.rtf()).ok);
+    QTextDocument shown;
+    modelToQt(back, shown);
+    EXPECT_EQ(tablesIn(shown), tables);
+    QTextTable* again = firstTable(shown);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->rows(), rows);
+    EXPECT_EQ(again->columns(), columns);
+    QTextCursor first = again->cellAt(0, 0).firstCursorPosition();
+    first.setPosition(again->cellAt(0, 0).lastPosition(), QTextCursor::KeepAnchor);
+    EXPECT_TRUE(first.selectedText().endsWith(QStringLiteral("X\u2029Y"))) << first.selectedText().toStdString();
+    EXPECT_EQ(again->cellAt(rows - 1, 0).firstPosition(), again->cellAt(rows - 1, 0).lastPosition());
+    EXPECT_EQ(shown.findBlock(again->lastPosition() + 1).text(), QStringLiteral("Z"));
+  }
+}
 
 class RichTextBoxTest : public ::testing::Test {
  protected:
