@@ -36,6 +36,10 @@ constexpr int kGapProperty = QTextFormat::UserProperty + 9;  // a block the mode
 // row (on a row's first cell) or of the text after a table (on its last cell).
 constexpr int kRowOpenerProperty = QTextFormat::UserProperty + 10;
 constexpr int kAfterTableOpenerProperty = QTextFormat::UserProperty + 11;
+// Qt hashes a property of our own types by its type alone: formats that differ
+// only in the object they carry would share a hash, and Qt's format table would
+// compare each new one with all the others. This number tells them apart.
+constexpr int kIdentityProperty = QTextFormat::UserProperty + 12;
 constexpr int kCarriedObjectType = QTextFormat::UserObject + 1;
 
 // A carried object travels through Qt's formats by identity.
@@ -284,8 +288,11 @@ QTextBlockFormat blockFormatOf(const ParagraphLook& look) {
   return f;
 }
 
+int identity(const void* p) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(p) >> 4); }
+
 QTextCharFormat objectFormat(QTextCharFormat f, const std::shared_ptr<const rt::EmbeddedObject>& object) {
   f.setProperty(kObjectProperty, QVariant::fromValue(CarriedObject{object}));
+  f.setProperty(kIdentityProperty, identity(object.get()));
   if (object->kind != rt::EmbeddedObject::Kind::Break) f.setObjectType(kCarriedObjectType);
   return f;
 }
@@ -374,6 +381,16 @@ std::vector<ModelTable> modelTables(const rt::Document& doc, std::vector<ModelRo
     }
     tables.push_back(ModelTable{k, 1});
   }
+  // Qt lays a table out whole, and the editor maps positions cell by cell: past
+  // this many cells a document's further tables stay tab rows, so that a large
+  // document still opens, scrolls and takes typing at once.
+  constexpr std::size_t kMaxCells = 4000;
+  std::size_t cells = 0, shown = 0;
+  while (shown < tables.size() &&
+         (cells += tables[shown].rows * rows[tables[shown].firstRow].cellEnds.size()) <= kMaxCells) {
+    ++shown;
+  }
+  tables.resize(shown);
   return tables;
 }
 
@@ -712,7 +729,9 @@ void modelToQt(const rt::Document& source, QTextDocument& target, const std::fun
         // Text typed into an empty cell takes the look of the cell's mark.
         QTextCharFormat f = toQtFormat(source.formatAt(to));
         f.clearProperty(kObjectProperty);
+        f.clearProperty(kIdentityProperty);
         f.setProperty(kCellEndProperty, carriedUnits(source, to, c + 1 == columns ? row.mark + 1 : to + 1));
+        f.setProperty(kIdentityProperty, identity(f.property(kCellEndProperty).value<CarriedUnits>().units.get()));
         if (r == 0 && c == 0 && before.isValid()) f.setProperty(kBeforeTableProperty, before);
         if (c == 0) f.setProperty(kRowOpenerProperty, firstMark(row.start, row.mark + 1));
         if (c + 1 == columns && r + 1 == table.rows) {

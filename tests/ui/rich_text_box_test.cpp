@@ -228,6 +228,29 @@ TEST(TableEditingTest, EditedCellsStayInTheirTable) {
   }
 }
 
+// A document with very many cells shows its first tables as tables and the
+// rest as tab rows, and still comes back whole.
+TEST(FormatBridgeTest, ManyCellsShowTheFirstTablesOnly) {
+  std::string rtf = R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0 )";
+  for (int t = 0; t < 150; ++t) {
+    rtf += R"(\pard p\par)";
+    for (int r = 0; r < 10; ++r) rtf += R"(\trowd\cellx900\cellx1800\cellx2700\pard\intbl a\cell b\cell c\cell\row)";
+  }
+  rt::Document source;
+  ASSERT_TRUE(source.setRtf(rtf + "}").ok);
+  QTextDocument qt;
+  modelToQt(source, qt);
+  int cells = 0;
+  for (QTextFrame* frame : qt.rootFrame()->childFrames()) {
+    if (auto* table = qobject_cast<QTextTable*>(frame)) cells += table->rows() * table->columns();
+  }
+  EXPECT_GT(cells, 1000);
+  EXPECT_LE(cells, 4000);
+  rt::Document back = source;
+  qtToModel(qt, back);
+  expectSameRuns(source, back);
+}
+
 class RichTextBoxTest : public ::testing::Test {
  protected:
   RichTextBox box;
