@@ -1129,6 +1129,7 @@ std::pair<int, int> RichTextBox::selectionRange() const {
               table->cellAt(row + rows - 1, table->columns() - 1).lastPosition() + 1};
     }
   }
+  // (A range that leaves a table's cell Qt widens to the whole table.)
   return {c.selectionStart(), c.selectionEnd()};
 }
 

@@ -151,6 +151,16 @@ TEST_P(TablePositionsTest, WidgetPositionsCountModelUnits) {
       rt::Document& doc = box.model();
       const std::size_t start = doc.selStart(), end = start + doc.selLength();
       EXPECT_EQ(visible(box.selectedText()), QString::fromStdU16String(doc.selectedText())) << from << ".." << to;
+      // A range takes a row's cell and row marks all or none (its RTF holds whole rows).
+      bool in = false, out = false;
+      for (std::size_t i = 0; c.tables > 0 && i < text.size(); ++i) {
+        const auto& object = doc.formatAt(i).object;
+        if (!object || (object->rtf != "\\cell" && object->rtf != "\\row")) continue;
+        (i >= start && i < end ? in : out) = true;
+        if (object->rtf != "\\row") continue;
+        EXPECT_FALSE(in && out) << from << ".." << to << " row ending at " << i;
+        in = out = false;
+      }
       EXPECT_LE(start, static_cast<std::size_t>(expected[from]));
       EXPECT_GE(end, static_cast<std::size_t>(expected[to])) << from << ".." << to;
     }
