@@ -465,6 +465,8 @@ class Openings {
     if (opener_ && opener_->lead.empty()) opener_.reset();
     placed_ = false;
   }
+  /// The opening words not yet placed (the last paragraph follows a table).
+  const std::string* pending() const { return opener_ && !placed_ ? &opener_->lead : nullptr; }
   rt::CharFormat mark(rt::CharFormat f) {
     if (!opener_) return f;
     if (!placed_) {
@@ -504,6 +506,7 @@ struct Seam {
   bool rowEnd = false;      // after the last cell of a row
   QTextCharFormat cell;     // the format of that first cell, or of the cell it ends
   QTextCharFormat opened;   // the format of the cell it opens (none at a table's end)
+  int columns = 0;          // of the table
 };
 
 std::vector<Seam> tableSeams(const QTextDocument& doc) {
@@ -523,13 +526,13 @@ std::vector<Seam> tableSeams(const QTextDocument& doc) {
           const QTextTableCell cell = table->cellAt(r, c);
           if (cell.row() != r || cell.column() != c) continue;
           const QTextCharFormat format = cell.format();
-          seams.push_back(Seam{cell.firstPosition(), first, rowEnd, first ? format : previous, format});
+          seams.push_back(Seam{cell.firstPosition(), first, rowEnd, first ? format : previous, format, table->columns()});
           first = false;
           rowEnd = c + cell.columnSpan() >= table->columns();
           previous = format;
         }
       }
-      if (!first) seams.push_back(Seam{table->lastPosition() + 1, false, true, previous, {}});
+      if (!first) seams.push_back(Seam{table->lastPosition() + 1, false, true, previous, {}, table->columns()});
     }
   }
   std::sort(seams.begin(), seams.end(), [](const Seam& a, const Seam& b) { return a.position < b.position; });
@@ -581,6 +584,10 @@ std::vector<Unit> seamUnits(const QTextDocument& doc, const Seam& seam) {
     auto row = std::make_shared<rt::EmbeddedObject>();
     row->kind = rt::EmbeddedObject::Kind::Break;
     row->rtf = "\\row";
+    // The row's opening, for a row of one paragraph a cell (as Qt makes them).
+    row->lead = "\\trowd\\trgaph108";
+    for (int c = 1; c <= seam.columns; ++c) row->lead += "\\cellx" + std::to_string(c * 1800);
+    row->lead += "\\pard\\intbl ";
     mark.object = row;
     units.push_back(Unit{u'\r', mark});
   }
@@ -779,7 +786,18 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
         target.append(std::u16string_view(&unit.c, 1), unit.c == u'\r' ? openings.mark(unit.format) : unit.format);
       }
       if (seam.opened.hasProperty(kRowOpenerProperty)) openings.begin(seam.opened.property(kRowOpenerProperty));
-      if (seam.opened.objectType() != QTextFormat::TableCellObject) openings.begin(seam.cell.property(kAfterTableOpenerProperty));
+      if (seam.opened.objectType() != QTextFormat::TableCellObject) {
+        // After a table Qt made (dropped into the editor) the text opens with \pard, out of the table.
+        static const QVariant pard = [] {
+          auto o = std::make_shared<rt::EmbeddedObject>();
+          o->kind = rt::EmbeddedObject::Kind::Break;
+          o->rtf = "\\par";
+          o->lead = "\\pard";
+          return QVariant::fromValue(CarriedObject{std::move(o)});
+        }();
+        const QVariant after = seam.cell.property(kAfterTableOpenerProperty);
+        openings.begin(seam.cell.hasProperty(kCellEndProperty) ? after : pard);
+      }
     } else if (block != source.begin()) {
       // The separator that starts a block carries the block's character format
       // (and the end mark of the paragraph before it, never another object).
@@ -814,6 +832,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
     if (!block.next().isValid()) {
       const QVariant lead = block.blockFormat().property(kFinalLeadProperty);
       if (lead.isValid()) target.setFinalParagraphLead(lead.toByteArray().toStdString());
+      else if (const std::string* opening = openings.pending()) target.setFinalParagraphLead(*opening);
     }
   }
   target.select(0, 0);

@@ -238,6 +238,32 @@ TEST(TableEditingTest, EditedCellsStayInTheirTable) {
   }
 }
 
+// A table Qt made itself (dropped into the editor) is written as a table too.
+TEST(TableEditingTest, TableMadeInTheWidgetIsWrittenAsATable) {
+  RichTextBox box;
+  // (A document read with something to carry, here a style sheet, keeps paragraph openings.)
+  box.setRtf(R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}{\stylesheet{\s0 Normal;}}\f0\fs24 \pard P\par\pard Q\par})");
+  QTextCursor at(box.document());
+  at.setPosition(2);
+  QTextTable* table = at.insertTable(2, 3);
+  table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("a"));
+  table->cellAt(1, 2).firstCursorPosition().insertText(QStringLiteral("f"));
+  rt::Document back;
+  ASSERT_TRUE(back.setRtf(box.rtf()).ok);
+  QTextDocument shown;
+  modelToQt(back, shown);
+  QTextTable* again = firstTable(shown);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->rows(), 2);
+  EXPECT_EQ(again->columns(), 3);
+  EXPECT_EQ(shown.findBlock(again->cellAt(1, 2).firstPosition()).text(), QStringLiteral("f"));
+  EXPECT_EQ(shown.findBlock(again->lastPosition() + 1).text(), QStringLiteral("Q"));
+  // The paragraph after the table opens out of it (a reader would drop it otherwise).
+  const std::string rtf = box.rtf();
+  const std::size_t row = rtf.rfind("\\row");
+  EXPECT_LT(rtf.find("\\pard", row), rtf.find(" Q", row)) << rtf;
+}
+
 // A document with very many cells shows its first tables as tables and the
 // rest as tab rows, and still comes back whole.
 TEST(FormatBridgeTest, ManyCellsShowTheFirstTablesOnly) {
