@@ -13,6 +13,7 @@
 #include <QTextDocument>
 #include <QTextFragment>
 #include <QTextLayout>
+#include <QTextTable>
 #include <QThread>
 #include <cmath>
 
@@ -28,12 +29,35 @@ constexpr int kPitchProperty = QTextFormat::UserProperty + 3;
 constexpr int kExtraProperty = QTextFormat::UserProperty + 4;   // rt::CharFormat::extra
 constexpr int kObjectProperty = QTextFormat::UserProperty + 5;  // a carried object (char) or paragraph end (block)
 constexpr int kFinalLeadProperty = QTextFormat::UserProperty + 6;  // the last block's opening words
+constexpr int kCellEndProperty = QTextFormat::UserProperty + 7;     // a table cell: the model units that end it
+constexpr int kBeforeTableProperty = QTextFormat::UserProperty + 8;  // a table's first cell: the mark before the table
+constexpr int kGapProperty = QTextFormat::UserProperty + 9;  // a block the model does not have (before a table)
+// The mark whose opening words (\\trowd...) must open the first paragraph of a
+// row (on a row's first cell) or of the text after a table (on its last cell).
+constexpr int kRowOpenerProperty = QTextFormat::UserProperty + 10;
+constexpr int kAfterTableOpenerProperty = QTextFormat::UserProperty + 11;
+// Qt hashes a property of our own types by its type alone: formats that differ
+// only in the object they carry would share a hash, and Qt's format table would
+// compare each new one with all the others. This number tells them apart.
+constexpr int kIdentityProperty = QTextFormat::UserProperty + 12;
 constexpr int kCarriedObjectType = QTextFormat::UserObject + 1;
 
 // A carried object travels through Qt's formats by identity.
 struct CarriedObject {
   std::shared_ptr<const rt::EmbeddedObject> object;
   friend bool operator==(const CarriedObject& a, const CarriedObject& b) { return a.object == b.object; }
+};
+
+// The model units a table cell stands for beside its text: its cell mark and,
+// for the last cell of a row, the marks that follow it up to and with the row mark.
+// Shared by identity, so that equal cell formats stay equal.
+struct Unit {
+  char16_t c;
+  rt::CharFormat format;
+};
+struct CarriedUnits {
+  std::shared_ptr<const std::vector<Unit>> units;
+  friend bool operator==(const CarriedUnits& a, const CarriedUnits& b) { return a.units == b.units; }
 };
 
 std::shared_ptr<const rt::EmbeddedObject> objectOf(const QTextFormat& f) {
@@ -93,6 +117,7 @@ void forEachFormat(const QTextDocument& doc, int start, int end, Fn&& fn) {
 }  // namespace yig::ui
 
 Q_DECLARE_METATYPE(yig::ui::CarriedObject)
+Q_DECLARE_METATYPE(yig::ui::CarriedUnits)
 
 namespace yig::ui {
 namespace {
@@ -263,10 +288,310 @@ QTextBlockFormat blockFormatOf(const ParagraphLook& look) {
   return f;
 }
 
+int identity(const void* p) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(p) >> 4); }
+
 QTextCharFormat objectFormat(QTextCharFormat f, const std::shared_ptr<const rt::EmbeddedObject>& object) {
   f.setProperty(kObjectProperty, QVariant::fromValue(CarriedObject{object}));
+  f.setProperty(kIdentityProperty, identity(object.get()));
   if (object->kind != rt::EmbeddedObject::Kind::Break) f.setObjectType(kCarriedObjectType);
   return f;
+}
+
+// --- tables ------------------------------------------------------------------
+// A table row of the model: cells whose text ends with a cell mark (u'\t'
+// carrying a \cell break), then marks the editor does not show, then the row
+// mark (u'\r' carrying a \row break). A u'\r' inside a cell ends one of the
+// cell's paragraphs. The editor shows such rows as QTextTable rows; rows it
+// cannot show so (nested tables, text after the last cell) stay tab rows.
+
+bool isBreak(const rt::CharFormat& f, std::string_view word) {
+  return f.object && f.object->kind == rt::EmbeddedObject::Kind::Break && f.object->rtf == word;
+}
+
+struct ModelRow {
+  std::size_t start = 0;              // the row's first unit
+  std::vector<std::size_t> cellEnds;  // each cell's mark
+  std::size_t mark = 0;               // the row mark
+};
+
+struct ModelTable {
+  std::size_t firstRow = 0, rows = 0;
+};
+
+// Whether a paragraph that these words open lies in a table, given the state before them.
+bool inTableAfter(std::string_view words, bool inTable) {
+  rtf::Lexer lexer(words);
+  for (rtf::Token t = lexer.next(); t.kind != rtf::TokenKind::End && t.kind != rtf::TokenKind::NeedMore;
+       t = lexer.next()) {
+    if (t.kind != rtf::TokenKind::ControlWord) continue;
+    if (t.name == "pard") inTable = false;
+    else if (t.name == "intbl") inTable = !t.hasParam || t.param != 0;
+    else if (t.name == "itap") inTable = t.hasParam && t.param > 0;
+  }
+  return inTable;
+}
+
+std::optional<ModelRow> rowOf(const rt::Document& doc, std::size_t start, std::size_t mark) {
+  const std::u16string_view text = doc.text();
+  ModelRow row{start, {}, mark};
+  for (std::size_t i = start; i < mark; ++i) {
+    if (text[i] != u'\t' && text[i] != u'\r') continue;
+    const rt::CharFormat& f = doc.formatAt(i);
+    if (text[i] == u'\t' && isBreak(f, "\\cell")) row.cellEnds.push_back(i);
+    if (isBreak(f, "\\nestcell") || isBreak(f, "\\nestrow")) return std::nullopt;
+  }
+  if (row.cellEnds.empty()) return std::nullopt;
+  for (std::size_t i = row.cellEnds.back() + 1; i < mark; ++i) {
+    const auto& object = doc.formatAt(i).object;
+    if (text[i] != 0xFFFC || !object ||
+        (object->kind != rt::EmbeddedObject::Kind::Marks && object->kind != rt::EmbeddedObject::Kind::Group)) {
+      return std::nullopt;
+    }
+  }
+  return row;
+}
+
+// The rows the editor shows as tables, and how they group: consecutive rows
+// with as many cells make one table.
+std::vector<ModelTable> modelTables(const rt::Document& doc, std::vector<ModelRow>& rows) {
+  const std::u16string_view text = doc.text();
+  bool inTable = false;
+  std::size_t rowStart = 0;
+  for (std::size_t i = text.find(u'\r'); i != std::u16string_view::npos; i = text.find(u'\r', i + 1)) {
+    const rt::CharFormat& f = doc.formatAt(i);
+    const bool brk = f.object && f.object->kind == rt::EmbeddedObject::Kind::Break;
+    if (brk && !f.object->lead.empty()) inTable = inTableAfter(f.object->lead, inTable);
+    if (brk && f.object->rtf == "\\row") {
+      if (std::optional<ModelRow> row = rowOf(doc, rowStart, i)) rows.push_back(std::move(*row));
+      rowStart = i + 1;
+    } else if (!inTable && !(brk && f.object->rtf == "\\nestrow")) {
+      rowStart = i + 1;
+    }
+  }
+  std::vector<ModelTable> tables;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    if (!tables.empty()) {
+      const ModelRow& previous = rows[k - 1];
+      const ModelRow& top = rows[tables.back().firstRow];
+      if (tables.back().firstRow + tables.back().rows == k && rows[k].start == previous.mark + 1 &&
+          rows[k].cellEnds.size() == top.cellEnds.size()) {
+        ++tables.back().rows;
+        continue;
+      }
+    }
+    tables.push_back(ModelTable{k, 1});
+  }
+  // Qt lays a table out whole, and the editor maps positions cell by cell: past
+  // this many cells a document's further tables stay tab rows, so that a large
+  // document still opens, scrolls and takes typing at once.
+  constexpr std::size_t kMaxCells = 4000;
+  std::size_t cells = 0, shown = 0;
+  while (shown < tables.size() &&
+         (cells += tables[shown].rows * rows[tables[shown].firstRow].cellEnds.size()) <= kMaxCells) {
+    ++shown;
+  }
+  tables.resize(shown);
+  return tables;
+}
+
+// Column widths in pixels from the row's \cellx words (the last \trowd's), when
+// there is one for each cell.
+std::vector<double> columnWidths(const rt::Document& doc, const ModelRow& row) {
+  const std::u16string_view text = doc.text();
+  std::vector<int> edges;
+  int left = 0;
+  for (std::size_t i = row.start; i <= row.mark; ++i) {
+    if (text[i] != u'\r') continue;
+    const auto& object = doc.formatAt(i).object;
+    if (!object) continue;
+    rtf::Lexer lexer(object->lead);
+    for (rtf::Token t = lexer.next(); t.kind != rtf::TokenKind::End && t.kind != rtf::TokenKind::NeedMore;
+         t = lexer.next()) {
+      if (t.kind != rtf::TokenKind::ControlWord) continue;
+      const int n = t.hasParam ? std::clamp(t.param, -31680, 31680) : 0;
+      if (t.name == "trowd") {
+        edges.clear();
+        left = 0;
+      } else if (t.name == "trleft") {
+        left = n;
+      } else if (t.name == "cellx") {
+        edges.push_back(n);
+      }
+    }
+  }
+  std::vector<double> widths;
+  if (edges.size() != row.cellEnds.size()) return widths;
+  constexpr double kPixelsPerTwip = 96.0 / 1440.0;
+  for (const int edge : edges) {
+    if (edge - left < 60) return {};
+    widths.push_back((edge - left) * kPixelsPerTwip);
+    left = edge;
+  }
+  return widths;
+}
+
+QTextTableFormat tableFormat(const std::vector<double>& widths) {
+  QTextTableFormat f;
+  f.setBorder(1);
+  f.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+  f.setBorderBrush(QColor(128, 128, 128));
+  f.setBorderCollapse(true);
+  f.setCellSpacing(0);
+  f.setCellPadding(3);
+  f.setMargin(2);
+  if (!widths.empty()) {
+    QList<QTextLength> constraints;
+    for (const double w : widths) constraints.append(QTextLength(QTextLength::FixedLength, w));
+    f.setColumnWidthConstraints(constraints);
+  }
+  return f;
+}
+
+QVariant carriedUnits(const rt::Document& doc, std::size_t from, std::size_t to) {
+  auto units = std::make_shared<std::vector<Unit>>();
+  for (std::size_t i = from; i < to; ++i) units->push_back(Unit{doc.text()[i], doc.formatAt(i)});
+  return QVariant::fromValue(CarriedUnits{std::move(units)});
+}
+
+// Keeps the words that open a table row (\\trowd, \\cellx...) or the text after a
+// table (\\pard) on the first paragraph mark that follows the row's or the
+// table's start, where the RTF writer puts them before the paragraph, once. A
+// paragraph the user made inside a cell or after a table would otherwise come
+// before them, and a reader would take it out of (or into) the table.
+class Openings {
+ public:
+  void begin(const QVariant& opener) {
+    opener_ = opener.isValid() ? opener.value<CarriedObject>().object : nullptr;
+    if (opener_ && opener_->lead.empty()) opener_.reset();
+    placed_ = false;
+  }
+  /// The opening words not yet placed (the last paragraph follows a table).
+  const std::string* pending() const { return opener_ && !placed_ ? &opener_->lead : nullptr; }
+  rt::CharFormat mark(rt::CharFormat f) {
+    if (!opener_) return f;
+    if (!placed_) {
+      placed_ = true;
+      if (f.object != opener_) f.object = withLead(f.object, opener_->lead + (f.object ? f.object->lead : ""));
+    } else if (f.object == opener_) {
+      f.object = withLead(opener_, "");
+    }
+    return f;
+  }
+
+ private:
+  static std::shared_ptr<const rt::EmbeddedObject> withLead(const std::shared_ptr<const rt::EmbeddedObject>& object,
+                                                            std::string lead) {
+    auto copy = std::make_shared<rt::EmbeddedObject>();
+    if (object) {
+      *copy = *object;
+    } else {
+      copy->kind = rt::EmbeddedObject::Kind::Break;
+      copy->rtf = "\\par";
+    }
+    copy->lead = std::move(lead);
+    return copy;
+  }
+  std::shared_ptr<const rt::EmbeddedObject> opener_;
+  bool placed_ = true;
+};
+
+// --- the widget's side: the separators Qt puts around and between cells -----
+// Each cell starts after a U+FDD0, each table ends with U+FDD1. The separator
+// before a table's first cell stands for the mark before the table (nothing
+// when the block before is a gap: the document's start, or between tables);
+// the separator after a cell stands for the units that end it.
+struct Seam {
+  int position = 0;         // the block after the separator
+  bool tableStart = false;  // before a table's first cell, or after a cell
+  bool rowEnd = false;      // after the last cell of a row
+  QTextCharFormat cell;     // the format of that first cell, or of the cell it ends
+  QTextCharFormat opened;   // the format of the cell it opens (none at a table's end)
+  int columns = 0;          // of the table
+};
+
+std::vector<Seam> tableSeams(const QTextDocument& doc) {
+  std::vector<Seam> seams;
+  std::vector<QTextFrame*> frames{doc.rootFrame()};
+  while (!frames.empty()) {
+    QTextFrame* frame = frames.back();
+    frames.pop_back();
+    for (QTextFrame* child : frame->childFrames()) {
+      frames.push_back(child);
+      auto* table = qobject_cast<QTextTable*>(child);
+      if (!table) continue;
+      bool first = true, rowEnd = false;
+      QTextCharFormat previous;
+      for (int r = 0; r < table->rows(); ++r) {
+        for (int c = 0; c < table->columns(); ++c) {
+          const QTextTableCell cell = table->cellAt(r, c);
+          if (cell.row() != r || cell.column() != c) continue;
+          const QTextCharFormat format = cell.format();
+          seams.push_back(Seam{cell.firstPosition(), first, rowEnd, first ? format : previous, format, table->columns()});
+          first = false;
+          rowEnd = c + cell.columnSpan() >= table->columns();
+          previous = format;
+        }
+      }
+      if (!first) seams.push_back(Seam{table->lastPosition() + 1, false, true, previous, {}, table->columns()});
+    }
+  }
+  std::sort(seams.begin(), seams.end(), [](const Seam& a, const Seam& b) { return a.position < b.position; });
+  return seams;
+}
+
+bool isGap(const QTextBlock& block) {
+  return block.isValid() && block.length() == 1 && block.blockFormat().hasProperty(kGapProperty);
+}
+
+// The model units a seam stands for. Cells the model did not make (a table
+// pasted from elsewhere) end with new cell and row marks.
+std::vector<Unit> seamUnits(const QTextDocument& doc, const Seam& seam) {
+  const QTextCharFormat& f = seam.cell;
+  if (seam.tableStart) {
+    const QTextBlock gap = doc.findBlock(seam.position - 1);
+    if (isGap(gap)) return {};
+    if (gap.blockFormat().hasProperty(kGapProperty)) {
+      // Text typed between two tables (or before the first): a paragraph of its own.
+      static const auto paragraph = [] {
+        auto o = std::make_shared<rt::EmbeddedObject>();
+        o->kind = rt::EmbeddedObject::Kind::Break;
+        o->rtf = "\\par";
+        o->lead = "\\pard";
+        return std::shared_ptr<const rt::EmbeddedObject>(o);
+      }();
+      rt::CharFormat mark = fromQtFormat(gap.charFormat());
+      mark.object = paragraph;
+      return {Unit{u'\r', mark}};
+    }
+    const QVariant before = f.property(kBeforeTableProperty);
+    if (before.isValid() && before.value<CarriedUnits>().units) return *before.value<CarriedUnits>().units;
+    rt::CharFormat mark = fromQtFormat(f);
+    mark.object.reset();
+    return {Unit{u'\r', mark}};
+  }
+  const QVariant end = f.property(kCellEndProperty);
+  if (end.isValid() && end.value<CarriedUnits>().units) return *end.value<CarriedUnits>().units;
+  static const auto cell = [] {
+    auto o = std::make_shared<rt::EmbeddedObject>();
+    o->kind = rt::EmbeddedObject::Kind::Break;
+    o->rtf = "\\cell";
+    return std::shared_ptr<const rt::EmbeddedObject>(o);
+  }();
+  rt::CharFormat mark = fromQtFormat(f);
+  mark.object = cell;
+  std::vector<Unit> units{Unit{u'\t', mark}};
+  if (seam.rowEnd) {
+    auto row = std::make_shared<rt::EmbeddedObject>();
+    row->kind = rt::EmbeddedObject::Kind::Break;
+    row->rtf = "\\row";
+    // The row's opening, for a row of one paragraph a cell (as Qt makes them).
+    row->lead = "\\trowd\\trgaph108";
+    for (int c = 1; c <= seam.columns; ++c) row->lead += "\\cellx" + std::to_string(c * 1800);
+    row->lead += "\\pard\\intbl ";
+    mark.object = row;
+    units.push_back(Unit{u'\r', mark});
+  }
+  return units;
 }
 
 }  // namespace
@@ -323,40 +648,113 @@ void modelToQt(const rt::Document& source, QTextDocument& target, const std::fun
   QTextCursor cursor(&target);
   cursor.beginEditBlock();
   const std::u16string_view text = source.text();
+  const std::vector<rt::Document::Run> runs = source.runs();
+  std::size_t nextRun = 0;
   bool first = true;
   ParagraphLook look;
   std::size_t sinceBreak = 0;
-  for (const rt::Document::Run& run : source.runs()) {
-    sinceBreak += run.end - run.start + 64;
-    if (betweenPieces && sinceBreak > 65536) {
-      sinceBreak = 0;
-      betweenPieces();
-    }
-    const QTextCharFormat format = toQtFormat(*run.format);
-    if (first) {
-      // The first block's own format is what an empty paragraph shows.
-      cursor.setBlockCharFormat(format);
-      first = false;
-    }
-    std::size_t pos = run.start;
-    while (pos < run.end) {
-      std::size_t brk = text.find(u'\r', pos);
-      if (brk == std::u16string_view::npos || brk > run.end) brk = run.end;
-      if (brk > pos) cursor.insertText(toQtText(text.substr(pos, brk - pos)), format);
-      if (brk < run.end) {
-        // A carried end mark opens its paragraph with words that also set its look.
-        if (run.format->object) {
-          look = paragraphLook(run.format->object->lead, look);
-          cursor.setBlockFormat(blockFormatOf(look));
-        } else if (look.indented()) {
-          cursor.setBlockFormat(blockFormatOf(look));
-        }
-        cursor.insertBlock(QTextBlockFormat(), format);
-        ++brk;
+  // Writes [from, to) of the model at `at`: runs of text, and a block for each paragraph mark.
+  const auto write = [&](QTextCursor& at, std::size_t from, std::size_t to) {
+    while (nextRun < runs.size() && runs[nextRun].end <= from) ++nextRun;
+    for (std::size_t r = nextRun; r < runs.size() && runs[r].start < to; ++r) {
+      const rt::Document::Run& run = runs[r];
+      const std::size_t end = std::min(run.end, to);
+      std::size_t pos = std::max(run.start, from);
+      sinceBreak += end - pos + 64;
+      if (betweenPieces && sinceBreak > 65536) {
+        sinceBreak = 0;
+        betweenPieces();
       }
-      pos = brk;
+      const QTextCharFormat format = toQtFormat(*run.format);
+      if (first) {
+        // The first block's own format is what an empty paragraph shows.
+        at.setBlockCharFormat(format);
+        first = false;
+      }
+      while (pos < end) {
+        std::size_t brk = text.find(u'\r', pos);
+        if (brk == std::u16string_view::npos || brk > end) brk = end;
+        if (brk > pos) at.insertText(toQtText(text.substr(pos, brk - pos)), format);
+        if (brk < end) {
+          // A carried end mark opens its paragraph with words that also set its look.
+          if (run.format->object) {
+            look = paragraphLook(run.format->object->lead, look);
+            at.setBlockFormat(blockFormatOf(look));
+          } else if (look.indented()) {
+            at.setBlockFormat(blockFormatOf(look));
+          }
+          at.insertBlock(QTextBlockFormat(), format);
+          ++brk;
+        }
+        pos = brk;
+      }
     }
+  };
+
+  std::vector<ModelRow> rows;
+  const std::vector<ModelTable> tables = modelTables(source, rows);
+  // The object of the first paragraph mark in [from, to), when there is one.
+  const auto firstMark = [&](std::size_t from, std::size_t to) {
+    const std::size_t at = text.find(u'\r', from);
+    return at < to ? QVariant::fromValue(CarriedObject{source.formatAt(at).object}) : QVariant();
+  };
+  std::size_t pos = 0;
+  for (std::size_t t = 0; t < tables.size(); ++t) {
+    const ModelTable& table = tables[t];
+    const ModelRow& top = rows[table.firstRow];
+    QVariant before;
+    if (top.start > pos) {
+      // The paragraph mark before the table ends the block the table follows.
+      write(cursor, pos, top.start - 1);
+      const rt::CharFormat& mark = source.formatAt(top.start - 1);
+      if (mark.object) look = paragraphLook(mark.object->lead, look);
+      if (mark.object || look.indented()) cursor.setBlockFormat(blockFormatOf(look));
+      before = carriedUnits(source, top.start - 1, top.start);
+    } else {
+      if (first) {
+        cursor.setBlockCharFormat(toQtFormat(source.formatAt(top.start)));
+        first = false;
+      }
+      QTextBlockFormat gap;
+      gap.setProperty(kGapProperty, true);
+      cursor.setBlockFormat(gap);
+    }
+    const int columns = static_cast<int>(top.cellEnds.size());
+    QTextTable* qtTable =
+        cursor.insertTable(static_cast<int>(table.rows), columns, tableFormat(columnWidths(source, top)));
+    for (std::size_t r = 0; r < table.rows; ++r) {
+      const ModelRow& row = rows[table.firstRow + r];
+      const std::string& rowLead = source.formatAt(row.mark).object->lead;
+      for (int c = 0; c < columns; ++c) {
+        QTextTableCell cell = qtTable->cellAt(static_cast<int>(r), c);
+        const std::size_t from = c == 0 ? row.start : row.cellEnds[c - 1] + 1;
+        const std::size_t to = row.cellEnds[c];
+        QTextCursor at = cell.firstCursorPosition();
+        write(at, from, to);
+        const ParagraphLook last = paragraphLook(rowLead, look);
+        if (last.indented()) at.setBlockFormat(blockFormatOf(last));
+        // Text typed into an empty cell takes the look of the cell's mark.
+        QTextCharFormat f = toQtFormat(source.formatAt(to));
+        f.clearProperty(kObjectProperty);
+        f.clearProperty(kIdentityProperty);
+        f.setProperty(kCellEndProperty, carriedUnits(source, to, c + 1 == columns ? row.mark + 1 : to + 1));
+        f.setProperty(kIdentityProperty, identity(f.property(kCellEndProperty).value<CarriedUnits>().units.get()));
+        if (r == 0 && c == 0 && before.isValid()) f.setProperty(kBeforeTableProperty, before);
+        if (c == 0) f.setProperty(kRowOpenerProperty, firstMark(row.start, row.mark + 1));
+        if (c + 1 == columns && r + 1 == table.rows) {
+          const std::size_t after = row.mark + 1;
+          f.setProperty(kAfterTableOpenerProperty,
+                        firstMark(after, t + 1 < tables.size() ? rows[tables[t + 1].firstRow].start : text.size()));
+        }
+        cell.setFormat(f);
+      }
+      look = paragraphLook(rowLead, look);
+    }
+    pos = rows[table.firstRow + table.rows - 1].mark + 1;
+    cursor.movePosition(QTextCursor::End);
+    cursor.setBlockFormat(QTextBlockFormat());
   }
+  write(cursor, pos, text.size());
   if (first) cursor.setBlockCharFormat(toQtFormat(source.defaultFormat()));
   if (!source.finalParagraphLead().empty()) {
     QTextBlockFormat last = blockFormatOf(paragraphLook(source.finalParagraphLead(), look));
@@ -374,10 +772,33 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
   std::shared_ptr<const rt::CarriedHeader> header = target.carriedHeader();
   target.clear();
   target.setCarriedHeader(std::move(header));
+  const std::vector<Seam> seams = tableSeams(source);
+  std::size_t nextSeam = 0;
+  Openings openings;
   int blocks = 0;
   for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
     if (betweenPieces && ++blocks % 2048 == 0) betweenPieces();
-    if (block != source.begin()) {
+    while (nextSeam < seams.size() && seams[nextSeam].position < block.position()) ++nextSeam;
+    if (nextSeam < seams.size() && seams[nextSeam].position == block.position()) {
+      // A table's separator: the marks of the cell it ends, or the one before the table.
+      const Seam& seam = seams[nextSeam];
+      for (const Unit& unit : seamUnits(source, seam)) {
+        target.append(std::u16string_view(&unit.c, 1), unit.c == u'\r' ? openings.mark(unit.format) : unit.format);
+      }
+      if (seam.opened.hasProperty(kRowOpenerProperty)) openings.begin(seam.opened.property(kRowOpenerProperty));
+      if (seam.opened.objectType() != QTextFormat::TableCellObject) {
+        // After a table Qt made (dropped into the editor) the text opens with \pard, out of the table.
+        static const QVariant pard = [] {
+          auto o = std::make_shared<rt::EmbeddedObject>();
+          o->kind = rt::EmbeddedObject::Kind::Break;
+          o->rtf = "\\par";
+          o->lead = "\\pard";
+          return QVariant::fromValue(CarriedObject{std::move(o)});
+        }();
+        const QVariant after = seam.cell.property(kAfterTableOpenerProperty);
+        openings.begin(seam.cell.hasProperty(kCellEndProperty) ? after : pard);
+      }
+    } else if (block != source.begin()) {
       // The separator that starts a block carries the block's character format
       // (and the end mark of the paragraph before it, never another object).
       rt::CharFormat mark = fromQtFormat(block.charFormat());
@@ -385,7 +806,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
                           mark.object->rtf == "\\nestcell")) {
         mark.object.reset();
       }
-      target.append(u"\r", mark);
+      target.append(u"\r", openings.mark(mark));
     }
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
@@ -411,6 +832,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
     if (!block.next().isValid()) {
       const QVariant lead = block.blockFormat().property(kFinalLeadProperty);
       if (lead.isValid()) target.setFinalParagraphLead(lead.toByteArray().toStdString());
+      else if (const std::string* opening = openings.pending()) target.setFinalParagraphLead(*opening);
     }
   }
   target.select(0, 0);
@@ -425,7 +847,9 @@ RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
 }
 
 void RichTextBox::watchDocument() {
+  anchorsStale_ = true;
   connect(document(), &QTextDocument::contentsChanged, this, [this] {
+    anchorsStale_ = true;
     if (loading_) return;
     widgetDirty_ = true;
     // A new edit makes the undone steps unreachable.
@@ -648,27 +1072,96 @@ void RichTextBox::replaceSelectionRtf(const std::string& rtf) {
   modelChanged();
 }
 
-QString RichTextBox::plainText() const {
-  QString text = document()->toRawText();
+const std::vector<RichTextBox::Anchor>& RichTextBox::anchors() const {
+  if (anchorsStale_) {
+    anchors_.clear();
+    int delta = 0;
+    for (const Seam& seam : tableSeams(*document())) {
+      delta += static_cast<int>(seamUnits(*document(), seam).size()) - 1;
+      anchors_.push_back(Anchor{seam.position, delta});
+    }
+    anchorsStale_ = false;
+  }
+  return anchors_;
+}
+
+int RichTextBox::toModel(int position) const {
+  const std::vector<Anchor>& a = anchors();
+  auto it = std::upper_bound(a.begin(), a.end(), position,
+                             [](int p, const Anchor& anchor) { return p < anchor.position; });
+  return it == a.begin() ? position : position + std::prev(it)->delta;
+}
+
+int RichTextBox::toWidget(int position) const {
+  const std::vector<Anchor>& a = anchors();
+  // The last anchor whose first model position is not past `position`.
+  auto it = std::upper_bound(a.begin(), a.end(), position,
+                             [](int p, const Anchor& anchor) { return p < anchor.position + anchor.delta; });
+  const int delta = it == a.begin() ? 0 : std::prev(it)->delta;
+  int widget = position - delta;
+  // Units the widget does not show (after a row's last cell) stand at the next cell.
+  if (it != a.end() && widget >= it->position) widget = it->position;
+  return widget;
+}
+
+QString RichTextBox::modelText(int from, int to) const {
+  QString text;
+  if (anchors().empty()) {
+    QTextCursor range(document());
+    range.setPosition(from);
+    range.setPosition(to, QTextCursor::KeepAnchor);
+    text = range.selectedText();
+  } else {
+    const QString raw = document()->toRawText();
+    int at = from;
+    for (const Seam& seam : tableSeams(*document())) {
+      const int separator = seam.position - 1;
+      if (separator < from) continue;
+      if (separator >= to) break;
+      text += raw.mid(at, separator - at);
+      for (const Unit& unit : seamUnits(*document(), seam)) {
+        if (unit.c == u'\t') text += QChar(u'\t');
+        if (unit.c == u'\r') text += QChar::ParagraphSeparator;
+      }
+      at = separator + 1;
+    }
+    text += raw.mid(at, to - at);
+  }
   text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
   text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
   return text;
 }
 
-int RichTextBox::textLength() const { return document()->characterCount() - 1; }
+QString RichTextBox::plainText() const { return modelText(0, document()->characterCount() - 1); }
+
+int RichTextBox::textLength() const { return toModel(document()->characterCount() - 1); }
+
+std::pair<int, int> RichTextBox::selectionRange() const {
+  const QTextCursor c = textCursor();
+  QTextTable* table = c.currentTable();
+  int row = 0, rows = 0, column = 0, columns = 0;
+  if (table && c.hasComplexSelection()) {
+    // Cells selected across rows or columns: their rows, whole.
+    c.selectedTableCells(&row, &rows, &column, &columns);
+    if (rows > 0 && columns > 0) {
+      return {table->cellAt(row, 0).firstPosition(),
+              table->cellAt(row + rows - 1, table->columns() - 1).lastPosition() + 1};
+    }
+  }
+  // (A range that leaves a table's cell Qt widens to the whole table.)
+  return {c.selectionStart(), c.selectionEnd()};
+}
 
 QString RichTextBox::selectedText() const {
-  QString text = textCursor().selectedText();
-  text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-  text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-  return text;
+  const auto [start, end] = selectionRange();
+  return modelText(start, end);
 }
 
-int RichTextBox::selStart() const { return textCursor().selectionStart(); }
+int RichTextBox::selStart() const { return toModel(selectionRange().first); }
 
 int RichTextBox::selLength() const {
-  const QTextCursor c = textCursor();
-  return c.selectionEnd() - c.selectionStart();
+  const auto [start, end] = selectionRange();
+  return toModel(end) - toModel(start);
 }
 
 void RichTextBox::select(int start, int length) {
@@ -676,8 +1169,8 @@ void RichTextBox::select(int start, int length) {
   start = std::clamp(start, 0, size);
   length = std::clamp(length, 0, size - start);
   QTextCursor c = textCursor();
-  c.setPosition(start);
-  c.setPosition(start + length, QTextCursor::KeepAnchor);
+  c.setPosition(toWidget(start));
+  c.setPosition(toWidget(start + length), QTextCursor::KeepAnchor);
   setTextCursor(c);
 }
 
@@ -698,7 +1191,7 @@ std::optional<QString> RichTextBox::selectionFontName() const {
 
 QString RichTextBox::fontNameAtCaret(int position) const {
   QTextCursor c(document());
-  c.setPosition(std::clamp(position, 0, textLength()));
+  c.setPosition(toWidget(std::clamp(position, 0, textLength())));
   return familyOf(c.charFormat());
 }
 

@@ -4,8 +4,9 @@
 // The widget's own QTextDocument is what the user edits. model() brings the
 // model up to date with the widget (only when the widget changed since the last
 // call) and returns it; after changing the model directly, call modelChanged()
-// to show it. Selection positions are the same in both: a paragraph break
-// counts one unit.
+// to show it. Table rows show as tables. Positions and lengths of the public
+// interface count model units (a paragraph break one, each cell's end one, each
+// row's end one more): the widget's table separators are mapped onto them.
 #include <QTextCharFormat>
 #include <QTextEdit>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "richtext/document.h"
@@ -115,6 +117,18 @@ class RichTextBox : public QTextEdit {
 
  private:
   void applyToSelection(const QTextCharFormat& change);
+  // Positions between the widget and the model: where a table's separators
+  // stand for more or fewer units than one, the difference from there on.
+  struct Anchor {
+    int position, delta;
+  };
+  const std::vector<Anchor>& anchors() const;
+  int toModel(int position) const;
+  int toWidget(int position) const;
+  /// The selection in the widget; cells selected across a table, their rows whole.
+  std::pair<int, int> selectionRange() const;
+  /// The widget's text of [from, to) with tables as tabs and line ends.
+  QString modelText(int from, int to) const;
   void watchDocument();
 
   void adoptDocument(QTextDocument* built, std::size_t start, std::size_t length);
@@ -127,6 +141,8 @@ class RichTextBox : public QTextEdit {
   std::vector<rt::Document> undoSteps_, redoSteps_;
   QTimer layoutPacer_;  // keeps Qt's background layout of a large document in small steps
   bool widgetDirty_ = true;
+  mutable std::vector<Anchor> anchors_;
+  mutable bool anchorsStale_ = true;
   bool loading_ = false;
   QString defaultFontName_;
 };

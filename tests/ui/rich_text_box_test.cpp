@@ -1,6 +1,11 @@
+#include <QDir>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 
 #include "ui/rich_text_box.h"
 
@@ -28,6 +33,18 @@ TEST(FormatBridgeTest, EveryAttributeSurvivesTheRoundTrip) {
   for (const rt::CharFormat& f : {plain, rich, odd}) EXPECT_EQ(fromQtFormat(toQtFormat(f)), f);
 }
 
+void expectSameRuns(const rt::Document& a, const rt::Document& b) {
+  EXPECT_EQ(a.text(), b.text());
+  const auto x = a.runs(), y = b.runs();
+  ASSERT_EQ(x.size(), y.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    EXPECT_EQ(x[i].start, y[i].start);
+    EXPECT_EQ(x[i].end, y[i].end);
+    EXPECT_EQ(*x[i].format, *y[i].format) << "run " << i << " at " << x[i].start;
+  }
+  EXPECT_EQ(a.finalParagraphLead(), b.finalParagraphLead());
+}
+
 TEST(FormatBridgeTest, DocumentRoundTripKeepsTextParagraphsAndRuns) {
   rt::Document source;
   rt::CharFormat tibetan = format(u"Microsoft Himalaya", 0, 48);
@@ -46,14 +63,228 @@ TEST(FormatBridgeTest, DocumentRoundTripKeepsTextParagraphsAndRuns) {
   EXPECT_EQ(qt.blockCount(), 4);
   rt::Document back;
   qtToModel(qt, back);
-  EXPECT_EQ(back.text(), source.text());
-  const auto a = source.runs(), b = back.runs();
-  ASSERT_EQ(a.size(), b.size());
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    EXPECT_EQ(a[i].start, b[i].start);
-    EXPECT_EQ(a[i].end, b[i].end);
-    EXPECT_EQ(*a[i].format, *b[i].format) << "run " << i;
+  expectSameRuns(source, back);
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+int tablesIn(const QTextDocument& qt) {
+  int n = 0;
+  for (QTextFrame* frame : qt.rootFrame()->childFrames()) n += qobject_cast<QTextTable*>(frame) != nullptr;
+  return n;
+}
+
+// Every RTF file of the tests and samples comes back from the widget as it went
+// in: text, runs, formats, carried objects (by identity) and paragraph openings.
+TEST(FormatBridgeTest, EveryCorpusDocumentSurvivesTheWidget) {
+  int withTables = 0;
+  for (const QString& dir : {QStringLiteral(YIG_TEST_DATA_DIR "/documents"), QStringLiteral(YIG_TEST_DATA_DIR "/rtf"),
+                            QStringLiteral(YIG_SOURCE_DIR "/samples")}) {
+    for (const QString& name : QDir(dir).entryList({QStringLiteral("*.rtf")})) {
+      SCOPED_TRACE(name.toStdString());
+      const std::string bytes = readFile((dir + u'/' + name).toStdString());
+      rt::Document source;
+      ASSERT_TRUE(source.setRtf(bytes).ok);
+      QTextDocument qt;
+      modelToQt(source, qt);
+      rt::Document back = source;
+      qtToModel(qt, back);
+      expectSameRuns(source, back);
+      EXPECT_EQ(back.rtf(), source.rtf());
+      const bool table = bytes.find("\\trowd") != std::string::npos;
+      EXPECT_EQ(tablesIn(qt) > 0, table);
+      withTables += table;
+    }
   }
+  EXPECT_GE(withTables, 12);
+}
+
+// Tables in the editor: what the widget holds, and positions in model units.
+struct TableCase {
+  const char* name;
+  const char* body;  // RTF after the header
+  int tables;        // QTextTables the widget shows
+};
+
+class TablePositionsTest : public ::testing::TestWithParam<TableCase> {};
+
+TEST_P(TablePositionsTest, WidgetPositionsCountModelUnits) {
+  const TableCase& c = GetParam();
+  RichTextBox box;
+  box.setRtf(std::string(R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0\fs24 )") + c.body + "}");
+  const rt::Document model = box.model();
+  EXPECT_EQ(tablesIn(*box.document()), c.tables);
+  const int length = static_cast<int>(model.length());
+  ASSERT_EQ(box.textLength(), length);
+  // (The widget's text keeps object characters, the model's leaves them out.)
+  const auto visible = [](QString s) { return s.remove(QChar(0xFFFC)); };
+  EXPECT_EQ(visible(box.plainText()), QString::fromStdU16String(model.plainText()));
+  {
+    rt::Document back = model;
+    qtToModel(*box.document(), back);
+    expectSameRuns(model, back);
+  }
+  // Every position the widget can hold reads back as itself; those among the
+  // units after a table row's last cell (marks, the row mark) stand after the row.
+  const std::u16string_view text = model.text();
+  std::vector<int> expected(static_cast<std::size_t>(length) + 1);
+  for (int m = 0; m <= length; ++m) expected[m] = m;
+  for (int r = 0; c.tables > 0 && r < length; ++r) {
+    if (text[r] != u'\r' || !model.formatAt(r).object || model.formatAt(r).object->rtf != "\\row") continue;
+    for (int m = r; text[m - 1] != u'\t'; --m) expected[m - 1] = r + 1;
+    expected[r] = r + 1;
+  }
+  for (int m = 0; m <= length; ++m) {
+    box.select(m, 0);
+    EXPECT_EQ(box.selStart(), expected[m]) << m;
+  }
+  // Ranges read the model's text and selection. A range that crosses cells
+  // takes them whole, one that enters a table from outside the whole table.
+  for (int from = 0; from < length; from += 3) {
+    for (int to = from + 1; to <= length; to += 4) {
+      box.select(from, to - from);
+      rt::Document& doc = box.model();
+      const std::size_t start = doc.selStart(), end = start + doc.selLength();
+      EXPECT_EQ(visible(box.selectedText()), QString::fromStdU16String(doc.selectedText())) << from << ".." << to;
+      // A range takes a row's cell and row marks all or none (its RTF holds whole rows).
+      bool in = false, out = false;
+      for (std::size_t i = 0; c.tables > 0 && i < text.size(); ++i) {
+        const auto& object = doc.formatAt(i).object;
+        if (!object || (object->rtf != "\\cell" && object->rtf != "\\row")) continue;
+        (i >= start && i < end ? in : out) = true;
+        if (object->rtf != "\\row") continue;
+        EXPECT_FALSE(in && out) << from << ".." << to << " row ending at " << i;
+        in = out = false;
+      }
+      EXPECT_LE(start, static_cast<std::size_t>(expected[from]));
+      EXPECT_GE(end, static_cast<std::size_t>(expected[to])) << from << ".." << to;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, TablePositionsTest,
+    ::testing::Values(
+        TableCase{"BetweenParagraphs",
+                  R"(\pard P\par\trowd\cellx1000\cellx2000\pard\intbl a\cell bc\cell\row)"
+                  R"(\trowd\cellx1000\cellx2000\pard\intbl d\par e\cell\cell\row\pard Q\par)",
+                  1},
+        TableCase{"AtTheStartAndTouching",
+                  R"(\trowd\cellx1000\pard\intbl a\cell\row\trowd\cellx900\cellx1800\cellx2700\pard\intbl)"
+                  R"( b\cell c\cell d\cell\row)",
+                  2},
+        TableCase{"WordRowEnd",
+                  R"(\pard x\par\trowd\cellx1000\cellx2000\pard\intbl a\cell b\cell\pard\intbl{\trowd\cellx1000)"
+                  R"(\cellx2000\row}\pard y)",
+                  1},
+        TableCase{"NestedStaysTabs",
+                  R"(\pard\intbl a\cell\pard\intbl\itap2 b\nestcell{\*\nesttableprops\trowd\cellx500\nestrow})"
+                  R"(\pard\intbl\itap1 \cell\trowd\cellx1000\row\pard z)",
+                  0}),
+    [](const ::testing::TestParamInfo<TableCase>& info) { return std::string(info.param.name); });
+
+QTextTable* firstTable(const QTextDocument& qt) {
+  for (QTextFrame* frame : qt.rootFrame()->childFrames())
+    if (auto* table = qobject_cast<QTextTable*>(frame)) return table;
+  return nullptr;
+}
+
+// Typing, a new paragraph and deleting inside cells, and a new paragraph after
+// a table, give RTF that reads back as the same tables holding the edits.
+TEST(TableEditingTest, EditedCellsStayInTheirTable) {
+  const std::string simple =
+      R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0\fs24 \pard P\par\trowd\cellx1000\cellx2000\pard\intbl a)"
+      R"(\cell b\cell\row\trowd\cellx1000\cellx2000\pard\intbl c\par d\cell e\cell\row\pard Q\par})";
+  for (const std::string& rtf : {simple, readFile(YIG_TEST_DATA_DIR "/documents/word-hima.rtf"),
+                                 readFile(YIG_TEST_DATA_DIR "/documents/lo-hima.rtf")}) {
+    SCOPED_TRACE(rtf.substr(0, 60));
+    RichTextBox box;
+    box.setRtf(rtf);
+    const int tables = tablesIn(*box.document());
+    QTextTable* table = firstTable(*box.document());
+    ASSERT_NE(table, nullptr);
+    const int rows = table->rows(), columns = table->columns();
+    QTextCursor cell = table->cellAt(0, 0).lastCursorPosition();
+    cell.insertText(QStringLiteral("X"));
+    cell.insertBlock();
+    cell.insertText(QStringLiteral("Y"));
+    QTextCursor other = table->cellAt(rows - 1, 0).firstCursorPosition();
+    other.setPosition(table->cellAt(rows - 1, 0).lastPosition(), QTextCursor::KeepAnchor);
+    other.removeSelectedText();
+    QTextCursor after(box.document());
+    after.setPosition(table->lastPosition() + 1);
+    after.insertText(QStringLiteral("Z"));
+    after.insertBlock();
+
+    rt::Document back;
+    ASSERT_TRUE(back.setRtf(box.rtf()).ok);
+    QTextDocument shown;
+    modelToQt(back, shown);
+    EXPECT_EQ(tablesIn(shown), tables);
+    QTextTable* again = firstTable(shown);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->rows(), rows);
+    EXPECT_EQ(again->columns(), columns);
+    QTextCursor first = again->cellAt(0, 0).firstCursorPosition();
+    first.setPosition(again->cellAt(0, 0).lastPosition(), QTextCursor::KeepAnchor);
+    EXPECT_TRUE(first.selectedText().endsWith(QStringLiteral("X\u2029Y"))) << first.selectedText().toStdString();
+    EXPECT_EQ(again->cellAt(rows - 1, 0).firstPosition(), again->cellAt(rows - 1, 0).lastPosition());
+    EXPECT_EQ(shown.findBlock(again->lastPosition() + 1).text(), QStringLiteral("Z"));
+  }
+}
+
+// A table Qt made itself (dropped into the editor) is written as a table too.
+TEST(TableEditingTest, TableMadeInTheWidgetIsWrittenAsATable) {
+  RichTextBox box;
+  // (A document read with something to carry, here a style sheet, keeps paragraph openings.)
+  box.setRtf(R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}{\stylesheet{\s0 Normal;}}\f0\fs24 \pard P\par\pard Q\par})");
+  QTextCursor at(box.document());
+  at.setPosition(2);
+  QTextTable* table = at.insertTable(2, 3);
+  table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("a"));
+  table->cellAt(1, 2).firstCursorPosition().insertText(QStringLiteral("f"));
+  rt::Document back;
+  ASSERT_TRUE(back.setRtf(box.rtf()).ok);
+  QTextDocument shown;
+  modelToQt(back, shown);
+  QTextTable* again = firstTable(shown);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->rows(), 2);
+  EXPECT_EQ(again->columns(), 3);
+  EXPECT_EQ(shown.findBlock(again->cellAt(1, 2).firstPosition()).text(), QStringLiteral("f"));
+  EXPECT_EQ(shown.findBlock(again->lastPosition() + 1).text(), QStringLiteral("Q"));
+  // The paragraph after the table opens out of it (a reader would drop it otherwise).
+  const std::string rtf = box.rtf();
+  const std::size_t row = rtf.rfind("\\row");
+  EXPECT_LT(rtf.find("\\pard", row), rtf.find(" Q", row)) << rtf;
+}
+
+// A document with very many cells shows its first tables as tables and the
+// rest as tab rows, and still comes back whole.
+TEST(FormatBridgeTest, ManyCellsShowTheFirstTablesOnly) {
+  std::string rtf = R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0 )";
+  for (int t = 0; t < 150; ++t) {
+    rtf += R"(\pard p\par)";
+    for (int r = 0; r < 10; ++r) rtf += R"(\trowd\cellx900\cellx1800\cellx2700\pard\intbl a\cell b\cell c\cell\row)";
+  }
+  rt::Document source;
+  ASSERT_TRUE(source.setRtf(rtf + "}").ok);
+  QTextDocument qt;
+  modelToQt(source, qt);
+  int cells = 0;
+  for (QTextFrame* frame : qt.rootFrame()->childFrames()) {
+    if (auto* table = qobject_cast<QTextTable*>(frame)) cells += table->rows() * table->columns();
+  }
+  EXPECT_GT(cells, 1000);
+  EXPECT_LE(cells, 4000);
+  rt::Document back = source;
+  qtToModel(qt, back);
+  expectSameRuns(source, back);
 }
 
 class RichTextBoxTest : public ::testing::Test {
