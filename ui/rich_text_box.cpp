@@ -308,6 +308,15 @@ bool isBreak(const rt::CharFormat& f, std::string_view word) {
   return f.object && f.object->kind == rt::EmbeddedObject::Kind::Break && f.object->rtf == word;
 }
 
+// A mark that ends a paragraph, cell or row (`word`), opened by `lead`.
+std::shared_ptr<const rt::EmbeddedObject> breakObject(std::string word, std::string lead = {}) {
+  auto o = std::make_shared<rt::EmbeddedObject>();
+  o->kind = rt::EmbeddedObject::Kind::Break;
+  o->rtf = std::move(word);
+  o->lead = std::move(lead);
+  return o;
+}
+
 struct ModelRow {
   std::size_t start = 0;              // the row's first unit
   std::vector<std::size_t> cellEnds;  // each cell's mark
@@ -481,13 +490,8 @@ class Openings {
  private:
   static std::shared_ptr<const rt::EmbeddedObject> withLead(const std::shared_ptr<const rt::EmbeddedObject>& object,
                                                             std::string lead) {
-    auto copy = std::make_shared<rt::EmbeddedObject>();
-    if (object) {
-      *copy = *object;
-    } else {
-      copy->kind = rt::EmbeddedObject::Kind::Break;
-      copy->rtf = "\\par";
-    }
+    if (!object) return breakObject("\\par", std::move(lead));
+    auto copy = std::make_shared<rt::EmbeddedObject>(*object);
     copy->lead = std::move(lead);
     return copy;
   }
@@ -552,13 +556,7 @@ std::vector<Unit> seamUnits(const QTextDocument& doc, const Seam& seam) {
     if (isGap(gap)) return {};
     if (gap.blockFormat().hasProperty(kGapProperty)) {
       // Text typed between two tables (or before the first): a paragraph of its own.
-      static const auto paragraph = [] {
-        auto o = std::make_shared<rt::EmbeddedObject>();
-        o->kind = rt::EmbeddedObject::Kind::Break;
-        o->rtf = "\\par";
-        o->lead = "\\pard";
-        return std::shared_ptr<const rt::EmbeddedObject>(o);
-      }();
+      static const auto paragraph = breakObject("\\par", "\\pard");
       rt::CharFormat mark = fromQtFormat(gap.charFormat());
       mark.object = paragraph;
       return {Unit{u'\r', mark}};
@@ -571,24 +569,16 @@ std::vector<Unit> seamUnits(const QTextDocument& doc, const Seam& seam) {
   }
   const QVariant end = f.property(kCellEndProperty);
   if (end.isValid() && end.value<CarriedUnits>().units) return *end.value<CarriedUnits>().units;
-  static const auto cell = [] {
-    auto o = std::make_shared<rt::EmbeddedObject>();
-    o->kind = rt::EmbeddedObject::Kind::Break;
-    o->rtf = "\\cell";
-    return std::shared_ptr<const rt::EmbeddedObject>(o);
-  }();
+  static const auto cell = breakObject("\\cell");
   rt::CharFormat mark = fromQtFormat(f);
   mark.object = cell;
   std::vector<Unit> units{Unit{u'\t', mark}};
   if (seam.rowEnd) {
-    auto row = std::make_shared<rt::EmbeddedObject>();
-    row->kind = rt::EmbeddedObject::Kind::Break;
-    row->rtf = "\\row";
     // The row's opening, for a row of one paragraph a cell (as Qt makes them).
-    row->lead = "\\trowd\\trgaph108";
-    for (int c = 1; c <= seam.columns; ++c) row->lead += "\\cellx" + std::to_string(c * 1800);
-    row->lead += "\\pard\\intbl ";
-    mark.object = row;
+    std::string lead = "\\trowd\\trgaph108";
+    for (int c = 1; c <= seam.columns; ++c) lead += "\\cellx" + std::to_string(c * 1800);
+    lead += "\\pard\\intbl ";
+    mark.object = breakObject("\\row", std::move(lead));
     units.push_back(Unit{u'\r', mark});
   }
   return units;
@@ -788,13 +778,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
       if (seam.opened.hasProperty(kRowOpenerProperty)) openings.begin(seam.opened.property(kRowOpenerProperty));
       if (seam.opened.objectType() != QTextFormat::TableCellObject) {
         // After a table Qt made (dropped into the editor) the text opens with \pard, out of the table.
-        static const QVariant pard = [] {
-          auto o = std::make_shared<rt::EmbeddedObject>();
-          o->kind = rt::EmbeddedObject::Kind::Break;
-          o->rtf = "\\par";
-          o->lead = "\\pard";
-          return QVariant::fromValue(CarriedObject{std::move(o)});
-        }();
+        static const QVariant pard = QVariant::fromValue(CarriedObject{breakObject("\\par", "\\pard")});
         const QVariant after = seam.cell.property(kAfterTableOpenerProperty);
         openings.begin(seam.cell.hasProperty(kCellEndProperty) ? after : pard);
       }
