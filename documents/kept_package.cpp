@@ -12,6 +12,10 @@ namespace {
 
 void mix(std::uint64_t& h, std::uint64_t value) { h ^= value + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); }
 
+// The package LibreOffice makes of a binary Word document, and back.
+OfficeResult packageOfDoc(std::string_view doc) { return convertBytesWithOffice(doc, "doc", kOfficeDocxFilter, "docx"); }
+OfficeResult docOfPackage(std::string_view docx) { return convertBytesWithOffice(docx, "docx", kOfficeDocFilter, "doc"); }
+
 }  // namespace
 
 std::uint64_t documentFingerprint(const rt::Document& document) {
@@ -56,7 +60,7 @@ docx::Outcome convertKeptPackage(KeptPackage& package, Encoding from, Encoding t
   docx::Outcome outcome;
   std::string made;
   if (package.binary) {
-    OfficeResult docx = convertBytesWithOffice(package.bytes, "doc", kOfficeDocxFilter, "docx");
+    OfficeResult docx = packageOfDoc(package.bytes);
     if (!docx.ok()) {
       outcome.error = docx.error;
       return outcome;
@@ -86,8 +90,7 @@ SaveOutcome saveKeptPackage(const KeptPackage& package, const std::string& path)
     outcome.error = writeFileAtomically(path, package.bytes);
     return outcome;
   }
-  OfficeResult made = package.binary ? convertBytesWithOffice(package.bytes, "doc", kOfficeDocxFilter, "docx")
-                                     : convertBytesWithOffice(package.bytes, "docx", kOfficeDocFilter, "doc");
+  OfficeResult made = package.binary ? packageOfDoc(package.bytes) : docOfPackage(package.bytes);
   if (!made.ok()) {
     outcome.error = made.error;
     outcome.officeMissing = made.missing;
