@@ -28,6 +28,7 @@
 
 #include "engine/codec/cp936.h"
 #include "richtext/rtf_io.h"
+#include "richtext/rtf_lexer.h"
 
 namespace yig::rt::detail {
 namespace {
@@ -56,6 +57,25 @@ const std::vector<std::uint16_t>& gbkCodes() {
 }
 
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Whether carried words only stand for characters of their own (a note's
+// number, the page number, the date) and leave the character state as it was.
+// After other words (\plain, \pard...) the next run states its format again.
+// A footnote's number must stay right before its note: LibreOffice takes
+// formatting words between them for a mark of the note's own.
+bool onlySpecialCharacters(std::string_view marks) {
+  static constexpr std::string_view kWords[] = {"chftn", "chftnsep", "chftnsepc", "chatn", "chpgn",
+                                                "chdate", "chtime", "sectnum"};
+  rtf::Lexer lexer(marks);
+  for (rtf::Token t = lexer.next(); t.kind != rtf::TokenKind::End; t = lexer.next()) {
+    if (t.kind == rtf::TokenKind::Text && t.bytes.find_first_not_of(" \r\n") == std::string_view::npos) continue;
+    if (t.kind != rtf::TokenKind::ControlWord || t.hasParam ||
+        std::find(std::begin(kWords), std::end(kWords), t.name) == std::end(kWords)) {
+      return false;
+    }
+  }
+  return true;
+}
 
 void appendByteEscape(std::string& out, unsigned byte) {
   const char escape[4] = {'\\', '\'', kHex[(byte >> 4) & 0xF], kHex[byte & 0xF]};
@@ -397,7 +417,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       }
       out += object->rtf;
       if (wrap) out += '}';
-      if (object->kind == EmbeddedObject::Kind::Marks) {
+      if (object->kind == EmbeddedObject::Kind::Marks && !onlySpecialCharacters(object->rtf)) {
         restate = true;
         previous = UINT32_MAX;
       }

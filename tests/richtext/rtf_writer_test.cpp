@@ -190,5 +190,27 @@ TEST(RtfWriter, EngineHandOverNeitherAddsNorLosesAParagraph) {
   }
 }
 
+// A note's number stays right before its note (LibreOffice took formatting
+// words between them for a mark of the note's own and ate the note's first
+// letter); words that change the state are still followed by the format.
+TEST(RtfWriter, NoteNumberStaysBeforeItsNote) {
+  const struct {
+    const char* marks;
+    bool restated;
+  } cases[] = {{R"(\chftn )", false}, {R"(\chatn \chpgn )", false}, {R"(\plain )", true}, {R"(\chftn\pard )", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.marks);
+    Document d;
+    const std::string in = std::string(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}}{\stylesheet{\s0 Normal;}}\f0 a{\super )") +
+                           c.marks + R"({\*\footnote \chftn x}}b\par})";
+    ASSERT_TRUE(d.setRtf(in).ok);
+    const std::string out = d.rtf();
+    const std::size_t note = out.find(R"({\*\footnote)");
+    ASSERT_NE(note, std::string::npos) << out;
+    const std::string before = out.substr(0, note);
+    EXPECT_EQ(before.ends_with(c.marks), !c.restated) << out;
+  }
+}
+
 }  // namespace
 }  // namespace yig::rt
