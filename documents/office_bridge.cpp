@@ -1,4 +1,5 @@
 #include "documents/office_bridge.h"
+#include "documents/package_route.h"
 
 #include <cctype>
 #include <atomic>
@@ -398,6 +399,16 @@ OfficeResult convertWithOffice(const std::string& input, std::string_view conver
     return result;
   }
   return convertInFolder(job, name, convertTo, outputExtension);
+}
+
+OfficeResult rtfThroughOffice(const std::string& path) {
+  constexpr std::string_view kRtf = "rtf:Rich Text Format";
+  if (isDocName(path)) {
+    OfficeResult docx = convertWithOffice(path, kOfficeDocxFilter, "docx");
+    if (!docx.ok()) return docx;
+    return convertBytesWithOffice(docx.bytes, "docx", kRtf, "rtf");
+  }
+  return convertWithOffice(path, kRtf, "rtf");
 }
 
 OfficeResult convertBytesWithOffice(std::string_view bytes, std::string_view inputExtension, std::string_view convertTo,

@@ -79,6 +79,11 @@ OfficeResult convertWithOffice(const std::string& input, std::string_view conver
 OfficeResult convertBytesWithOffice(std::string_view bytes, std::string_view inputExtension, std::string_view convertTo,
                                     std::string_view outputExtension);
 
+/// A word-processor document read by LibreOffice and written as RTF. A .doc
+/// goes through .docx first: LibreOffice's RTF of a .doc reads back without the
+/// first letter of a footnote, its RTF of the same document as .docx does not.
+OfficeResult rtfThroughOffice(const std::string& path);
+
 /// A web archive (.mht, .mhtml) reduced to its HTML page: the first text/html
 /// part, its quoted-printable or base64 transfer encoding undone. When the part
 /// names a charset that the page does not declare, a declaration is added.

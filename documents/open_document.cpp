@@ -112,7 +112,7 @@ OpenOutcome openThroughOffice(DocumentHost& host, const std::string& path) {
     if (!html) return fail(host, kNoHtmlInArchive, "'" + path + "' holds no text/html part");
     converted = convertBytesWithOffice(*html, "html", "rtf:Rich Text Format", "rtf");
   } else {
-    converted = convertWithOffice(path, "rtf:Rich Text Format", "rtf");
+    converted = rtfThroughOffice(path);
   }
   if (!converted.ok()) return fail(host, converted.missing ? kOfficeMissing : kOfficeFailed, converted.error);
   rt::Document document;

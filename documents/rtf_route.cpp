@@ -45,7 +45,7 @@ RtfBytes openAsRtf(const std::string& path, std::string_view proofMode, bool tib
   // Word 2003 XML and web archives are read by the editor's own route (LibreOffice
   // drops the run fonts of the first; the second is unpacked first).
   if (route == OpenRoute::WordProcessor && ending != ".XML" && !isWebArchive(path)) {
-    OfficeResult converted = convertWithOffice(path, "rtf:Rich Text Format", "rtf");
+    OfficeResult converted = rtfThroughOffice(path);
     if (!converted.ok()) {
       out.error = converted.error;
       return out;
