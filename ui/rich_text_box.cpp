@@ -765,6 +765,15 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
   const std::vector<Seam> seams = tableSeams(source);
   std::size_t nextSeam = 0;
   Openings openings;
+  // Text Qt formatted itself (typed into the cells of a table it made, or
+  // pasted from a web page) may name no font: it is written in the editor's.
+  const rt::CharFormat& editorFormat = target.defaultFormat();
+  const auto formatOf = [&](const QTextCharFormat& f) {
+    rt::CharFormat format = fromQtFormat(f);
+    if (format.font.name.empty()) format.font = editorFormat.font;
+    if (f.fontPointSize() <= 0) format.sizeHalfPoints = editorFormat.sizeHalfPoints;
+    return format;
+  };
   int blocks = 0;
   for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
     if (betweenPieces && ++blocks % 2048 == 0) betweenPieces();
@@ -772,7 +781,8 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
     if (nextSeam < seams.size() && seams[nextSeam].position == block.position()) {
       // A table's separator: the marks of the cell it ends, or the one before the table.
       const Seam& seam = seams[nextSeam];
-      for (const Unit& unit : seamUnits(source, seam)) {
+      for (Unit unit : seamUnits(source, seam)) {
+        if (unit.format.font.name.empty()) unit.format.font = editorFormat.font;
         target.append(std::u16string_view(&unit.c, 1), unit.c == u'\r' ? openings.mark(unit.format) : unit.format);
       }
       if (seam.opened.hasProperty(kRowOpenerProperty)) openings.begin(seam.opened.property(kRowOpenerProperty));
@@ -785,7 +795,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
     } else if (block != source.begin()) {
       // The separator that starts a block carries the block's character format
       // (and the end mark of the paragraph before it, never another object).
-      rt::CharFormat mark = fromQtFormat(block.charFormat());
+      rt::CharFormat mark = formatOf(block.charFormat());
       if (mark.object && (mark.object->kind != rt::EmbeddedObject::Kind::Break || mark.object->rtf == "\\cell" ||
                           mark.object->rtf == "\\nestcell")) {
         mark.object.reset();
@@ -794,7 +804,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
     }
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
-      rt::CharFormat format = fromQtFormat(fragment.charFormat());
+      rt::CharFormat format = formatOf(fragment.charFormat());
       std::u16string text = fromQtText(fragment.text());
       if (format.object) {
         // An object belongs to one object character or cell mark; text typed

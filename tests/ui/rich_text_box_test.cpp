@@ -260,6 +260,8 @@ TEST(TableEditingTest, TableMadeInTheWidgetIsWrittenAsATable) {
   EXPECT_EQ(shown.findBlock(again->lastPosition() + 1).text(), QStringLiteral("Q"));
   // The paragraph after the table opens out of it (a reader would drop it otherwise).
   const std::string rtf = box.rtf();
+  // Text typed into its cells is in the editor's font, not in a font without a name.
+  EXPECT_EQ(rtf.find(" ;}"), std::string::npos) << rtf;
   const std::size_t row = rtf.rfind("\\row");
   EXPECT_LT(rtf.find("\\pard", row), rtf.find(" Q", row)) << rtf;
 }
