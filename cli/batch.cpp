@@ -89,26 +89,6 @@ bool isHidden(const fs::path& p) {
   return !name.empty() && name[0] == '.';
 }
 
-// The encoding whose fonts carry the most characters of the document.
-std::optional<std::u16string> guessFromFonts(const rt::Document& doc) {
-  std::map<Encoding, std::size_t> counts;
-  const std::u16string_view text = doc.text();
-  for (const rt::Document::Run& run : doc.runs()) {
-    const auto code = encodingOfFontName(run.format->font.name);
-    if (!code) continue;
-    std::size_t n = 0;
-    for (std::size_t i = run.start; i < run.end; ++i) {
-      const char16_t c = text[i];
-      if (c != u' ' && c != u'\r' && c != u'\n' && c != u'\t' && c != u'\v') ++n;
-    }
-    counts[*code] += n;
-  }
-  const auto best = std::max_element(counts.begin(), counts.end(),
-                                     [](const auto& a, const auto& b) { return a.second < b.second; });
-  if (best == counts.end() || best->second == 0) return std::nullopt;
-  return std::u16string(info(best->first).code);
-}
-
 bool hasFontOf(const rt::Document& doc, std::u16string_view code) {
   for (const rt::Document::Run& run : doc.runs()) {
     const auto e = encodingOfFontName(run.format->font.name);
@@ -531,9 +511,10 @@ class FileConverter {
       if (opened.outcome.guess) {
         source = std::u16string(opened.outcome.guess->code);
         r.guessedBy = "text";
-      } else if (auto byFonts = route == docs::OpenRoute::PlainText ? std::nullopt : guessFromFonts(document)) {
+      } else if (auto byFonts = route == docs::OpenRoute::PlainText ? std::nullopt
+                                                                    : docs::guessEncodingFromFonts(document)) {
         // (The fonts of plain text are only the ones the open chose.)
-        source = *byFonts;
+        source = std::u16string(byFonts->code);
         r.guessedBy = "fonts";
       } else if (auto byText = docs::guessEncoding(document.text())) {
         source = std::u16string(byText->code);

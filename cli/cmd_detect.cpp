@@ -130,8 +130,12 @@ int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
     out << "proof: " << toUtf8(host.statusCaption) << '\n';
   } else {
     out << "kind: " << toUtf8(host.statusCaption) << '\n';
-    // RTF and word-processor documents are not guessed when opened; their text is.
-    if (!outcome.kind) guess = docs::guessEncoding(host.editor().plainText());
+    // RTF and word-processor documents are not guessed when opened: their
+    // fonts tell the encoding, failing that their text.
+    if (!outcome.kind) {
+      guess = docs::guessEncodingFromFonts(host.editor());
+      if (!guess) guess = docs::guessEncoding(host.editor().plainText());
+    }
   }
   if (guess) {
     out << "encoding: " << toUtf8(guess->code) << '\n' << "font: " << toUtf8(guess->fontName) << '\n';

@@ -1,8 +1,12 @@
 #include "documents/encoding_guess.h"
 
+#include <algorithm>
+#include <map>
+
 #include "documents/document_host.h"
 #include "engine/codec/cp936.h"
 #include "engine/encodings.h"
+#include "richtext/document.h"
 
 namespace yig::docs {
 namespace {
@@ -22,6 +26,25 @@ bool hasLowTrailByte(char16_t c) {
 }
 
 }  // namespace
+
+std::optional<EncodingGuess> guessEncodingFromFonts(const rt::Document& doc) {
+  std::map<Encoding, std::size_t> counts;
+  const std::u16string_view text = doc.text();
+  for (const rt::Document::Run& run : doc.runs()) {
+    const auto e = encodingOfFontName(run.format->font.name);
+    if (!e) continue;
+    std::size_t n = 0;
+    for (std::size_t i = run.start; i < run.end; ++i) {
+      const char16_t c = text[i];
+      if (c != u' ' && c != u'\r' && c != u'\n' && c != u'\t' && c != u'\v') ++n;
+    }
+    counts[*e] += n;
+  }
+  const auto best = std::max_element(counts.begin(), counts.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+  if (best == counts.end() || best->second == 0) return std::nullopt;
+  return guessOf(best->first);
+}
 
 std::optional<EncodingGuess> guessEncoding(std::u16string_view text) {
   const std::u16string_view prefix = text.substr(0, kGuessPrefixLength);

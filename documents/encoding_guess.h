@@ -4,6 +4,10 @@
 #include <optional>
 #include <string_view>
 
+namespace yig::rt {
+class Document;
+}
+
 namespace yig::docs {
 
 class DocumentHost;
@@ -27,6 +31,11 @@ inline constexpr std::size_t kGuessPrefixLength = 500;
 /// character whose code page 936 code has a trail byte below 0xA0 gives TY; "︽"
 /// or "﹀" gives BZD. Nothing when no character decides.
 std::optional<EncodingGuess> guessEncoding(std::u16string_view text);
+
+/// The encoding whose fonts carry the most characters (blanks and line ends
+/// not counted) of a rich-text document, the way its author marked it.
+/// Nothing when no run is in a font of one of the encodings.
+std::optional<EncodingGuess> guessEncodingFromFonts(const rt::Document& doc);
 
 /// The guess applied: on a decision the font box shows the font, the whole
 /// editor is set in it, and the source choice is selected. Leaves everything

@@ -56,6 +56,9 @@ TEST_F(DocumentCommands, DetectNamesKindEncodingAndFont) {
       {"ty.txt", "\x81\x80", "kind: 普通txt文件\nencoding: TY\nfont: CHINATIBET\n"},
       {"a.rtf", "{\\rtf1{\\fonttbl{\\f0 Microsoft Himalaya;}}\\f0 \\u3904?\\par }",
        "kind: RTF格式文件\nencoding: HIMA\nfont: Microsoft Himalaya\n"},
+      // RTF goes by its fonts first (this text alone would say BZD).
+      {"sam.rtf", "{\\rtf1{\\fonttbl{\\f0\\fcharset2 Dedris-a;}}\\f0 \\u-451?ka\\par }",
+       "kind: RTF格式文件\nencoding: SAM\nfont: Ededris-a\n"},
       {"proof.txt", "\x80\x86" "abc\xA6\xE6", "kind: 该文件自动识别为华光（方正）小样文件\nproof: 方正小样文件已经转换为txt纯文本\nencoding: BZD\nfont: BZDBT\n"},
   };
   for (const Case& c : cases) {
