@@ -2,6 +2,9 @@
 // document in the window converts it in its own XML, and saving writes it
 // while the editor holds that document; an edited document is saved through
 // LibreOffice and the status line says so.
+#include <map>
+#include <string_view>
+
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -127,6 +130,75 @@ TEST_F(KeptPackageTest, FollowsOnlyTheDocumentItCameWith) {
   // Another document takes its place.
   ASSERT_TRUE(open("lo-hima.rtf"));
   EXPECT_FALSE(documents().keptPackage());
+}
+
+// What LibreOffice reads in a file: how many tables, pictures, notes,
+// headers, footers and lists, the page's size and margins, and the Tibetan
+// letters of its text in order.
+struct OfficeReading {
+  std::map<std::string, int> parts;
+  std::string page;
+  std::u16string tibetan;
+};
+
+OfficeReading readByOffice(const std::string& path) {
+  const docs::OfficeResult flat = docs::convertWithOffice(path, "fodt", "fodt");
+  EXPECT_TRUE(flat.ok()) << path << ": " << flat.error;
+  OfficeReading reading;
+  for (const char* part : {"<table:table ", "<draw:image", "<text:note ", "<style:header>", "<style:footer>",
+                           "<text:list "}) {
+    for (std::size_t at = flat.bytes.find(part); at != std::string::npos; at = flat.bytes.find(part, at + 1))
+      ++reading.parts[part];
+  }
+  const std::size_t layout = flat.bytes.find("<style:page-layout-properties");
+  if (layout != std::string::npos) {
+    const std::string properties = flat.bytes.substr(layout, flat.bytes.find('>', layout) - layout);
+    for (const char* name : {"fo:page-width=", "fo:page-height=", "fo:margin-left=", "fo:margin-top="}) {
+      const std::size_t at = properties.find(name);
+      if (at != std::string::npos) reading.page += properties.substr(at, properties.find(' ', at) - at) + " ";
+    }
+  }
+  for (const QChar c : QString::fromStdString(flat.bytes)) {
+    if (c.unicode() >= 0x0F40 && c.unicode() <= 0x0FBC) reading.tibetan += c.unicode();
+  }
+  return reading;
+}
+
+// Opened in the window (RTF, .docx, .doc, .odt), converted HIMA→BZD or not,
+// and saved as RTF and as .docx: LibreOffice reads every table, picture,
+// footnote, header, footer, list and the page setup of the original in the
+// saved file; converted, the Tibetan of all of them is converted; not
+// converted, the same letters come back.
+TEST_F(KeptPackageTest, WholeDocumentsComeBackFromTheWindow) {
+  for (const char* input : {"word-hima.rtf", "lo-hima.docx", "lo-hima.doc", "lo-hima.odt"}) {
+    SCOPED_TRACE(input);
+    const OfficeReading original = readByOffice(dataFile(input));
+    ASSERT_EQ(original.parts.size(), 6u) << "the document has every kind of part";
+    ASSERT_GT(original.tibetan.size(), 40u);
+    for (const bool convert : {false, true}) {
+      ASSERT_TRUE(open(input));
+      if (convert) convertHimaToBzd();
+      for (const char* ending : {".rtf", ".docx"}) {
+        SCOPED_TRACE(std::string(convert ? "converted, saved as " : "saved as ") + ending);
+        const QString out = dir.filePath(QStringLiteral("out") + QString::fromUtf8(ending));
+        ASSERT_TRUE(documents().saveTo(out, 1));
+        OfficeReading saved = readByOffice(out.toStdString());
+        // LibreOffice writes the outline numbering of a .doc's heading as a list of its own.
+        EXPECT_GE(saved.parts["<text:list "], original.parts.at("<text:list "));
+        saved.parts["<text:list "] = original.parts.at("<text:list ");
+        EXPECT_EQ(saved.parts, original.parts);
+        EXPECT_EQ(saved.page, original.page);
+        if (convert) {
+          // What stays is at most the link's text of a Word or OpenDocument file:
+          // LibreOffice's RTF of it names Times New Roman where the file had the
+          // Tibetan font in the link's complex-script slot only.
+          EXPECT_LE(saved.tibetan.size(), std::string_view(input).ends_with(".rtf") ? 0u : 6u);
+        } else {
+          EXPECT_TRUE(saved.tibetan == original.tibetan);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
