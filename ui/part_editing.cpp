@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTextDocument>
 #include <QToolButton>
 #include <QToolTip>
@@ -30,7 +31,8 @@ QString partCaption(const rt::PartRef& part, const InterfaceLanguage& language) 
   if (part.kind == rt::PartKind::Note) return tr(part.endnote ? u"尾注" : u"脚注");
   QString caption = tr(u"第%1节").arg(part.section) + QLatin1Char(' ') +
                     tr(part.kind == rt::PartKind::Header ? u"页眉" : u"页脚");
-  const QChar pages = part.word.empty() ? QChar() : QChar::fromLatin1(part.word.back());
+  // headerf, headerl, headerr (footer... alike): the first, left or right pages; header alone: all pages.
+  const QChar pages = part.word.size() == 7 ? QChar::fromLatin1(part.word.back()) : QChar();
   const char16_t* which = pages == u'f' ? u"首页" : pages == u'l' ? u"左页" : pages == u'r' ? u"右页" : nullptr;
   if (which) {
     caption += language.tibetan() ? QStringLiteral(" (") + tr(which) + QLatin1Char(')')
@@ -89,6 +91,17 @@ PartEditorDialog::PartEditorDialog(const QString& title, const std::string& cont
 
   // Captions in the interface's font (Tibetan ones need a Tibetan font).
   for (QWidget* w : {static_cast<QWidget*>(colorButton), static_cast<QWidget*>(buttons)}) w->setFont(language.dialogFont());
+
+  // The boxes follow the caret, as the main window's do.
+  const auto syncBoxes = [this] {
+    const QSignalBlocker fontBlock(fontBox_), sizeBlock(sizeBox_);
+    const QString name = editor_->selectionFontName().value_or(editor_->fontNameAtCaret(editor_->selStart()));
+    if (!name.isEmpty()) fontBox_->setCurrentFont(QFont(name));
+    const std::optional<double> points = editor_->selectionFontPoints();
+    sizeBox_->setEditText(points ? QString::number(*points) : QString());
+  };
+  connect(editor_, &QTextEdit::cursorPositionChanged, this, syncBoxes);
+  syncBoxes();
 
   auto* tools = new QHBoxLayout;
   tools->addWidget(fontBox_, 1);

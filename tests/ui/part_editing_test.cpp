@@ -112,5 +112,22 @@ TEST_F(PartEditingTest, HeaderEditedFromTheListAndNoneSaysSo) {
   EXPECT_NE(shownMessage(), QStringLiteral("文档中没有页眉或页脚。"));  // the Tibetan interface has its own text
 }
 
+TEST(PartCaptionTest, SaysWhichSectionKindAndPages) {
+  InterfaceLanguage chinese;
+  chinese.setTibetan(false);
+  const auto part = [](rt::PartKind kind, const char* word, int section, bool endnote) {
+    rt::PartRef ref;
+    ref.kind = kind;
+    ref.word = word;
+    ref.section = section;
+    ref.endnote = endnote;
+    return ref;
+  };
+  EXPECT_EQ(partCaption(part(rt::PartKind::Header, "header", 2, false), chinese), QStringLiteral("第2节 页眉"));
+  EXPECT_EQ(partCaption(part(rt::PartKind::Footer, "footerf", 1, false), chinese), QStringLiteral("第1节 页脚（首页）"));
+  EXPECT_EQ(partCaption(part(rt::PartKind::Header, "headerr", 1, false), chinese), QStringLiteral("第1节 页眉（右页）"));
+  EXPECT_EQ(partCaption(part(rt::PartKind::Note, "footnote", 1, true), chinese), QStringLiteral("尾注"));
+}
+
 }  // namespace
 }  // namespace yig::ui
