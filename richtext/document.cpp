@@ -331,6 +331,13 @@ std::vector<Document::Run> Document::runs() const {
   return out;
 }
 
+void Document::setObjectAt(std::size_t pos, std::shared_ptr<const EmbeddedObject> object) {
+  if (pos >= text_.size()) return;
+  CharFormat f = formats_[formatIndex_[pos]];
+  f.object = std::move(object);
+  formatIndex_[pos] = internFormat(f);
+}
+
 void Document::append(std::u16string_view text, const CharFormat& format) {
   if (text.empty()) return;
   const std::uint32_t index = internFormat(format);

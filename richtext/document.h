@@ -207,6 +207,8 @@ class Document {
   const std::string& finalParagraphLead() const { return finalLead_; }
   void setFinalParagraphLead(std::string lead) { finalLead_ = std::move(lead); }
   void setCarriedHeader(std::shared_ptr<const CarriedHeader> header) { header_ = std::move(header); }
+  /// Gives the unit at `pos` another object (its format otherwise unchanged); nothing past the end.
+  void setObjectAt(std::size_t pos, std::shared_ptr<const EmbeddedObject> object);
 
  private:
   friend class detail::RtfReader;

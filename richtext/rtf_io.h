@@ -18,8 +18,10 @@ class RtfReader {
 
 class RtfWriter {
  public:
-  /// Writes the units [start, end) of `doc` as a whole RTF document.
-  static std::string write(const Document& doc, std::size_t start, std::size_t end);
+  /// Writes the units [start, end) of `doc` as a whole RTF document; `bodyAt`,
+  /// when given, learns where the header ends (the line break before the body).
+  static std::string write(const Document& doc, std::size_t start, std::size_t end,
+                           std::size_t* bodyAt = nullptr);
 };
 
 }  // namespace yig::rt::detail

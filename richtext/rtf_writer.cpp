@@ -134,7 +134,7 @@ std::string_view familyWord(const std::string& family) {
 
 }  // namespace
 
-std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t end) {
+std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t end, std::size_t* bodyAt) {
   const std::u16string& text = doc.text_;
   const std::vector<std::uint32_t>& index = doc.formatIndex_;
   const auto& pool = doc.formats_;
@@ -285,6 +285,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       out += '}';
     }
     out += header->afterColors;
+    if (bodyAt) *bodyAt = out.size();
     out += "\r\n\\uc1\\pard";
   } else {
     out += "{\\rtf1\\ansi\\ansicpg936\\deff0\\deflang1033\\deflangfe2052{\\fonttbl";
@@ -295,6 +296,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       for (const Color& c : colors) colorEntry(c);
       out += "}\r\n";
     }
+    if (bodyAt) *bodyAt = out.size();
     out += "\\viewkind4\\uc1\\pard";
   }
 

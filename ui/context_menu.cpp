@@ -80,7 +80,8 @@ const std::array<QString, ContextMenu::kEntryCount>& ContextMenu::captions() {
       QStringLiteral("  撤消         Ctrl+Z "), QStringLiteral("  剪切         Ctrl+X "),
       QStringLiteral("  复制         Ctrl+C "), QStringLiteral("  粘贴         Ctrl+V "),
       QStringLiteral("  删除         Del "),    QStringLiteral("  全选         Ctrl+A "),
-      QStringLiteral("  字体字号")};
+      QStringLiteral("  字体字号"),                QStringLiteral("  编辑注释"),
+      QStringLiteral("  页眉页脚")};
   return texts;
 }
 
@@ -133,7 +134,7 @@ void ContextMenu::layoutContent() {
   resize(width + 2 * kPadding, kEntryCount * height + 2 * kPadding);
 }
 
-void ContextMenu::setEnabling(bool hasSelection, bool clipboardHasText, bool editorHasText) {
+void ContextMenu::setEnabling(bool hasSelection, bool clipboardHasText, bool editorHasText, bool onNote) {
   entry(Undo)->setEnabled(true);
   entry(Cut)->setEnabled(hasSelection);
   entry(Copy)->setEnabled(hasSelection);
@@ -141,6 +142,8 @@ void ContextMenu::setEnabling(bool hasSelection, bool clipboardHasText, bool edi
   entry(Delete)->setEnabled(hasSelection);
   entry(SelectAll)->setEnabled(editorHasText);
   entry(FontDialog)->setEnabled(true);
+  entry(EditNote)->setEnabled(onNote);
+  entry(HeadersFooters)->setEnabled(true);
 }
 
 void ContextMenu::popup(QPoint pos) {

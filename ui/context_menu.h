@@ -1,5 +1,5 @@
 #pragma once
-// The editor's context menu: seven caption entries over a light panel, a hover
+// The editor's context menu: nine caption entries over a light panel, a hover
 // bar behind the entry under the pointer, and the enabling rules that depend on
 // the selection, the clipboard and the text.
 #include <QFrame>
@@ -12,7 +12,7 @@ class ClickableLabel;
 class ContextMenu : public QFrame {
   Q_OBJECT
  public:
-  enum Entry { Undo = 0, Cut, Copy, Paste, Delete, SelectAll, FontDialog, kEntryCount };
+  enum Entry { Undo = 0, Cut, Copy, Paste, Delete, SelectAll, FontDialog, EditNote, HeadersFooters, kEntryCount };
 
   /// The entries' Chinese captions, blanks included.
   static const std::array<QString, kEntryCount>& captions();
@@ -24,8 +24,9 @@ class ContextMenu : public QFrame {
 
   /// Enables the entries for the editor's state: Cut, Copy and Delete need a
   /// selection, Paste text on the clipboard, Select all text in the editor;
-  /// Undo and the font entry are always enabled.
-  void setEnabling(bool hasSelection, bool clipboardHasText, bool editorHasText);
+  /// the note entry a note's mark at the caret; Undo, the font entry and the
+  /// headers and footers entry are always enabled.
+  void setEnabling(bool hasSelection, bool clipboardHasText, bool editorHasText, bool onNote = false);
   /// Shows the menu with its top-left corner at `pos` (parent coordinates),
   /// kept inside the parent.
   void popup(QPoint pos);

@@ -29,6 +29,7 @@
 #include "ui/interface_language.h"
 #include "ui/main_form.h"
 #include "ui/main_menu.h"
+#include "ui/part_editing.h"
 #include "ui/paste_pipeline.h"
 #include "ui/proof_prompt.h"
 #include "ui/rich_text_box.h"
@@ -103,6 +104,12 @@ void EditorInteractions::buildControls() {
   form_.installPanel(proofPrompt_);
 
   documents_ = std::make_unique<DocumentCommands>(form_, *proofPrompt_);
+  parts_ = new PartCommands(*form_.RichTextBox1, form_.language(), &form_);
+  parts_->showInfo = [this](const QString& chinese) { form_.ShowMessage(chinese); };
+  parts_->documentChanged = [this] {
+    form_.ModifiedFlag = true;
+    form_.refreshTitle();
+  };
   form_.openDocumentHook = [this] { documents_->open(); };
   form_.saveDocumentHook = [this] { documents_->save(); };
   form_.sortDocumentHook = [this] { documents_->sort(); };
@@ -321,7 +328,8 @@ void EditorInteractions::exitCommand() {
 void EditorInteractions::showContextMenu(QPoint pos) {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   RichTextBox& editor = *form_.RichTextBox1;
-  contextMenu_->setEnabling(!editor.selectedText().isEmpty(), readClipboard().hasText(), editor.textLength() > 0);
+  contextMenu_->setEnabling(!editor.selectedText().isEmpty(), readClipboard().hasText(), editor.textLength() > 0,
+                            parts_->noteAtCaret().has_value());
   contextMenu_->popup(pos);
 }
 
@@ -341,9 +349,16 @@ void EditorInteractions::runContextEntry(int index) {
     }
     case ContextMenu::SelectAll: editor.select(0, editor.textLength()); break;
     case ContextMenu::FontDialog: form_.ShowFontDialog(); break;
+    case ContextMenu::EditNote:
+    case ContextMenu::HeadersFooters: break;  // after the menu is gone: they open dialogs
     default: break;
   }
   contextMenu_->dismiss();
+  if (index == ContextMenu::EditNote) {
+    if (const auto note = parts_->noteAtCaret()) parts_->editNote(note->unit);
+  } else if (index == ContextMenu::HeadersFooters) {
+    parts_->headersAndFootersCommand();
+  }
   if (index != ContextMenu::FontDialog) editor.setFocus();
 }
 

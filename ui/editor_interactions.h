@@ -23,6 +23,7 @@ class ContextMenu;
 class DocumentCommands;
 class MainForm;
 class MainMenu;
+class PartCommands;
 class ProofPrompt;
 class SkinButton;
 
@@ -44,6 +45,8 @@ class EditorInteractions : public QObject {
   QToolButton* recentFilesButton() const { return recentButton_; }
   ProofPrompt* proofPrompt() const { return proofPrompt_; }
   DocumentCommands& documents() { return *documents_; }
+  /// Notes, headers and footers: their tooltips, editor dialogs and list.
+  PartCommands& parts() { return *parts_; }
 
   /// Opens a web page or file; replaceable for tests. Returns whether it opened.
   std::function<bool(const QUrl&)> openUrl;
@@ -113,6 +116,7 @@ class EditorInteractions : public QObject {
   QPointer<QTextBrowser> helpWindow_;  // the file to open once the open prompt is answered
   ProofPrompt* proofPrompt_ = nullptr;
   std::unique_ptr<DocumentCommands> documents_;
+  PartCommands* parts_ = nullptr;
   QPointer<ExitPrompt> exitPrompt_;
   QPointer<OpenPrompt> openPrompt_;
   const QObject* formObject_ = nullptr;

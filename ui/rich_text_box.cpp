@@ -17,6 +17,7 @@
 #include <QThread>
 #include <cmath>
 
+#include "richtext/carried_parts.h"
 #include "richtext/rtf_lexer.h"
 #include "ui/fonts.h"
 
@@ -159,6 +160,14 @@ Picture pictureOf(std::string_view rtf) {
   return picture;
 }
 
+// How an object is drawn: a note given as an ignorable group ({\\*\\footnote...}) as a note.
+rt::EmbeddedObject::Kind shownKind(const rt::EmbeddedObject& object) {
+  if (object.kind == rt::EmbeddedObject::Kind::Group && object.rtf.starts_with("{\\*\\footnote") &&
+      rt::partKindOf(object.rtf) == rt::PartKind::Note)
+    return rt::EmbeddedObject::Kind::Footnote;
+  return object.kind;
+}
+
 // Draws carried objects: a picture as itself (or a box), a field or list
 // number as its text, a footnote as a raised mark; the rest take no room.
 class CarriedObjectHandler : public QObject, public QTextObjectInterface {
@@ -170,7 +179,7 @@ class CarriedObjectHandler : public QObject, public QTextObjectInterface {
     const auto object = objectOf(format);
     if (!object) return {};
     const QFontMetricsF metrics(format.toCharFormat().font());
-    switch (object->kind) {
+    switch (shownKind(*object)) {
       case rt::EmbeddedObject::Kind::Picture: {
         const Picture& picture = pictureFor(object);
         QSizeF size = picture.goal;
@@ -192,7 +201,7 @@ class CarriedObjectHandler : public QObject, public QTextObjectInterface {
     if (!object) return;
     painter->save();
     painter->setFont(format.toCharFormat().font());
-    switch (object->kind) {
+    switch (shownKind(*object)) {
       case rt::EmbeddedObject::Kind::Picture: {
         const QImage& image = pictureFor(object).image;
         if (image.isNull()) {
@@ -1260,6 +1269,25 @@ void RichTextBox::mousePressEvent(QMouseEvent* event) {
 void RichTextBox::mouseReleaseEvent(QMouseEvent* event) {
   QTextEdit::mouseReleaseEvent(event);
   emit mouseReleased(event->button());
+}
+
+std::optional<int> RichTextBox::objectUnitAt(const QPoint& point) const {
+  const int near = cursorForPosition(point).position();
+  for (const int at : {near, near - 1}) {
+    if (at < 0 || document()->characterAt(at) != QChar(0xFFFC)) continue;
+    QTextCursor cursor(document());
+    cursor.setPosition(at + 1);
+    if (cursor.charFormat().objectType() != kCarriedObjectType) continue;
+    // The object's own box, with a few pixels to spare for a narrow mark.
+    const int right = cursorRect(cursor).x();
+    cursor.setPosition(at);
+    const QRect start = cursorRect(cursor);
+    if (point.x() < std::min(start.x(), right) - 3 || point.x() > std::max(start.x(), right) + 3 ||
+        point.y() < start.top() || point.y() > start.bottom())
+      continue;
+    return toModel(at);
+  }
+  return std::nullopt;
 }
 
 }  // namespace yig::ui

@@ -92,6 +92,10 @@ class RichTextBox : public QTextEdit {
   void setSelectionEffects(bool bold, bool italic, bool underline, bool strike);
   void setSelectionColor(const QColor& color);
 
+  /// The model unit of the carried object (a note's mark, a picture...) drawn
+  /// at `point` of the viewport; nothing when no object is there.
+  std::optional<int> objectUnitAt(const QPoint& point) const;
+
   /// Runs now and then while a large document is converted to or from the
   /// widget, so that the window keeps painting (the main window lets events run).
   std::function<void()> betweenPieces;

@@ -112,11 +112,11 @@ TEST(ContextMenuTest, EnablingFollowsSelectionClipboardAndText) {
     std::array<bool, ContextMenu::kEntryCount> enabled;
   };
   const Case cases[] = {
-      {"empty editor, empty clipboard", {}, false, false, {true, false, false, false, false, false, true}},
-      {"text, no selection", QStringLiteral("abc"), false, false, {true, false, false, false, false, true, true}},
-      {"text, clipboard", QStringLiteral("abc"), false, true, {true, false, false, true, false, true, true}},
-      {"selection and clipboard", QStringLiteral("abc"), true, true, {true, true, true, true, true, true, true}},
-      {"selection, empty clipboard", QStringLiteral("abc"), true, false, {true, true, true, false, true, true, true}},
+      {"empty editor, empty clipboard", {}, false, false, {true, false, false, false, false, false, true, false, true}},
+      {"text, no selection", QStringLiteral("abc"), false, false, {true, false, false, false, false, true, true, false, true}},
+      {"text, clipboard", QStringLiteral("abc"), false, true, {true, false, false, true, false, true, true, false, true}},
+      {"selection and clipboard", QStringLiteral("abc"), true, true, {true, true, true, true, true, true, true, false, true}},
+      {"selection, empty clipboard", QStringLiteral("abc"), true, false, {true, true, true, false, true, true, true, false, true}},
   };
   for (const Case& c : cases) {
     auto form = shownForm();
