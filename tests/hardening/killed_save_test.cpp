@@ -96,13 +96,25 @@ TEST(KilledMidway, SavesAndBatchesLeaveNoPartialOutputAndNoStrayFile) {
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
 
+    bool leftover = false;
     for (const auto& [name, bytes] : filesUnder(dir / "out")) {
+      // Replacing a file passes through a temporary name for a moment; a kill
+      // right then leaves it, and the next save into the folder removes it.
+      if (replacing && name.starts_with(".~yig" + std::to_string(child) + "-")) {
+        leftover = true;
+        continue;
+      }
       const auto expected = complete[k].find(name);
       ASSERT_NE(expected, complete[k].end()) << "stray file " << name;
       const bool old = replacing && bytes == "old output";
       EXPECT_TRUE(old || bytes == expected->second) << "partial output " << name;
     }
     for (const auto& [name, bytes] : inputs) EXPECT_TRUE(readAll(dir / "in" / name) == bytes) << name;
+    if (leftover) {
+      int status = 0;
+      ::waitpid(start(single), &status, 0);
+      EXPECT_EQ(filesUnder(dir / "out"), complete[0]) << "the next save removes the temporary file";
+    }
   }
   fs::remove_all(dir);
 }
