@@ -3,6 +3,7 @@
 //
 //   gui_session [MB] [picture folder]      (default 10 MB, no pictures)
 //   gui_session docx [MB]
+//   gui_session tables [MB]
 //
 // Steps: open an RTF document, convert HIMA -> SAM, save it as .docx (when
 // LibreOffice is installed), then start a second conversion and cancel it.
@@ -11,12 +12,20 @@
 // and saved as .docx again (the saves with and without the kept package). A
 // 5 ms timer notes the longest gap between its ticks (the interface thread's
 // longest block) per step; a 250 ms timer takes a picture of the window and
-// notes the progress bar. Run it on the offscreen platform or under Xvfb.
+// notes the progress bar. With "tables": a document of paragraphs and
+// three-column tables and a document of the same text without tables are each
+// opened, scrolled to the middle, the caret taken to the end and to a cell in
+// the middle, and five characters typed there. Run it on the offscreen
+// platform or under Xvfb.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QKeyEvent>
 #include <QProgressBar>
+#include <QScrollBar>
+#include <QTextTable>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -57,6 +66,15 @@ struct Watch {
   QString folder;
 };
 
+// Every 5 ms notes the longest gap between ticks.
+void watchTicks(Watch& watch, QTimer& ticker) {
+  QObject::connect(&ticker, &QTimer::timeout, [&watch] {
+    watch.longest = std::max(watch.longest, watch.sinceTick.elapsed());
+    watch.sinceTick.restart();
+  });
+  ticker.start(5);
+}
+
 void step(const char* name, Watch& watch, const std::function<void()>& run) {
   watch.longest = 0;
   watch.progress.clear();
@@ -91,6 +109,101 @@ QByteArray variedDocument(double megabytes) {
   return rtf;
 }
 
+// Paragraphs, each followed by a table of ten rows of three cells (a few
+// syllables each), to about `megabytes`; `tables` false writes the cells'
+// text as paragraphs of their own instead.
+QByteArray tableDocument(double megabytes, bool tables) {
+  const auto tibetan = [](const char16_t* s) {
+    QByteArray out;
+    for (; *s; ++s) out += "\\u" + QByteArray::number(static_cast<int>(*s)) + "?";
+    return out;
+  };
+  const QByteArray words = tibetan(u"བཀྲ་ཤིས་བདེ་ལེགས།");
+  const QByteArray paragraph = tibetan(u"ང་ཚོས་བོད་ཡིག་གི་ཡིག་ཆ་ཨང་སྒྲིག་གཅིག་ནས་གཅིག་ལ་སྒྱུར་ཆོག") + "\\par\r\n";
+  QByteArray rtf = "{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0\\fnil\\fcharset0 Microsoft Himalaya;}}\r\n"
+                   "\\viewkind4\\uc1\\pard\\f0\\fs32 ";
+  while (rtf.size() < megabytes * 1e6) {
+    rtf += "\\pard " + paragraph;
+    for (int r = 0; r < 10; ++r) {
+      if (tables) {
+        rtf += "\\trowd\\cellx2000\\cellx4000\\cellx6000\\pard\\intbl " + words + "\\cell " + words + "\\cell " + words +
+               "\\cell\\row\r\n";
+      } else {
+        rtf += "\\pard " + words + "\\par " + words + "\\par " + words + "\\par\r\n";
+      }
+    }
+  }
+  rtf += "}\r\n";
+  return rtf;
+}
+
+// Runs the event loop for `ms`, so that what an action left to do (layout, painting) is done.
+void settle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void typeKey(QWidget* target, char c) {
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (c - 'a'), Qt::NoModifier, QString(QChar(c)));
+  QCoreApplication::sendEvent(target, &press);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_A + (c - 'a'), Qt::NoModifier, QString(QChar(c)));
+  QCoreApplication::sendEvent(target, &release);
+}
+
+int tableSession(double megabytes) {
+  QTemporaryDir dir;
+  for (const bool tables : {false, true}) {
+    const QString input = dir.filePath(tables ? QStringLiteral("tables.rtf") : QStringLiteral("plain.rtf"));
+    {
+      QFile f(input);
+      if (!f.open(QIODevice::WriteOnly)) return 1;
+      f.write(tableDocument(megabytes, tables));
+    }
+    MainForm form;
+    form.show();
+    QCoreApplication::processEvents();
+    Watch watch;
+    QTimer ticker;
+    watchTicks(watch, ticker);
+    yig::ui::RichTextBox* box = form.RichTextBox1;
+    std::printf("%s: %.1f MB of RTF\n", tables ? "with tables" : "same text, no tables", QFile(input).size() / 1e6);
+    step("open .rtf", watch, [&] {
+      form.interactions()->documents().openPath(input);
+      settle(300);
+    });
+    int cells = 0;
+    for (QTextFrame* frame : box->document()->rootFrame()->childFrames())
+      if (auto* table = qobject_cast<QTextTable*>(frame)) cells += table->rows() * table->columns();
+    std::printf("  %d characters, %d cells shown as tables\n", box->textLength(), cells);
+    step("scroll to the middle", watch, [&] {
+      box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum() / 2);
+      settle(300);
+    });
+    step("caret to the end", watch, [&] {
+      box->moveCursor(QTextCursor::End);
+      settle(300);
+    });
+    step("caret into the middle", watch, [&] {
+      // The middle table's middle cell, or the same place of the text without tables.
+      QTextCursor c(box->document());
+      c.setPosition(box->document()->characterCount() / 2);
+      if (QTextTable* table = c.currentTable()) c = table->cellAt(5, 1).lastCursorPosition();
+      else c.movePosition(QTextCursor::EndOfBlock);
+      box->setTextCursor(c);
+      settle(300);
+    });
+    for (const char c : std::string("abcde")) {
+      step("type a character there", watch, [&] {
+        typeKey(box, c);
+        settle(100);
+      });
+    }
+    form.ModifiedFlag = false;
+  }
+  return 0;
+}
+
 // Open a .docx, convert it, save it as .docx with its package and, edited, through LibreOffice.
 int wordSession(double megabytes) {
   QTemporaryDir dir;
@@ -108,11 +221,7 @@ int wordSession(double megabytes) {
   QCoreApplication::processEvents();
   Watch watch;
   QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    watch.longest = std::max(watch.longest, watch.sinceTick.elapsed());
-    watch.sinceTick.restart();
-  });
-  ticker.start(5);
+  watchTicks(watch, ticker);
   yig::ui::DocumentCommands& docs = form.interactions()->documents();
   std::printf("document: %.1f MB of RTF as %.0f kB of .docx\n", megabytes, QFile(input).size() / 1e3);
   step("open .docx (LibreOffice)", watch, [&] { docs.openPath(input); });
@@ -133,6 +242,7 @@ int wordSession(double megabytes) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  if (argc > 1 && std::string(argv[1]) == "tables") return tableSession(argc > 2 ? std::atof(argv[2]) : 10.0);
   if (argc > 1 && std::string(argv[1]) == "docx") return wordSession(argc > 2 ? std::atof(argv[2]) : 10.0);
   const double megabytes = argc > 1 ? std::atof(argv[1]) : 10.0;
   Watch watch;

@@ -434,7 +434,7 @@ void MainForm::onEditorChanged() {
   const int length = RichTextBox1->textLength();
   Label11->setVisible(length > 0);
   Label17->setVisible(length > 0);
-  if (length > 0) Label17->setText(QString::number(RichTextBox1->plainText().size()));
+  if (length > 0) Label17->setText(QString::number(RichTextBox1->plainTextLength()));
 }
 
 // --- the editor as the engine sees it ---------------------------------------

@@ -851,8 +851,10 @@ RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent) {
 
 void RichTextBox::watchDocument() {
   anchorsStale_ = true;
+  connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::followChange);
   connect(document(), &QTextDocument::contentsChanged, this, [this] {
-    anchorsStale_ = true;
+    if (!changeFollowed_) anchorsStale_ = true;
+    changeFollowed_ = false;
     if (loading_) return;
     widgetDirty_ = true;
     // A new edit makes the undone steps unreachable.
@@ -1080,12 +1082,44 @@ const std::vector<RichTextBox::Anchor>& RichTextBox::anchors() const {
     anchors_.clear();
     int delta = 0;
     for (const Seam& seam : tableSeams(*document())) {
-      delta += static_cast<int>(seamUnits(*document(), seam).size()) - 1;
-      anchors_.push_back(Anchor{seam.position, delta});
+      const std::vector<Unit> units = seamUnits(*document(), seam);
+      delta += static_cast<int>(units.size()) - 1;
+      std::u16string shown;
+      for (const Unit& unit : units) {
+        if (unit.c == u'\t') shown += u'\t';
+        if (unit.c == u'\r') shown += char16_t(QChar::ParagraphSeparator);
+      }
+      anchors_.push_back(Anchor{seam.position, delta, std::move(shown), seam.tableStart});
     }
     anchorsStale_ = false;
   }
   return anchors_;
+}
+
+void RichTextBox::followChange(int position, int removed, int added) {
+  changeFollowed_ = true;
+  if (anchorsStale_ || anchors_.empty()) return anchorsStale_ = true, void();
+  // Anchors stand at the block after their separator.
+  auto first = std::lower_bound(anchors_.begin(), anchors_.end(), position,
+                                [](const Anchor& a, int p) { return a.position - 1 < p; });
+  // A separator removed, replaced or given another format.
+  if (first != anchors_.end() && first->position - 1 < position + removed) return anchorsStale_ = true, void();
+  // A separator added (a table or cells inserted, or an edit undone); a long
+  // insertion is not looked through.
+  constexpr int kLookedThrough = 4096;
+  if (added > kLookedThrough) return anchorsStale_ = true, void();
+  for (int i = position; i < position + added; ++i) {
+    const QChar c = document()->characterAt(i);
+    if (c == QChar(0xFDD0) || c == QChar(0xFDD1)) return anchorsStale_ = true, void();
+  }
+  const int shift = added - removed;
+  for (auto it = first; it != anchors_.end(); ++it) it->position += shift;
+  // Text typed into, or taken from, the block before a table decides what the
+  // table's first separator stands for.
+  if (first != anchors_.end() && first->tableStart &&
+      document()->findBlock(first->position - 1).position() <= position + added) {
+    anchorsStale_ = true;
+  }
 }
 
 int RichTextBox::toModel(int position) const {
@@ -1108,27 +1142,23 @@ int RichTextBox::toWidget(int position) const {
 }
 
 QString RichTextBox::modelText(int from, int to) const {
+  // The document's text as it is stored (a cursor would lay the document out
+  // up to `to` to place itself).
+  const QString raw = document()->toRawText();
   QString text;
   if (anchors().empty()) {
-    QTextCursor range(document());
-    range.setPosition(from);
-    range.setPosition(to, QTextCursor::KeepAnchor);
-    text = range.selectedText();
+    text = raw.mid(from, to - from);
   } else {
-    const QString raw = document()->toRawText();
     int at = from;
-    for (const Seam& seam : tableSeams(*document())) {
-      const int separator = seam.position - 1;
+    for (const Anchor& anchor : anchors()) {
+      const int separator = anchor.position - 1;
       if (separator < from) continue;
       if (separator >= to) break;
-      text += raw.mid(at, separator - at);
-      for (const Unit& unit : seamUnits(*document(), seam)) {
-        if (unit.c == u'\t') text += QChar(u'\t');
-        if (unit.c == u'\r') text += QChar::ParagraphSeparator;
-      }
+      text += QStringView(raw).mid(at, separator - at);
+      text += qstr(anchor.shown);
       at = separator + 1;
     }
-    text += raw.mid(at, to - at);
+    text += QStringView(raw).mid(at, to - at);
   }
   text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
   text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
@@ -1136,6 +1166,23 @@ QString RichTextBox::modelText(int from, int to) const {
 }
 
 QString RichTextBox::plainText() const { return modelText(0, document()->characterCount() - 1); }
+
+int RichTextBox::plainTextLength() const {
+  const QString raw = document()->toRawText();
+  const int end = document()->characterCount() - 1;
+  // Line and paragraph ends become CR LF.
+  const auto length = [](QStringView text) {
+    return static_cast<int>(text.size() + text.count(QChar::ParagraphSeparator) + text.count(QChar::LineSeparator));
+  };
+  int total = 0, at = 0;
+  for (const Anchor& anchor : anchors()) {
+    const int separator = anchor.position - 1;
+    if (separator >= end) break;
+    total += length(QStringView(raw).mid(at, separator - at)) + length(qstr(anchor.shown));
+    at = separator + 1;
+  }
+  return total + length(QStringView(raw).mid(at, end - at));
+}
 
 int RichTextBox::textLength() const { return toModel(document()->characterCount() - 1); }
 

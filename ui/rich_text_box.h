@@ -76,6 +76,7 @@ class RichTextBox : public QTextEdit {
   std::string selectionRtf();
   void replaceSelectionRtf(const std::string& rtf);
   QString plainText() const;  ///< paragraphs separated by CR LF
+  int plainTextLength() const;  ///< plainText().size(), without making it
   int textLength() const;     ///< units, a paragraph break counts one
   QString selectedText() const;
   int selStart() const;
@@ -123,10 +124,17 @@ class RichTextBox : public QTextEdit {
   void applyToSelection(const QTextCharFormat& change);
   // Positions between the widget and the model: where a table's separators
   // stand for more or fewer units than one, the difference from there on.
+  // Each separator's anchor also keeps the text it stands for in plain text
+  // (tabs and paragraph ends) and whether it opens a table.
   struct Anchor {
     int position, delta;
+    std::u16string shown;
+    bool tableStart;
   };
   const std::vector<Anchor>& anchors() const;
+  /// Follows an edit of the widget's document: the anchors move with it, or are
+  /// made again when the edit touched a separator or what one stands for.
+  void followChange(int position, int removed, int added);
   int toModel(int position) const;
   int toWidget(int position) const;
   /// The selection in the widget; cells selected across a table, their rows whole.
@@ -147,6 +155,7 @@ class RichTextBox : public QTextEdit {
   bool widgetDirty_ = true;
   mutable std::vector<Anchor> anchors_;
   mutable bool anchorsStale_ = true;
+  bool changeFollowed_ = false;  // contentsChange came before this contentsChanged
   bool loading_ = false;
   QString defaultFontName_;
 };

@@ -4,6 +4,7 @@
 #include <QTextFrame>
 #include <QTextTable>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -264,6 +265,61 @@ TEST(TableEditingTest, TableMadeInTheWidgetIsWrittenAsATable) {
   EXPECT_EQ(rtf.find(" ;}"), std::string::npos) << rtf;
   const std::size_t row = rtf.rfind("\\row");
   EXPECT_LT(rtf.find("\\pard", row), rtf.find(" Q", row)) << rtf;
+}
+
+// Edits in and around tables move the editor's position map with them: the
+// lengths, the text and the caret's model position agree with the model made
+// from the widget and with the document read back.
+TEST(TableEditingTest, PositionsFollowEditsAroundTables) {
+  const std::string rtf =
+      R"({\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0\fs24 \pard P\par\trowd\cellx1000\cellx2000\pard\intbl a)"
+      R"(\cell b\cell\row\trowd\cellx1000\cellx2000\pard\intbl c\cell d\cell\row)"
+      R"(\trowd\cellx1000\cellx2000\cellx3000\pard\intbl e\cell f\cell g\cell\row\pard Q\par})";
+  using Place = std::function<int(QTextDocument&)>;
+  const auto table = [](QTextDocument& doc, int n) {
+    std::vector<QTextTable*> tables;
+    for (QTextFrame* frame : doc.rootFrame()->childFrames())
+      if (auto* t = qobject_cast<QTextTable*>(frame)) tables.push_back(t);
+    return tables.at(static_cast<std::size_t>(n));
+  };
+  const struct {
+    const char* name;
+    Place place;
+    bool erase;  // a character before the place is deleted instead of two typed
+    int grows;   // the model's length
+  } cases[] = {
+      {"end of a cell", [&](QTextDocument& d) { return table(d, 0)->cellAt(0, 0).lastPosition(); }, false, 2},
+      {"start of a cell", [&](QTextDocument& d) { return table(d, 0)->cellAt(1, 1).firstPosition(); }, false, 2},
+      {"before the first table", [&](QTextDocument& d) { return table(d, 0)->firstPosition() - 1; }, false, 2},
+      // (Text between two tables makes a paragraph of its own.)
+      {"between the tables", [&](QTextDocument& d) { return table(d, 1)->firstPosition() - 1; }, false, 3},
+      {"after the last table", [&](QTextDocument& d) { return table(d, 1)->lastPosition() + 1; }, false, 2},
+      {"deleted in a cell", [&](QTextDocument& d) { return table(d, 1)->cellAt(0, 2).lastPosition(); }, true, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RichTextBox box;
+    box.setRtf(rtf);
+    const int before = box.textLength();  // the position map is made here, before the edits
+    QTextCursor at(box.document());
+    at.setPosition(c.place(*box.document()));
+    for (int i = 0; i < (c.erase ? 1 : 2); ++i) {
+      if (c.erase) at.deletePreviousChar();
+      else at.insertText(QStringLiteral("x"));
+    }
+    box.setTextCursor(at);
+    EXPECT_EQ(box.textLength(), before + c.grows);
+    EXPECT_EQ(box.plainTextLength(), box.plainText().size());
+    const int caret = box.selStart();
+    const rt::Document& model = box.model();
+    EXPECT_EQ(box.textLength(), static_cast<int>(model.length()));
+    if (!c.erase) {
+      EXPECT_EQ(model.text().substr(static_cast<std::size_t>(caret) - 2, 2), u"xx");
+    }
+    RichTextBox again;
+    again.setRtf(box.rtf());
+    EXPECT_EQ(again.plainText(), box.plainText());
+  }
 }
 
 // A document with very many cells shows its first tables as tables and the
