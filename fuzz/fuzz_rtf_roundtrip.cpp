@@ -1,13 +1,17 @@
 // Fuzzes the RTF reader and writer. Whatever the reader makes of the input,
 // the writer's RTF is 7-bit and well formed, reads back to the same document,
 // and writing that again gives the same bytes. A selection cut out and pasted
-// back in its place leaves the text as it was.
+// back in its place leaves the text as it was. A note, header or footer taken
+// out for editing and put back unchanged leaves well-formed RTF and the text.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "fuzz/rtf_checks.h"
+#include "richtext/carried_parts.h"
 #include "richtext/document.h"
 
 namespace {
@@ -38,6 +42,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(again.setRtf(written).ok, "our own RTF refused");
   check(yig::hardening::sameDocument(doc, again), "RTF written by us reads back differently");
   check(again.rtf() == written, "writing twice gives different RTF");
+
+  // The first note and the first header or footer, edited without a change.
+  std::vector<yig::rt::PartRef> parts = yig::rt::headersAndFooters(again);
+  for (std::size_t i = 0; i < again.length(); ++i) {
+    if (auto note = yig::rt::noteAt(again, i)) {
+      parts.insert(parts.begin(), *note);
+      break;
+    }
+  }
+  if (parts.size() > 2) parts.resize(2);
+  for (const yig::rt::PartRef& ref : parts) {
+    const std::optional<std::string> content = yig::rt::partContentRtf(again, ref);
+    if (!content) continue;
+    check(yig::hardening::rtfProblem(*content, true).empty(), "a part's own RTF malformed");
+    yig::rt::Document edited;
+    check(edited.setRtf(*content).ok, "a part's own RTF refused");
+    yig::rt::Document after = again;
+    if (!yig::rt::applyPartEdit(after, ref, edited)) continue;
+    check(after.text() == again.text(), "putting a part back changed the document's text");
+    const std::string rewritten = after.rtf();
+    check(yig::hardening::rtfProblem(rewritten, true).empty(), "RTF with a part put back malformed:", rewritten);
+    yig::rt::Document reread;
+    check(reread.setRtf(rewritten).ok && reread.text() == after.text(), "RTF with a part put back reads differently");
+  }
 
   // Cut a selection out as RTF and paste it back over itself.
   const std::size_t len = doc.length();
