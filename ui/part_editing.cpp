@@ -96,7 +96,12 @@ PartEditorDialog::PartEditorDialog(const QString& title, const std::string& cont
   const auto syncBoxes = [this] {
     const QSignalBlocker fontBlock(fontBox_), sizeBlock(sizeBox_);
     const QString name = editor_->selectionFontName().value_or(editor_->fontNameAtCaret(editor_->selStart()));
-    if (!name.isEmpty()) fontBox_->setCurrentFont(QFont(name));
+    if (!name.isEmpty()) {
+      // The text's own font name, also when the font is not installed (the
+      // list only has installed ones and would show the closest).
+      fontBox_->setCurrentFont(QFont(name));
+      fontBox_->setEditText(name);
+    }
     const std::optional<double> points = editor_->selectionFontPoints();
     sizeBox_->setEditText(points ? QString::number(*points) : QString());
   };
