@@ -8,6 +8,7 @@
 // the body's groups (pictures, footnotes, fields...) and paragraph, section and
 // row properties as object characters, cell, row and section ends as marks.
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -667,12 +668,27 @@ void Parser::buildHeader() {
     return from < to && to <= in_.size() ? carried(in_.substr(from, to - from)) : std::string();
   };
   const bool fonts = fontTableAt_ != std::string_view::npos && fontTableEnd_ > fontTableAt_ && fontTableEnd_ <= body;
-  const bool colors =
-      colorTableAt_ != std::string_view::npos && colorTableEnd_ > colorTableAt_ && colorTableEnd_ <= body &&
-      (!fonts || colorTableAt_ >= fontTableEnd_);
+  const bool colorTable =
+      colorTableAt_ != std::string_view::npos && colorTableEnd_ > colorTableAt_ && colorTableEnd_ <= body;
+  // A colour table before the font table is carried after it, where the
+  // writer puts colour tables (and where its added colours must go).
+  const bool colorsFirst = fonts && colorTable && colorTableEnd_ <= fontTableAt_;
+  const bool colors = colorTable && (!fonts || colorTableAt_ >= fontTableEnd_ || colorsFirst);
   std::size_t at = headerStart_;
-  if (fonts) {
+  if (fonts && colorsFirst) {
+    h->beforeFonts = piece(at, colorTableAt_);
+    std::string rest = piece(colorTableEnd_, fontTableAt_);
+    // Joined, a word at the end of the first piece must not run into the second.
+    const char last = h->beforeFonts.empty() ? '\\' : h->beforeFonts.back();
+    if (!rest.empty() && std::isalnum(static_cast<unsigned char>(last)) &&
+        std::string_view("\\{}\r\n").find(rest.front()) == std::string_view::npos) {
+      h->beforeFonts += ' ';
+    }
+    h->beforeFonts += rest;
+  } else if (fonts) {
     h->beforeFonts = piece(at, fontTableAt_);
+  }
+  if (fonts) {
     // The table's content lies between "{\fonttbl" and the closing brace.
     std::size_t open = in_.find("fonttbl", fontTableAt_);
     open = open == std::string_view::npos ? fontTableEnd_ - 1 : open + 7;
@@ -688,7 +704,7 @@ void Parser::buildHeader() {
     h->fonts.push_back(CarriedHeader::FontEntry{number, fonts_.at(number).font, inTable});
   }
   if (colors) {
-    h->betweenTables = piece(at, colorTableAt_);
+    h->betweenTables = colorsFirst ? std::string() : piece(at, colorTableAt_);
     std::size_t open = in_.find("colortbl", colorTableAt_);
     open = open == std::string_view::npos ? colorTableEnd_ - 1 : open + 8;
     h->colorTable = piece(open, colorTableEnd_ - 1);
@@ -696,7 +712,7 @@ void Parser::buildHeader() {
     h->colors.assign(headerColors_.begin(), headerColors_.end());
     if (h->colors.empty()) h->colors.emplace_back();
     h->colorsInTable = headerColors_.size();
-    h->afterColors = piece(colorTableEnd_, body);
+    h->afterColors = piece(colorsFirst ? at : colorTableEnd_, body);
   } else {
     h->betweenTables = piece(at, body);
     h->colors.emplace_back();
