@@ -130,7 +130,8 @@ PartCommands::PartCommands(RichTextBox& editor, const InterfaceLanguage& languag
     if (dialog.exec() != QDialog::Accepted || !dialog.changed()) return std::nullopt;
     return dialog.editor()->model();
   };
-  editor_.viewport()->installEventFilter(this);
+  viewport_ = editor_.viewport();
+  viewport_->installEventFilter(this);
 }
 
 std::optional<rt::PartRef> PartCommands::noteAtCaret() {
@@ -178,7 +179,7 @@ void PartCommands::headersAndFootersCommand() {
 }
 
 bool PartCommands::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != editor_.viewport()) return QObject::eventFilter(watched, event);
+  if (watched != viewport_) return QObject::eventFilter(watched, event);
   if (event->type() == QEvent::ToolTip) {
     const auto* help = static_cast<QHelpEvent*>(event);
     const std::optional<int> unit = editor_.objectUnitAt(help->pos());

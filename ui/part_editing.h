@@ -69,6 +69,7 @@ class PartCommands : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  QObject* viewport_ = nullptr;  ///< the editor's, remembered: while the editor is destroyed it cannot be asked
   RichTextBox& editor_;
   const InterfaceLanguage& language_;
   QWidget* dialogParent_;
