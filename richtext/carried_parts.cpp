@@ -32,13 +32,10 @@ std::vector<Placed> placedTokens(std::string_view s) {
 
 PartKind kindOfWord(std::string_view word) {
   if (word == "footnote") return PartKind::Note;
-  for (std::string_view w : {"header", "headerl", "headerr", "headerf"}) {
-    if (word == w) return PartKind::Header;
-  }
-  for (std::string_view w : {"footer", "footerl", "footerr", "footerf"}) {
-    if (word == w) return PartKind::Footer;
-  }
-  return PartKind::None;
+  const auto words = rtf::headerFooterWords();
+  const auto at = std::find(words.begin(), words.end(), word);
+  if (at == words.end()) return PartKind::None;
+  return at - words.begin() < 4 ? PartKind::Header : PartKind::Footer;
 }
 
 bool isStar(const rtf::Token& t) { return t.kind == rtf::TokenKind::ControlSymbol && t.symbol == '*'; }
@@ -62,13 +59,14 @@ bool isText(const rtf::Token& t) {
       return true;
     case rtf::TokenKind::ControlSymbol:
       return t.symbol != '*';
-    case rtf::TokenKind::ControlWord:
-      for (std::string_view w : {"u", "par", "tab", "line", "sect", "cell", "row", "nestcell", "nestrow", "emdash",
-                                 "endash", "bullet", "lquote", "rquote", "ldblquote", "rdblquote", "emspace",
-                                 "enspace", "qmspace", "page", "column", "chpgn", "chdate", "chtime", "zwj", "zwnj"}) {
+    case rtf::TokenKind::ControlWord: {
+      for (std::string_view w : {"u", "par", "tab", "line", "sect", "cell", "row", "nestcell", "nestrow", "page", "column"}) {
         if (t.name == w) return true;
       }
-      return false;
+      const auto symbols = rtf::symbolWords();
+      return rtf::isSuppliedCharacterWord(t.name) ||
+             std::any_of(symbols.begin(), symbols.end(), [&](const rtf::SymbolWord& s) { return s.word == t.name; });
+    }
     default:
       return false;
   }

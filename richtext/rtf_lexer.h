@@ -85,6 +85,23 @@ bool isNonTextDestination(std::string_view word);
 /// The words isNonTextDestination() knows, sorted.
 std::span<const std::string_view> nonTextDestinations();
 
+/// A control word that stands for one character of text.
+struct SymbolWord {
+  std::string_view word;
+  char16_t character;
+};
+
+/// The words that stand for a character (\emdash, \bullet, \zwj...).
+std::span<const SymbolWord> symbolWords();
+
+/// True for a word that stands for a character the reading program supplies
+/// itself: a note's number (\chftn), the page number, the date, the note
+/// separators. What stands around such a word formats it.
+bool isSuppliedCharacterWord(std::string_view word);
+
+/// The destination words of headers (the first four) and footers (the last four).
+std::span<const std::string_view, 8> headerFooterWords();
+
 // The lexer is inlined into its callers: a token then lives in registers.
 namespace lexer_detail {
 

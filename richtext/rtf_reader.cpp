@@ -117,21 +117,7 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
     add("u", Kw::Unicode);
     add("U", Kw::Unicode);  // our own conversions write the escape in upper case
     add("uc", Kw::UnicodeSkip);
-    add("emdash", Kw::Special, 0x2014);
-    add("endash", Kw::Special, 0x2013);
-    add("bullet", Kw::Special, 0x2022);
-    add("lquote", Kw::Special, 0x2018);
-    add("rquote", Kw::Special, 0x2019);
-    add("ldblquote", Kw::Special, 0x201C);
-    add("rdblquote", Kw::Special, 0x201D);
-    add("emspace", Kw::Special, 0x2003);
-    add("enspace", Kw::Special, 0x2002);
-    add("qmspace", Kw::Special, 0x2005);
-    add("zwj", Kw::Special, 0x200D);
-    add("zwnj", Kw::Special, 0x200C);
-    add("zwbo", Kw::Special, 0x200B);
-    add("ltrmark", Kw::Special, 0x200E);
-    add("rtlmark", Kw::Special, 0x200F);
+    for (const rtf::SymbolWord& w : rtf::symbolWords()) add(w.word, Kw::Special, w.character);
     add("f", Kw::Font);
     add("fs", Kw::FontSize);
     add("cf", Kw::Color);
@@ -168,8 +154,8 @@ const std::unordered_map<std::string_view, Keyword>& keywords() {
     // hold text of their own (headers, footers, notes, index entries, numbering,
     // shapes' text), some that come starred, and every group that holds no
     // text (a word given a kind above keeps it).
-    for (std::string_view w : {"header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
-                               "annotation", "txe", "xe", "tc", "tcn", "pn", "shpinst", "do", "atrfstart", "atrfend",
+    for (std::string_view w : rtf::headerFooterWords()) add(w, Kw::SkipDestination);
+    for (std::string_view w : {"annotation", "txe", "xe", "tc", "tcn", "pn", "shpinst", "do", "atrfstart", "atrfend",
                                "template", "listpicture", "pgptbl", "protusertbl", "defchp", "defpap"}) {
       add(w, Kw::SkipDestination);
     }

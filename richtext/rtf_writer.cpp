@@ -64,13 +64,10 @@ bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 
 // A footnote's number must stay right before its note: LibreOffice takes
 // formatting words between them for a mark of the note's own.
 bool onlySpecialCharacters(std::string_view marks) {
-  static constexpr std::string_view kWords[] = {"chftn", "chftnsep", "chftnsepc", "chatn", "chpgn",
-                                                "chdate", "chtime", "sectnum"};
   rtf::Lexer lexer(marks);
   for (rtf::Token t = lexer.next(); t.kind != rtf::TokenKind::End; t = lexer.next()) {
     if (t.kind == rtf::TokenKind::Text && t.bytes.find_first_not_of(" \r\n") == std::string_view::npos) continue;
-    if (t.kind != rtf::TokenKind::ControlWord || t.hasParam ||
-        std::find(std::begin(kWords), std::end(kWords), t.name) == std::end(kWords)) {
+    if (t.kind != rtf::TokenKind::ControlWord || t.hasParam || !rtf::isSuppliedCharacterWord(t.name)) {
       return false;
     }
   }

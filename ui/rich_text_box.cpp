@@ -557,8 +557,9 @@ bool isGap(const QTextBlock& block) {
 }
 
 // The model units a seam stands for. Cells the model did not make (a table
-// pasted from elsewhere) end with new cell and row marks.
-std::vector<Unit> seamUnits(const QTextDocument& doc, const Seam& seam) {
+// pasted from elsewhere) end with new cell and row marks, in the look of
+// `editor` where Qt gave them none.
+std::vector<Unit> seamUnits(const QTextDocument& doc, const Seam& seam, const rt::CharFormat* editor = nullptr) {
   const QTextCharFormat& f = seam.cell;
   if (seam.tableStart) {
     const QTextBlock gap = doc.findBlock(seam.position - 1);
@@ -566,20 +567,20 @@ std::vector<Unit> seamUnits(const QTextDocument& doc, const Seam& seam) {
     if (gap.blockFormat().hasProperty(kGapProperty)) {
       // Text typed between two tables (or before the first): a paragraph of its own.
       static const auto paragraph = breakObject("\\par", "\\pard");
-      rt::CharFormat mark = fromQtFormat(gap.charFormat());
+      rt::CharFormat mark = fromQtFormat(gap.charFormat(), editor);
       mark.object = paragraph;
       return {Unit{u'\r', mark}};
     }
     const QVariant before = f.property(kBeforeTableProperty);
     if (before.isValid() && before.value<CarriedUnits>().units) return *before.value<CarriedUnits>().units;
-    rt::CharFormat mark = fromQtFormat(f);
+    rt::CharFormat mark = fromQtFormat(f, editor);
     mark.object.reset();
     return {Unit{u'\r', mark}};
   }
   const QVariant end = f.property(kCellEndProperty);
   if (end.isValid() && end.value<CarriedUnits>().units) return *end.value<CarriedUnits>().units;
   static const auto cell = breakObject("\\cell");
-  rt::CharFormat mark = fromQtFormat(f);
+  rt::CharFormat mark = fromQtFormat(f, editor);
   mark.object = cell;
   std::vector<Unit> units{Unit{u'\t', mark}};
   if (seam.rowEnd) {
@@ -613,17 +614,18 @@ QTextCharFormat toQtFormat(const rt::CharFormat& format) {
   return f;
 }
 
-rt::CharFormat fromQtFormat(const QTextCharFormat& f) {
+rt::CharFormat fromQtFormat(const QTextCharFormat& f, const rt::CharFormat* editor) {
   rt::CharFormat format;
   const QString name = familyOf(f);
   if (!name.isEmpty()) format.font.name = u16(name);
+  else if (editor) format.font = editor->font;
   if (f.hasProperty(kCharsetProperty))
     format.font.charset = f.intProperty(kCharsetProperty);
   else
     format.font.charset = isGbkFont(name) ? 134 : 0;
   if (f.hasProperty(kFamilyProperty)) format.font.family = f.stringProperty(kFamilyProperty).toStdString();
   if (f.hasProperty(kPitchProperty)) format.font.pitch = f.intProperty(kPitchProperty);
-  format.sizeHalfPoints = halfPointsOf(f, format.sizeHalfPoints);
+  format.sizeHalfPoints = halfPointsOf(f, editor ? editor->sizeHalfPoints : format.sizeHalfPoints);
   if (f.foreground().style() != Qt::NoBrush) {
     const QColor c = f.foreground().color();
     format.color = rt::Color{static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
@@ -774,15 +776,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
   const std::vector<Seam> seams = tableSeams(source);
   std::size_t nextSeam = 0;
   Openings openings;
-  // Text Qt formatted itself (typed into the cells of a table it made, or
-  // pasted from a web page) may name no font: it is written in the editor's.
-  const rt::CharFormat& editorFormat = target.defaultFormat();
-  const auto formatOf = [&](const QTextCharFormat& f) {
-    rt::CharFormat format = fromQtFormat(f);
-    if (format.font.name.empty()) format.font = editorFormat.font;
-    if (f.fontPointSize() <= 0) format.sizeHalfPoints = editorFormat.sizeHalfPoints;
-    return format;
-  };
+  const rt::CharFormat editor = target.defaultFormat();
   int blocks = 0;
   for (QTextBlock block = source.begin(); block.isValid(); block = block.next()) {
     if (betweenPieces && ++blocks % 2048 == 0) betweenPieces();
@@ -790,8 +784,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
     if (nextSeam < seams.size() && seams[nextSeam].position == block.position()) {
       // A table's separator: the marks of the cell it ends, or the one before the table.
       const Seam& seam = seams[nextSeam];
-      for (Unit unit : seamUnits(source, seam)) {
-        if (unit.format.font.name.empty()) unit.format.font = editorFormat.font;
+      for (const Unit& unit : seamUnits(source, seam, &editor)) {
         target.append(std::u16string_view(&unit.c, 1), unit.c == u'\r' ? openings.mark(unit.format) : unit.format);
       }
       if (seam.opened.hasProperty(kRowOpenerProperty)) openings.begin(seam.opened.property(kRowOpenerProperty));
@@ -804,7 +797,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
     } else if (block != source.begin()) {
       // The separator that starts a block carries the block's character format
       // (and the end mark of the paragraph before it, never another object).
-      rt::CharFormat mark = formatOf(block.charFormat());
+      rt::CharFormat mark = fromQtFormat(block.charFormat(), &editor);
       if (mark.object && (mark.object->kind != rt::EmbeddedObject::Kind::Break || mark.object->rtf == "\\cell" ||
                           mark.object->rtf == "\\nestcell")) {
         mark.object.reset();
@@ -813,7 +806,7 @@ void qtToModel(const QTextDocument& source, rt::Document& target, const std::fun
     }
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
-      rt::CharFormat format = formatOf(fragment.charFormat());
+      rt::CharFormat format = fromQtFormat(fragment.charFormat(), &editor);
       std::u16string text = fromQtText(fragment.text());
       if (format.object) {
         // An object belongs to one object character or cell mark; text typed

@@ -24,7 +24,9 @@ namespace yig::ui {
 /// Converts one character format between the model and Qt. Font charset, family
 /// and pitch travel in user properties so that a round trip keeps them.
 QTextCharFormat toQtFormat(const rt::CharFormat& format);
-rt::CharFormat fromQtFormat(const QTextCharFormat& format);
+/// Text Qt formatted itself (typed into the cells of a table it made, pasted
+/// from a web page) may name no font or size; given `editor`, it takes the editor's.
+rt::CharFormat fromQtFormat(const QTextCharFormat& format, const rt::CharFormat* editor = nullptr);
 
 /// Fills `target` with the content of `source` (formats, paragraphs).
 /// `betweenPieces`, when given, runs every few thousand runs (to keep a window painting).
