@@ -33,7 +33,7 @@ std::uint64_t documentFingerprint(const rt::Document& document) {
   return h;
 }
 
-std::optional<KeptPackage> keepPackage(const std::string& path, const rt::Document& document) {
+std::optional<KeptPackage> keepPackage(const std::string& path, const rt::Document& document, std::string made) {
   KeptPackage package;
   if (isDocName(path)) {
     package.binary = true;
@@ -49,6 +49,7 @@ std::optional<KeptPackage> keepPackage(const std::string& path, const rt::Docume
   package.source = path;
   package.bytes = std::move(file.bytes);
   package.fingerprint = documentFingerprint(document);
+  if (package.binary) package.made = std::move(made);
   return package;
 }
 
@@ -59,7 +60,7 @@ bool savesAs(const KeptPackage& package, std::string_view path) {
 docx::Outcome convertKeptPackage(KeptPackage& package, Encoding from, Encoding to, const conv::Options& options) {
   docx::Outcome outcome;
   std::string made;
-  if (package.binary) {
+  if (package.binary && package.made.empty()) {
     OfficeResult docx = packageOfDoc(package.bytes);
     if (!docx.ok()) {
       outcome.error = docx.error;
@@ -68,10 +69,12 @@ docx::Outcome convertKeptPackage(KeptPackage& package, Encoding from, Encoding t
     made = std::move(docx.bytes);
   }
   std::string out;
-  outcome = convertPackage(package.kind, package.binary ? made : package.bytes, from, to, options, out);
+  const std::string& source = !package.binary ? package.bytes : package.made.empty() ? made : package.made;
+  outcome = convertPackage(package.kind, source, from, to, options, out);
   if (!outcome.ok()) return outcome;
   package.bytes = std::move(out);
   package.binary = false;
+  package.made.clear();
   return outcome;
 }
 
@@ -88,6 +91,10 @@ SaveOutcome saveKeptPackage(const KeptPackage& package, const std::string& path)
   }
   if (package.binary == isDocName(path)) {
     outcome.error = writeFileAtomically(path, package.bytes);
+    return outcome;
+  }
+  if (package.binary && !package.made.empty()) {
+    outcome.error = writeFileAtomically(path, package.made);
     return outcome;
   }
   OfficeResult made = package.binary ? packageOfDoc(package.bytes) : docOfPackage(package.bytes);

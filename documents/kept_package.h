@@ -24,6 +24,7 @@ struct KeptPackage {
   std::string source;             ///< the file it came from: its ending decides which names it is saved as
   std::string bytes;              ///< the package, or while `binary` the .doc as read
   bool binary = false;            ///< `bytes` are a binary Word document (LibreOffice makes the package when needed)
+  std::string made;               ///< while `binary`: the package LibreOffice made of it when it was opened, if kept
   std::uint64_t fingerprint = 0;  ///< of the editor's document that goes with it
 };
 
@@ -33,8 +34,9 @@ std::uint64_t documentFingerprint(const rt::Document& document);
 
 /// The package of the file at `path` kept for `document`, which was opened
 /// from it; nothing when the name is not a Word or OpenDocument document's or
-/// the file cannot be read.
-std::optional<KeptPackage> keepPackage(const std::string& path, const rt::Document& document);
+/// the file cannot be read. `made` is what reading a .doc already made of it
+/// (OpenOutcome::madePackage): a conversion then needs no LibreOffice.
+std::optional<KeptPackage> keepPackage(const std::string& path, const rt::Document& document, std::string made = {});
 
 /// True while `document` is the one that came with `package`.
 inline bool inStep(const KeptPackage& package, const rt::Document& document) {

@@ -406,7 +406,9 @@ OfficeResult rtfThroughOffice(const std::string& path) {
   if (isDocName(path)) {
     OfficeResult docx = convertWithOffice(path, kOfficeDocxFilter, "docx");
     if (!docx.ok()) return docx;
-    return convertBytesWithOffice(docx.bytes, "docx", kRtf, "rtf");
+    OfficeResult rtf = convertBytesWithOffice(docx.bytes, "docx", kRtf, "rtf");
+    if (rtf.ok()) rtf.package = std::move(docx.bytes);
+    return rtf;
   }
   return convertWithOffice(path, kRtf, "rtf");
 }

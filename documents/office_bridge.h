@@ -66,6 +66,7 @@ struct OfficeResult {
   std::string bytes;  ///< the converted file
   std::string error;  ///< empty on success: what failed, in one or two lines
   bool missing = false;  ///< LibreOffice is not installed
+  std::string package;   ///< rtfThroughOffice of a .doc: the .docx LibreOffice made of it on the way
   bool ok() const { return error.empty(); }
 };
 

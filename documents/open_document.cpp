@@ -119,7 +119,9 @@ OpenOutcome openThroughOffice(DocumentHost& host, const std::string& path) {
   const rt::ReadResult read = document.setRtf(useAssociatedFontsForTibetan(converted.bytes));
   if (!read.ok) return fail(host, kOfficeFailed, "LibreOffice produced no readable RTF: " + read.error);
   markNationalFontsAsGbk(document);
-  return takeDocument(host, std::move(document), kWordProcessorStatus);
+  OpenOutcome outcome = takeDocument(host, std::move(document), kWordProcessorStatus);
+  if (outcome.ok()) outcome.madePackage = std::move(converted.package);
+  return outcome;
 }
 
 OpenOutcome openRtf(DocumentHost& host, const std::string& path) {

@@ -40,6 +40,7 @@ struct OpenOutcome {
   std::optional<TextKind> kind;       ///< plain-text route: the kind of text
   std::optional<EncodingGuess> guess; ///< the Tibetan-encoding guess, when one decided
   std::string error;                  ///< why it failed (English, one line)
+  std::string madePackage;            ///< a .doc: the .docx LibreOffice made of it while reading it
   bool ok() const { return result != Result::Failed; }
 };
 

@@ -124,7 +124,7 @@ bool DocumentCommands::openPath(const QString& path) {
   runInBackground(form_, control, [&] {
     outcome = docs::OpenDocument(worker, localPath(path));
     worker.editor().select(0, 0);
-    if (outcome.result == docs::OpenOutcome::Result::Opened) kept = docs::keepPackage(localPath(path), worker.editor());
+    if (outcome.result == docs::OpenOutcome::Result::Opened) kept = docs::keepPackage(localPath(path), worker.editor(), std::move(outcome.madePackage));
     if (outcome.ok())
       shown = RichTextBox::buildDocument(worker.editor(), font, form_.thread(),
                                          [&control] { return control.cancelRequested(); });

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "documents/odt_convert.h"
 
@@ -39,6 +41,33 @@ TEST(KeptPackage, ARefusedNameWritesNothing) {
   const std::string path = (std::filesystem::temp_directory_path() / "kept-package-refused.docx").string();
   EXPECT_FALSE(saveKeptPackage(package, path).ok());
   EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// A .doc keeps the .docx LibreOffice made of it when it was opened: converting
+// it and saving it as .docx need no second run. The kept .doc here is not a
+// Word document at all, so anything that went to LibreOffice again would fail.
+TEST(KeptPackage, ADocConvertsThePackageMadeWhenItWasOpened) {
+  std::ifstream in(std::string(YIG_TEST_DATA_DIR) + "/documents/lo-hima.docx", std::ios::binary);
+  const std::string docx{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_FALSE(docx.empty());
+  KeptPackage package;
+  package.source = "a.doc";
+  package.binary = true;
+  package.bytes = "not a Word document";
+  package.made = docx;
+
+  const std::string saved = (std::filesystem::temp_directory_path() / "kept-package-made.docx").string();
+  ASSERT_TRUE(saveKeptPackage(package, saved).ok());
+  std::ifstream back(saved, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}), docx);
+  std::filesystem::remove(saved);
+
+  std::string expected;
+  ASSERT_TRUE(convertPackage(PackageKind::Word, docx, Encoding::HIMA, Encoding::BZD, {}, expected).ok());
+  ASSERT_TRUE(convertKeptPackage(package, Encoding::HIMA, Encoding::BZD, {}).ok());
+  EXPECT_EQ(package.bytes, expected);
+  EXPECT_FALSE(package.binary);
+  EXPECT_TRUE(package.made.empty());
 }
 
 TEST(KeptPackage, FingerprintFollowsEveryChangeAndNotTheSelection) {
