@@ -57,7 +57,7 @@ TEST(AboutWindowTest, StartsFirstAndShowsTheMainWindowWhenClosed) {
   MainForm form;
   form.ShowAbout();
   AboutWindow* about = form.aboutWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(about, 30000));
   EXPECT_FALSE(form.isVisible());
   EXPECT_TRUE(about->windowFlags() & Qt::WindowStaysOnTopHint);
   click(about->closeButton());
@@ -76,7 +76,7 @@ TEST(AboutWindowTest, LinksOpenTheProjectsAddresses) {
   QList<QUrl> opened;
   about->openUrl = [&](const QUrl& url) { opened << url; };
   about->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(about, 30000));
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(about->link(i)->textColor(), skin::kLink);
     click(about->link(i));

@@ -34,7 +34,7 @@ class MainFormTest : public ::testing::Test {
     // Tests read what they opened; the preview has tests of its own.
     form->previewWhenFontsMissing = false;
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), 30000));
   }
   void TearDown() override {
     if (InfoBox* box = form->infoBox()) box->close();

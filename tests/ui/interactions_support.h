@@ -29,7 +29,7 @@ inline std::unique_ptr<MainForm> shownForm(bool tibetan = false) {
   auto form = std::make_unique<MainForm>();
   form->setInterfaceLanguage(tibetan);
   form->show();
-  (void)QTest::qWaitForWindowExposed(form.get());
+  (void)QTest::qWaitForWindowExposed(form.get(), 30000);
   settle();
   form->ModifiedFlag = false;
   return form;

@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ScreenshotTest,
 TEST_F(MainFormTest, AboutWindowPicture) {
   AboutWindow* about = form->aboutWindow();
   about->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(about, 30000));
   EXPECT_EQ(cutOffCaptions(about->findChildren<QLabel*>()).join(u'\n').toStdString(), "");
   test::saveScreenshot(about, QStringLiteral("about"));
   about->hide();

@@ -71,7 +71,7 @@ TEST(session, StartPasteConvertSortSaveReopenExit) {
   saveSessionPicture(&form, QStringLiteral("01-start"));
 
   click(about->closeButton());
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form, 30000));
   EXPECT_FALSE(about->isVisible());
   EXPECT_TRUE(form.language().tibetan()) << "the program starts in Tibetan";
   saveSessionPicture(&form, QStringLiteral("02-main-window"));
