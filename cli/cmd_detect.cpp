@@ -1,5 +1,6 @@
 // yigsgyur detect FILE: tells the kind of a document and guesses the Tibetan
 // encoding of its text, or says that it is a typesetting proof file.
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -40,19 +41,26 @@ void listParts(std::ostream& out, const std::vector<docs::docx::PartEncodings>& 
   }
 }
 
-// OpenDocument text is not opened into the editor: its parts are read as they
-// stand, and the encoding is the one whose fonts draw the most characters.
-int detectOpenDocument(const std::string& input, docs::PackageKind kind, std::ostream& out, std::ostream& err) {
+// A package's text parts are read as they stand, and the encoding is the one
+// whose fonts draw the most characters. OpenDocument text is always told so; a
+// Word package only when its fonts decide (nothing is printed otherwise, and
+// LibreOffice reads it so that its text can be guessed too).
+std::optional<int> detectPackage(const std::string& input, docs::PackageKind kind, bool tibetan, std::ostream& out,
+                                 std::ostream& err) {
+  const bool word = kind == docs::PackageKind::Word;
   const FileBytes file = readFile(input);
   std::string error = file.error;
   std::vector<docs::docx::PartEncodings> parts;
   if (file.ok()) parts = docs::packageEncodings(kind, file.bytes, error);
   if (!error.empty()) {
+    if (word) return std::nullopt;
     err << "yigsgyur detect: " << shown(input) << ": " << error << '\n';
     return 2;
   }
-  out << "kind: OpenDocument\n";
-  if (const auto e = docs::mostUsedEncoding(parts)) {
+  const std::optional<Encoding> e = docs::mostUsedEncoding(parts);
+  if (word && !e) return std::nullopt;
+  out << "kind: " << (word ? toUtf8(TranslateForDisplay(docs::kWordProcessorStatus, tibetan)) : "OpenDocument") << '\n';
+  if (e) {
     out << "encoding: " << toUtf8(info(*e).code) << '\n' << "font: " << toUtf8(info(*e).targetFontName) << '\n';
   } else {
     out << "encoding: not decided\n";
@@ -111,7 +119,9 @@ int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
   }
 
   const auto package = docs::packageRoute(input, input);
-  if (package && *package != docs::PackageKind::Word) return detectOpenDocument(input, *package, out, err);
+  if (package && (*package != docs::PackageKind::Word || docs::docx::isDocxName(input))) {
+    if (const std::optional<int> status = detectPackage(input, *package, tibetan, out, err)) return *status;
+  }
 
   docs::RecordingHost host(tibetan, docs::ProofChoice::DropCommands);
   const docs::OpenOutcome outcome = docs::OpenDocument(host, input);
