@@ -22,9 +22,12 @@ const browser = await puppeteer.launch({
   executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
   headless: 'new',
   args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
+  protocolTimeout: 600000,
 });
 try {
   const page = await browser.newPage();
+  // A loaded machine (CI shares its cores) may take longer than the 30 s default.
+  page.setDefaultTimeout(300000);
   await page.setViewport({ width: 900, height: 500 });
   await page.goto(pathToFileURL(join(build, 'index.html')).href + (process.env.LANGUAGE_HASH || ''));
   await page.waitForSelector('body[data-ready="1"]');
