@@ -1227,7 +1227,9 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
       dirty_ = true;
       break;
     case Kw::AnsiCodePage:
-      if (hasParam) ansiCodePage_ = supportedCodePage(param);
+      // Inside the colour table the word means nothing; the writer may carry
+      // that table to after the font table, where it would change the fonts' code page.
+      if (hasParam && state_.dest != Dest::ColorTable) ansiCodePage_ = supportedCodePage(param);
       dirty_ = true;
       break;
     case Kw::FontTable:
