@@ -1235,9 +1235,11 @@ void Parser::controlWord(const rtf::Token& t, rtf::Lexer& lexer) {
     case Kw::FontTable:
     case Kw::ColorTable:
       // A table inside a carried group is carried with it; it does not change
-      // what the document's own tables mean. Nor does a second colour table:
-      // the first one numbers the colours.
-      if (capturing_ || (kw.kind == Kw::ColorTable && colorTableAt_ != std::string_view::npos)) {
+      // what the document's own tables mean. Nor does a table inside the other
+      // table (the writer may carry the colour table to after the font table),
+      // nor a second colour table: the first one numbers the colours.
+      if (capturing_ || state_.dest != Dest::Body ||
+          (kw.kind == Kw::ColorTable && colorTableAt_ != std::string_view::npos)) {
         skipRestOfGroup(lexer);
         break;
       }
