@@ -58,8 +58,10 @@ TEST(KeptPackage, ADocConvertsThePackageMadeWhenItWasOpened) {
 
   const std::string saved = (std::filesystem::temp_directory_path() / "kept-package-made.docx").string();
   ASSERT_TRUE(saveKeptPackage(package, saved).ok());
-  std::ifstream back(saved, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}), docx);
+  {
+    std::ifstream back(saved, std::ios::binary);  // closed before the removal: Windows refuses to remove an open file
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}), docx);
+  }
   std::filesystem::remove(saved);
 
   std::string expected;
