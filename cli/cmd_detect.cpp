@@ -41,32 +41,15 @@ void listParts(std::ostream& out, const std::vector<docs::docx::PartEncodings>& 
   }
 }
 
-// A package's text parts are read as they stand, and the encoding is the one
-// whose fonts draw the most characters. OpenDocument text is always told so; a
-// Word package only when its fonts decide (nothing is printed otherwise, and
-// LibreOffice reads it so that its text can be guessed too).
-std::optional<int> detectPackage(const std::string& input, docs::PackageKind kind, bool tibetan, std::ostream& out,
-                                 std::ostream& err) {
-  const bool word = kind == docs::PackageKind::Word;
-  const FileBytes file = readFile(input);
-  std::string error = file.error;
-  std::vector<docs::docx::PartEncodings> parts;
-  if (file.ok()) parts = docs::packageEncodings(kind, file.bytes, error);
-  if (!error.empty()) {
-    if (word) return std::nullopt;
-    err << "yigsgyur detect: " << shown(input) << ": " << error << '\n';
-    return 2;
-  }
-  const std::optional<Encoding> e = docs::mostUsedEncoding(parts);
-  if (word && !e) return std::nullopt;
-  out << "kind: " << (word ? toUtf8(TranslateForDisplay(docs::kWordProcessorStatus, tibetan)) : "OpenDocument") << '\n';
-  if (e) {
+// What a package's text parts tell: the encoding whose fonts draw the most characters.
+void printPackageGuess(std::ostream& out, std::string_view kind, const std::vector<docs::docx::PartEncodings>& parts) {
+  out << "kind: " << kind << '\n';
+  if (const std::optional<Encoding> e = docs::mostUsedEncoding(parts)) {
     out << "encoding: " << toUtf8(info(*e).code) << '\n' << "font: " << toUtf8(info(*e).targetFontName) << '\n';
   } else {
     out << "encoding: not decided\n";
   }
   listParts(out, parts);
-  return 0;
 }
 
 }  // namespace
@@ -118,9 +101,27 @@ int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
     }
   }
 
+  // A package's text parts are read as they stand. OpenDocument text is told
+  // by them alone; a Word package when its fonts decide, and otherwise (or a
+  // binary .doc) LibreOffice reads it so that its text can be guessed too.
   const auto package = docs::packageRoute(input, input);
-  if (package && (*package != docs::PackageKind::Word || docs::docx::isDocxName(input))) {
-    if (const std::optional<int> status = detectPackage(input, *package, tibetan, out, err)) return *status;
+  std::vector<docs::docx::PartEncodings> parts;
+  if (package) {
+    const FileBytes file = readFile(input);
+    std::string error = file.error;
+    if (file.ok()) parts = docs::packageEncodings(*package, file.bytes, error);
+    if (*package != docs::PackageKind::Word) {
+      if (!error.empty()) {
+        err << "yigsgyur detect: " << shown(input) << ": " << error << '\n';
+        return 2;
+      }
+      printPackageGuess(out, "OpenDocument", parts);
+      return 0;
+    }
+    if (docs::mostUsedEncoding(parts)) {
+      printPackageGuess(out, toUtf8(TranslateForDisplay(docs::kWordProcessorStatus, tibetan)), parts);
+      return 0;
+    }
   }
 
   docs::RecordingHost host(tibetan, docs::ProofChoice::DropCommands);
@@ -152,11 +153,7 @@ int runDetect(const Args& args, std::ostream& out, std::ostream& err) {
   } else {
     out << "encoding: not decided\n";
   }
-  if (package) {
-    const FileBytes file = readFile(input);
-    std::string error;
-    if (file.ok()) listParts(out, docs::packageEncodings(*package, file.bytes, error));
-  }
+  listParts(out, parts);
   return 0;
 }
 

@@ -59,18 +59,16 @@ bool savesAs(const KeptPackage& package, std::string_view path) {
 
 docx::Outcome convertKeptPackage(KeptPackage& package, Encoding from, Encoding to, const conv::Options& options) {
   docx::Outcome outcome;
-  std::string made;
   if (package.binary && package.made.empty()) {
     OfficeResult docx = packageOfDoc(package.bytes);
     if (!docx.ok()) {
       outcome.error = docx.error;
       return outcome;
     }
-    made = std::move(docx.bytes);
+    package.made = std::move(docx.bytes);  // kept for a later try when this conversion fails
   }
   std::string out;
-  const std::string& source = !package.binary ? package.bytes : package.made.empty() ? made : package.made;
-  outcome = convertPackage(package.kind, source, from, to, options, out);
+  outcome = convertPackage(package.kind, package.binary ? package.made : package.bytes, from, to, options, out);
   if (!outcome.ok()) return outcome;
   package.bytes = std::move(out);
   package.binary = false;

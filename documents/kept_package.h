@@ -48,8 +48,8 @@ inline bool inStep(const KeptPackage& package, const rt::Document& document) {
 bool savesAs(const KeptPackage& package, std::string_view path);
 
 /// Converts `package` from `from` to `to` in its own XML (a binary Word
-/// document becomes a package through LibreOffice first). On failure the
-/// outcome's error says why and `package` is unchanged.
+/// document becomes a package through LibreOffice first, kept in `made`). On
+/// failure the outcome's error says why and `package` holds the same document.
 docx::Outcome convertKeptPackage(KeptPackage& package, Encoding from, Encoding to, const conv::Options& options);
 
 /// Writes `package` as `path`, for which savesAs holds (through LibreOffice

@@ -63,7 +63,7 @@ bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 
 // After other words (\plain, \pard...) the next run states its format again.
 // A footnote's number must stay right before its note: LibreOffice takes
 // formatting words between them for a mark of the note's own.
-bool onlySpecialCharacters(std::string_view marks) {
+bool onlySuppliedCharacters(std::string_view marks) {
   rtf::Lexer lexer(marks);
   for (rtf::Token t = lexer.next(); t.kind != rtf::TokenKind::End; t = lexer.next()) {
     if (t.kind == rtf::TokenKind::Text && t.bytes.find_first_not_of(" \r\n") == std::string_view::npos) continue;
@@ -416,7 +416,7 @@ std::string RtfWriter::write(const Document& doc, std::size_t start, std::size_t
       }
       out += object->rtf;
       if (wrap) out += '}';
-      if (object->kind == EmbeddedObject::Kind::Marks && !onlySpecialCharacters(object->rtf)) {
+      if (object->kind == EmbeddedObject::Kind::Marks && !onlySuppliedCharacters(object->rtf)) {
         restate = true;
         previous = UINT32_MAX;
       }

@@ -618,13 +618,13 @@ rt::CharFormat fromQtFormat(const QTextCharFormat& f, const rt::CharFormat* edit
   rt::CharFormat format;
   const QString name = familyOf(f);
   if (!name.isEmpty()) format.font.name = u16(name);
-  else if (editor) format.font = editor->font;
   if (f.hasProperty(kCharsetProperty))
     format.font.charset = f.intProperty(kCharsetProperty);
   else
     format.font.charset = isGbkFont(name) ? 134 : 0;
   if (f.hasProperty(kFamilyProperty)) format.font.family = f.stringProperty(kFamilyProperty).toStdString();
   if (f.hasProperty(kPitchProperty)) format.font.pitch = f.intProperty(kPitchProperty);
+  if (name.isEmpty() && editor) format.font = editor->font;  // the whole font: charset, family, pitch
   format.sizeHalfPoints = halfPointsOf(f, editor ? editor->sizeHalfPoints : format.sizeHalfPoints);
   if (f.foreground().style() != Qt::NoBrush) {
     const QColor c = f.foreground().color();

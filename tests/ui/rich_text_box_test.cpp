@@ -34,6 +34,21 @@ TEST(FormatBridgeTest, EveryAttributeSurvivesTheRoundTrip) {
   for (const rt::CharFormat& f : {plain, rich, odd}) EXPECT_EQ(fromQtFormat(toQtFormat(f)), f);
 }
 
+// Text Qt formatted itself names no font or size: it takes the editor's font
+// whole (a GBK font keeps its charset) and size; its own colour and bold stay.
+TEST(FormatBridgeTest, QtsOwnFormatTakesTheEditorsFontAndSize) {
+  rt::CharFormat editor = format(u"BZDBT", 134, 32);
+  editor.font.family = "fnil";
+  editor.font.pitch = 2;
+  QTextCharFormat qt;
+  qt.setFontWeight(QFont::Bold);
+  const rt::CharFormat made = fromQtFormat(qt, &editor);
+  EXPECT_EQ(made.font, editor.font);
+  EXPECT_EQ(made.sizeHalfPoints, 32);
+  EXPECT_TRUE(made.bold);
+  EXPECT_EQ(fromQtFormat(toQtFormat(format(u"Arial", 0, 20)), &editor), format(u"Arial", 0, 20));
+}
+
 void expectSameRuns(const rt::Document& a, const rt::Document& b) {
   EXPECT_EQ(a.text(), b.text());
   const auto x = a.runs(), y = b.runs();
